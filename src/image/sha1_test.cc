@@ -1,0 +1,103 @@
+#include "image/sha1.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace vantorel {
+namespace {
+
+std::string Hex(const uint8_t* bytes, std::size_t length) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 15];
+  }
+  return text;
+}
+
+std::string DigestOfPieces(const std::vector<uint8_t>& message,
+                           const std::vector<std::size_t>& pieceLengths) {
+  Sha1Context context;
+  Sha1Init(context);
+  std::size_t offset = 0;
+  for (std::size_t length : pieceLengths) {
+    Sha1Update(context, message.data() + offset, static_cast<uint32_t>(length));
+    offset += length;
+  }
+  uint8_t digest[kSha1DigestSize];
+  Sha1Final(context, digest);
+  return Hex(digest, sizeof digest);
+}
+
+std::string DigestOf(const std::string& text) {
+  return DigestOfPieces(std::vector<uint8_t>(text.begin(), text.end()), {text.size()});
+}
+
+TEST(Sha1, StandardVectorsAndPaddingBoundaries) {
+  const struct {
+    std::string message;
+    const char* digest;
+  } kCases[] = {
+      {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+      {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+      // Lengths around the end of the padding block, digests from sha1sum.
+      {std::string(55, 'a'), "c1c8bbdc22796e28c0e15163d20899b65621d65a"},
+      {std::string(56, 'a'), "c2db330f6083854c99d4b5bfb6e8f29f201be699"},
+      {std::string(63, 'a'), "03f09f5b158a7a8cdad920bddc29b81c18a551f5"},
+      {std::string(64, 'a'), "0098ba824b5c16427bd7a1122a5a442a25ec644d"},
+      {std::string(65, 'a'), "11655326c708d70319be2610e8a57d9a5b959d3b"},
+      {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(DigestOf(c.message), c.digest) << "length " << c.message.size();
+  }
+}
+
+TEST(Sha1, AnySplitIntoPiecesGivesTheSameDigest) {
+  std::mt19937 random(20261206);
+  std::vector<uint8_t> message(5000);
+  for (auto& byte : message) byte = static_cast<uint8_t>(random());
+  const std::string whole = DigestOfPieces(message, {message.size()});
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<std::size_t> pieces;
+    std::size_t left = message.size();
+    while (left > 0) {
+      // Zero-length pieces and pieces that straddle block boundaries alike.
+      const std::size_t length = std::min<std::size_t>(left, random() % 150);
+      pieces.push_back(length);
+      left -= length;
+    }
+    ASSERT_EQ(DigestOfPieces(message, pieces), whole) << "trial " << trial;
+  }
+}
+
+TEST(Sha1, FinalZeroesTheContext) {
+  Sha1Context context;
+  Sha1Init(context);
+  const uint8_t data[100] = {1, 2, 3};
+  Sha1Update(context, data, sizeof data);
+  uint8_t digest[kSha1DigestSize];
+  Sha1Final(context, digest);
+  const Sha1Context zero{};
+  EXPECT_EQ(std::memcmp(&context, &zero, sizeof context), 0);
+}
+
+TEST(Sha1, TransformLeavesItsBlockUnchanged) {
+  uint8_t block[kSha1BlockSize];
+  for (std::size_t i = 0; i < sizeof block; ++i) block[i] = static_cast<uint8_t>(i * 7);
+  uint8_t copy[kSha1BlockSize];
+  std::memcpy(copy, block, sizeof block);
+  uint32_t state[5] = {1, 2, 3, 4, 5};
+  Sha1Transform(state, block);
+  EXPECT_EQ(std::memcmp(block, copy, sizeof block), 0);
+}
+
+}  // namespace
+}  // namespace vantorel
