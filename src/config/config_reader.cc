@@ -1,0 +1,143 @@
+// The configuration reader.
+#include "config/config_reader.h"
+
+#include <array>
+#include <string_view>
+
+#include "config/number.h"
+#include "platform/console.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+
+namespace vantorel {
+namespace {
+
+constexpr uint32_t kSectionListCapacity = 120;
+constexpr uint32_t kPathValueCapacity = 256;
+constexpr uint32_t kNumberValueCapacity = 20;
+constexpr std::size_t kMaxNarrowPathBytes = 255;
+
+constexpr std::wstring_view kGeneralSetting = L"General Setting";
+
+bool IsPassedOver(std::wstring_view name) {
+  return name == L"Bootloader" || name == L"Ext-Bootloader" ||
+         name.find(L"Flash") != std::wstring_view::npos;
+}
+
+// Reads one value into a buffer of the given capacity; empty when missing.
+std::wstring ReadValue(const std::wstring& configFile, uint32_t capacity, const std::wstring& key,
+                       const std::wstring& section) {
+  std::array<wchar_t, kPathValueCapacity> buffer{};
+  if (!ReadProfileValue(configFile, buffer.data(), capacity, key, section)) return {};
+  return buffer.data();
+}
+
+void PrintNumberLine(std::string_view label, uint32_t value) {
+  WriteLine(std::string(label) + std::to_string(value));
+}
+
+// The narrow path of a partition, or nullopt after saying why there is none.
+std::optional<std::string> NarrowPartitionPath(const std::wstring& widePath,
+                                               const std::wstring& sectionName) {
+  const auto path = NarrowText(widePath);
+  if (path && path->size() <= kMaxNarrowPathBytes) return path;
+  WriteLine("");
+  WriteWideLine(L"[" + sectionName + L"] " +
+                (path ? L"partition file path is longer than 255 bytes: "
+                      : L"partition file path holds characters this system cannot use: ") +
+                widePath);
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool ReadProfileValue(const std::wstring& configFile, wchar_t* buffer, uint32_t capacity,
+                      const std::wstring& key, const std::wstring& section) {
+  return GetProfileString(section, key, buffer, capacity, configFile) != 0;
+}
+
+int ReadGeneralSetting(const std::wstring& configFile, std::wstring& baseDirectory) {
+  const std::wstring value =
+      ReadValue(configFile, kPathValueCapacity, L"Base_Directory", std::wstring(kGeneralSetting));
+  if (value.empty()) return kGeneralSettingFailed;
+  baseDirectory = value;
+  if (baseDirectory.back() != L'\\') baseDirectory += L'\\';
+  return kConfigOk;
+}
+
+int ReadPartitionSection(const std::wstring& configFile, PartitionList& list,
+                         const std::wstring& baseDirectory, const std::wstring& sectionName) {
+  const std::wstring file = ReadValue(configFile, kPathValueCapacity, L"File", sectionName);
+  if (file.empty()) return kPartitionSectionFailed;
+  const auto path = NarrowPartitionPath(baseDirectory + file, sectionName);
+  if (!path) return kPartitionSectionFailed;
+
+  PartitionSpec spec;
+  spec.path = *path;
+  const std::wstring start =
+      ReadValue(configFile, kNumberValueCapacity, L"Start_Address", sectionName);
+  if (start.empty()) return kPartitionSectionFailed;
+  spec.startAddress = ParseNumber(NumberText(start));
+  PrintNumberLine("Start_address = ", spec.startAddress);
+
+  const std::wstring size =
+      ReadValue(configFile, kNumberValueCapacity, L"Partition_Size", sectionName);
+  if (size.empty()) return kPartitionSectionFailed;
+  spec.partitionSize = ParseNumber(NumberText(size));
+  PrintNumberLine("Partition_Size = ", spec.partitionSize);
+
+  const std::wstring compressed =
+      ReadValue(configFile, kNumberValueCapacity, L"Is_Compressed", sectionName);
+  if (compressed.empty()) return kPartitionSectionFailed;
+  spec.isCompressed = compressed == L"true" ? 1 : 0;
+  PrintNumberLine("Is_Compressed = ", static_cast<uint32_t>(spec.isCompressed));
+
+  list.push_back(std::move(spec));
+  return kConfigOk;
+}
+
+int ReadConfiguration(const std::wstring& configFile, PartitionList& list) {
+  std::array<wchar_t, kSectionListCapacity> names{};
+  WriteWideLine(L"[debug]GetPrivateProfileSectionNames, configFile = " + configFile);
+  GetProfileSectionNames(names.data(), kSectionListCapacity, configFile);
+
+  // The list holds each name with its zero and one more zero after the last;
+  // the platform keeps the last two positions zero when it has to cut it.
+  names.back() = 0;
+  for (std::size_t at = 0; at < names.size() && names[at] != 0;) {
+    const std::wstring name = names.data() + at;
+    WriteWideLine(L"sectionNames = " + name);
+    at += name.size() + 1;
+  }
+  WriteLine("Packaging...");
+
+  std::wstring baseDirectory;
+  std::size_t at = 0;
+  for (;;) {
+    const std::wstring name = names.data() + at;
+    const std::size_t next = at + name.size() + 1;
+    if (next >= names.size() || names[next] == 0) break;  // the last name
+    if (IsPassedOver(name)) {
+      WriteLine("Read bootloader/ ext-bootloader...");
+    } else if (name == kGeneralSetting) {
+      WriteLine("Read general setting...");
+      const int status = ReadGeneralSetting(configFile, baseDirectory);
+      if (status != kConfigOk) return status;
+      WriteWideLine(L"Base directory is " + baseDirectory);
+    } else {
+      const int status = ReadPartitionSection(configFile, list, baseDirectory, name);
+      if (status != kConfigOk) return status;
+      WriteWideLine(L"[" + name + L"]");
+    }
+    at = next;
+  }
+
+  const std::wstring lastName = names.data() + at;
+  const int status = ReadPartitionSection(configFile, list, baseDirectory, lastName);
+  if (status != kConfigOk) return status;
+  WriteWideLine(L"[" + lastName + L"]");
+  WriteLine("");
+  return kConfigOk;
+}
+
+}  // namespace vantorel

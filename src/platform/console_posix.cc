@@ -1,0 +1,55 @@
+// Standard output on Linux. The wide stream is never touched: wide text is
+// converted to UTF-8 and written through the same narrow stdout as the rest,
+// so a character the locale cannot convert never silences later lines.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/utf8.h"
+
+namespace vantorel {
+
+void WriteText(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+void WriteWideText(std::wstring_view text) { WriteText(EncodeUtf8ForDisplay(text)); }
+
+void WriteLine(std::string_view text) {
+  WriteText(text);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void WriteWideLine(std::wstring_view text) { WriteLine(EncodeUtf8ForDisplay(text)); }
+
+namespace {
+
+// Reads one key without waiting for a line end, restoring the terminal after.
+void WaitForOneKey() {
+  termios saved;
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
+  termios raw = saved;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
+    char key;
+    [[maybe_unused]] const ssize_t ignored = read(STDIN_FILENO, &key, 1);
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  }
+}
+
+}  // namespace
+
+// Only an interactive user is asked to press a key; scripts and CI never wait.
+void PauseAfterFailure() {
+  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
+  WriteText("Press any key to continue . . . ");
+  std::fflush(stdout);
+  WaitForOneKey();
+  WriteLine("");
+}
+
+}  // namespace vantorel

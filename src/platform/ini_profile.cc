@@ -1,0 +1,158 @@
+// INI profile reader, following the rules of the Windows profile functions.
+#include "platform/ini_profile.h"
+
+#include <algorithm>
+
+#include "platform/utf8.h"
+
+namespace vantorel {
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f' || c == 0x1A; }
+
+std::wstring_view Trim(std::wstring_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Names and values are C strings to the profile functions: a zero ends them.
+std::wstring UpToZero(std::wstring_view text) { return std::wstring(text.substr(0, text.find(L'\0'))); }
+
+wchar_t FoldCase(wchar_t c) {
+  if (c >= L'A' && c <= L'Z') return c + (L'a' - L'A');
+  // Latin-1 capitals, but for the multiplication sign.
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
+  return c;
+}
+
+bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](wchar_t x, wchar_t y) { return FoldCase(x) == FoldCase(y); });
+}
+
+std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
+  std::wstring text;
+  text.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    const char32_t unit = bigEndian ? (first << 8 | second) : (second << 8 | first);
+    const bool highSurrogate = unit >= 0xD800 && unit <= 0xDBFF;
+    if (highSurrogate && i + 3 < bytes.size()) {
+      const auto third = static_cast<unsigned char>(bytes[i + 2]);
+      const auto fourth = static_cast<unsigned char>(bytes[i + 3]);
+      const char32_t low = bigEndian ? (third << 8 | fourth) : (fourth << 8 | third);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        text += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    text += static_cast<wchar_t>(unit);
+  }
+  return text;
+}
+
+std::wstring DecodeFile(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);
+  if (bytes.starts_with("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), true);
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  return DecodeUtf8(bytes, InvalidUtf8::kAsLatin1);
+}
+
+// Strips one pair of matching quotes around a value of two or more characters.
+std::wstring_view Unquote(std::wstring_view value) {
+  if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+}  // namespace
+
+IniDocument IniDocument::Parse(std::string_view bytes) {
+  const std::wstring text = DecodeFile(bytes);
+  IniDocument document;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of(L"\r\n", start);
+    if (end == std::wstring::npos) end = text.size();
+    document.AddLine(std::wstring_view(text).substr(start, end - start));
+    // CRLF is one line end; a lone CR or LF is one too.
+    start = end + (text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
+  }
+  return document;
+}
+
+void IniDocument::AddLine(std::wstring_view line) {
+  line = Trim(line);
+  if (line.empty()) return;
+  if (line.front() == L'[') {
+    const std::size_t close = line.rfind(L']');
+    if (close != std::wstring_view::npos) {
+      sections_.push_back(Section{UpToZero(Trim(line.substr(1, close - 1))), {}});
+      return;
+    }
+  }
+  Key key;
+  const std::size_t equals = line.find(L'=');
+  if (equals == std::wstring_view::npos) {
+    key.name = UpToZero(line);
+  } else {
+    key.name = UpToZero(Trim(line.substr(0, equals)));
+    key.value = UpToZero(Trim(line.substr(equals + 1)));
+  }
+  sections_.back().keys.push_back(std::move(key));
+}
+
+uint32_t IniDocument::SectionNames(wchar_t* buffer, uint32_t capacity) const {
+  if (capacity == 0) return 0;
+  if (capacity == 1) {
+    buffer[0] = 0;
+    return 0;
+  }
+  uint32_t position = 0;
+  for (const Section& section : sections_) {
+    if (section.name.empty()) continue;
+    const std::size_t room = capacity - 1 - position;  // keeping the final zero
+    const std::size_t needed = section.name.size() + 1;
+    if (needed >= room) {
+      // The name that does not fit is cut before the last two positions.
+      std::copy_n(section.name.begin(), room - 1, buffer + position);
+      buffer[capacity - 2] = 0;
+      buffer[capacity - 1] = 0;
+      return capacity - 2;
+    }
+    std::copy(section.name.begin(), section.name.end(), buffer + position);
+    position += static_cast<uint32_t>(needed);
+    buffer[position - 1] = 0;
+  }
+  buffer[position] = 0;
+  return position;
+}
+
+uint32_t IniDocument::String(std::wstring_view sectionName, std::wstring_view keyName,
+                             wchar_t* buffer, uint32_t capacity) const {
+  if (capacity == 0) return 0;
+  buffer[0] = 0;
+  sectionName = Trim(sectionName);
+  keyName = Trim(keyName);
+  if (sectionName.empty()) return 0;  // the unnamed section never answers
+  const auto section = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
+    return !s.name.empty() && EqualIgnoringCase(s.name, sectionName);
+  });
+  if (section == sections_.end()) return 0;
+  const auto key = std::find_if(section->keys.begin(), section->keys.end(),
+                                [&](const Key& k) { return EqualIgnoringCase(k.name, keyName); });
+  if (key == section->keys.end() || !key->value) return 0;
+  const std::wstring_view value = Unquote(*key->value);
+  const std::size_t count = std::min<std::size_t>(value.size(), capacity - 1);
+  std::copy_n(value.begin(), count, buffer);
+  buffer[count] = 0;
+  return static_cast<uint32_t>(count);
+}
+
+}  // namespace vantorel
