@@ -1,0 +1,57 @@
+// Writes the update image from the partition list: each partition copied or
+// compressed chunk by chunk with its digest, the header and its digest last.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "config/partition_spec.h"
+#include "image/image_format.h"
+#include "image/lzma_adapter.h"
+#include "platform/files.h"
+
+namespace vantorel {
+
+inline constexpr int kWriterOk = 0;
+inline constexpr int kBuffersUnavailable = 1;
+inline constexpr int kCompressionFailed = 2;
+inline constexpr int kFileUnavailable = 4;
+inline constexpr int kPartitionTooSmall = 5;
+inline constexpr int kOutputWriteFailed = 6;
+inline constexpr int kImageLimitExceeded = 7;
+
+using BufferAllocator = void* (*)(std::size_t);
+
+struct WriterOptions {
+  // Refused as the output path, like every partition file.
+  std::wstring configFile;
+  // Seams for tests that make allocations fail.
+  BufferAllocator allocateBuffer = std::malloc;
+  ISzAlloc* lzmaAllocator = &HeapAllocator;
+};
+
+struct FreeDeleter {
+  void operator()(uint8_t* block) const { std::free(block); }
+};
+using Buffer = std::unique_ptr<uint8_t[], FreeDeleter>;
+
+struct WorkBuffers {
+  Buffer input;   // kChunkSize bytes: one chunk of a partition file
+  Buffer output;  // kEncodeCapacity bytes: one encoded stream
+};
+
+// Obtains the input buffer, then the output buffer; 1 after printing why not.
+int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate = std::malloc);
+
+// The size of an open partition file as a signed 32-bit value, printed on a
+// line of its own; -1, printed nowhere, when it cannot be told.
+int32_t QueryFileSize(const InputFile& file);
+
+// Fills `header` in place and returns one of the statuses above.
+int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
+                const WriterOptions& options = {});
+
+}  // namespace vantorel

@@ -1,0 +1,367 @@
+#include "image/image_writer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "image/sha1.h"
+#include "platform/utf8.h"
+#include "test_support/lzma_decode.h"
+#include "test_support/temp_dir.h"
+
+namespace vantorel {
+namespace {
+
+using ::vantorel::testing::ReadBytes;
+using ::vantorel::testing::TempDir;
+using Bytes = std::vector<uint8_t>;
+
+struct Packing {
+  int status;
+  std::string output;
+  ImageHeader header;
+};
+
+Packing Pack(const PartitionList& list, const std::string& outputPath,
+             const WriterOptions& options = {}) {
+  Packing packing{};
+  ::testing::internal::CaptureStdout();
+  packing.status =
+      ImageWriter(list, packing.header, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
+  packing.output = ::testing::internal::GetCapturedStdout();
+  return packing;
+}
+
+Bytes Sha1Of(const uint8_t* data, std::size_t length) {
+  Sha1Context context;
+  Sha1Init(context);
+  Sha1Update(context, data, static_cast<uint32_t>(length));
+  Bytes digest(kSha1DigestSize);
+  Sha1Final(context, digest.data());
+  return digest;
+}
+
+Bytes Slice(const Bytes& bytes, uint64_t offset, uint64_t length) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+               bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+struct Input {
+  Bytes content;
+  bool compressed;
+};
+
+// Checks an image against the partition files it was made from: header and
+// its digest, the chain of offsets, every region and digest.
+void ExpectImageOf(const Bytes& image, const std::vector<Input>& inputs) {
+  ASSERT_GE(image.size(), kFirstDataOffset);
+  ImageHeaderBytes headerBytes;
+  std::copy_n(image.begin(), headerBytes.size(), headerBytes.begin());
+  const ImageHeader header = ParseImageHeader(headerBytes);
+  EXPECT_EQ(header.magic, kImageMagic);
+  ASSERT_EQ(header.partitionCount, inputs.size());
+  EXPECT_EQ(Slice(image, kImageHeaderSize, kDigestSize), Sha1Of(image.data(), kImageHeaderSize));
+  uint64_t offset = kFirstDataOffset;
+  for (std::size_t i = 0; i < kMaxPartitions; ++i) {
+    const PartitionEntry& entry = header.entries[i];
+    if (i >= inputs.size()) {
+      EXPECT_EQ(SerializeImageHeader({0, 0, {entry}}), SerializeImageHeader({})) << i;
+      continue;
+    }
+    SCOPED_TRACE("partition " + std::to_string(i));
+    EXPECT_EQ(entry.dataOffset, offset);
+    EXPECT_EQ(entry.digestOffset, uint64_t{entry.dataOffset} + entry.dataLength);
+    EXPECT_EQ(entry.digestLength, kDigestSize);
+    EXPECT_EQ(entry.isCompressed, inputs[i].compressed ? 1u : 0u);
+    EXPECT_EQ(entry.reserved, 0u);
+    ASSERT_LE(uint64_t{entry.digestOffset} + kDigestSize, image.size());
+    const Bytes region = Slice(image, entry.dataOffset, entry.dataLength);
+    EXPECT_EQ(Slice(image, entry.digestOffset, kDigestSize), Sha1Of(region.data(), region.size()));
+    if (inputs[i].compressed) {
+      EXPECT_EQ(Slice(region, 0, 5), (Bytes{0x5D, 0x00, 0x40, 0x00, 0x00}));
+      EXPECT_EQ(testing::DecodeRegion(region), inputs[i].content);
+    } else {
+      EXPECT_EQ(region, inputs[i].content);
+    }
+    offset = uint64_t{entry.digestOffset} + kDigestSize;
+  }
+  EXPECT_EQ(image.size(), offset);
+}
+
+std::string Write(const TempDir& dir, const std::string& name, const Bytes& content) {
+  return dir.Write(name, std::string(content.begin(), content.end()));
+}
+
+Bytes Random(std::size_t size, unsigned seed, int distinct = 256) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random() % distinct);
+  return bytes;
+}
+
+TEST(ImageWriter, EmptyListGivesTheEmptyImage) {
+  TempDir dir;
+  const std::string out = dir.File("out.bin");
+  const Packing packing = Pack({}, out);
+  EXPECT_EQ(packing.status, kWriterOk);
+  EXPECT_EQ(packing.output, "Output File = " + out + "\n");
+  const Bytes image = ReadBytes(out);
+  ASSERT_EQ(image.size(), 156u);
+  ExpectImageOf(image, {});
+}
+
+// Sizes at the chunk boundaries, plain and compressed, each packed and checked.
+TEST(ImageWriter, PacksPartitionsOfEverySize) {
+  TempDir dir;
+  const std::vector<Input> inputs = {
+      {Bytes(), false},
+      {Bytes(), true},
+      {Random(5000, 1), false},
+      {Random(300000, 2, 4), true},
+      {Random(kChunkSize, 3, 16), true},
+      {Random(kChunkSize + 1, 4, 16), true},
+  };
+  for (std::size_t first = 0; first < inputs.size(); first += 2) {
+    PartitionList list;
+    std::string expectedOutput = "Output File = " + dir.File("out.bin") + "\n";
+    for (std::size_t i = first; i < first + 2; ++i) {
+      list.push_back({Write(dir, "p" + std::to_string(i), inputs[i].content), 0x8000,
+                      static_cast<uint32_t>(inputs[i].content.size()), inputs[i].compressed});
+      if (inputs[i].compressed) expectedOutput += std::to_string(inputs[i].content.size()) + "\n";
+    }
+    const Packing packing = Pack(list, dir.File("out.bin"));
+    ASSERT_EQ(packing.status, kWriterOk);
+    EXPECT_EQ(packing.output, expectedOutput);
+    ExpectImageOf(ReadBytes(dir.File("out.bin")), {inputs[first], inputs[first + 1]});
+  }
+}
+
+TEST(ImageWriter, EmptyCompressedFileIsEighteenBytes) {
+  TempDir dir;
+  const Packing packing = Pack({{dir.Write("empty", ""), 0, 0, 1}}, dir.File("out.bin"));
+  ASSERT_EQ(packing.status, kWriterOk);
+  const Bytes image = ReadBytes(dir.File("out.bin"));
+  EXPECT_EQ(packing.header.entries[0].dataLength, 18u);
+  EXPECT_EQ(Slice(image, 156, 18),
+            (Bytes{0x5D, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(ImageWriter, PlainSixteenMiBFileIsOneRegion) {
+  TempDir dir;
+  const Bytes content = Random(kChunkSize, 9);
+  ASSERT_EQ(Pack({{Write(dir, "p", content), 0, kChunkSize, 0}}, dir.File("out.bin")).status,
+            kWriterOk);
+  ExpectImageOf(ReadBytes(dir.File("out.bin")), {{content, false}});
+}
+
+// A partition that does not fit: its region and digest are on disk, no header.
+TEST(ImageWriter, PartitionSizeCheck) {
+  TempDir dir;
+  const Bytes content = Bytes(10000, 0);  // compresses far below its size
+  for (const bool compressed : {false, true}) {
+    const std::string path = Write(dir, "p", content);
+    const std::string out = dir.File("out.bin");
+    EXPECT_EQ(Pack({{path, 0, 10000, compressed}}, out).status, kWriterOk);
+
+    const Packing packing = Pack({{path, 0, 9999, compressed}}, out);
+    EXPECT_EQ(packing.status, kPartitionTooSmall);
+    EXPECT_TRUE(packing.output.ends_with(
+        "fill header fail\nPartition size is not enough for upgrade bin size.\n"));
+    const Bytes image = ReadBytes(out);
+    EXPECT_EQ(Slice(image, 0, 156), Bytes(156, 0));
+    const uint64_t regionLength = image.size() - 156 - kDigestSize;
+    EXPECT_EQ(Slice(image, 156 + regionLength, kDigestSize),
+              Sha1Of(image.data() + 156, regionLength));
+    if (!compressed) {
+      EXPECT_EQ(regionLength, content.size());
+    }
+  }
+}
+
+WriterOptions WithBuffers(BufferAllocator allocate) {
+  WriterOptions options;
+  options.allocateBuffer = allocate;
+  return options;
+}
+
+WriterOptions WithLzmaAllocator(ISzAlloc* allocator) {
+  WriterOptions options;
+  options.lzmaAllocator = allocator;
+  return options;
+}
+
+void* RefuseAllocation(std::size_t) { return nullptr; }
+void* RefuseSecondBuffer(std::size_t size) {
+  return size == kEncodeCapacity ? nullptr : std::malloc(size);
+}
+
+struct CountingLzmaAllocator {
+  static inline int calls = 0;
+  static inline int failOn = 0;
+  static void* Allocate(void*, size_t size) {
+    return ++calls == failOn ? nullptr : std::malloc(size);
+  }
+  static void Release(void*, void* block) { std::free(block); }
+  static inline ISzAlloc table{Allocate, Release};
+  static ISzAlloc* FailingOnCall(int n) {
+    calls = 0;
+    failOn = n;
+    return &table;
+  }
+};
+
+// The failure table: message, status, and what stays on disk.
+TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
+  TempDir dir;
+  const Bytes first = Random(3000, 11);
+  const std::string good = Write(dir, "good.bin", first);
+  const std::string missing = dir.File("missing.bin");
+  const std::string out = dir.File("out.bin");
+  Bytes earlierRegion(156, 0);
+  earlierRegion.insert(earlierRegion.end(), first.begin(), first.end());
+  const Bytes digest = Sha1Of(first.data(), first.size());
+  earlierRegion.insert(earlierRegion.end(), digest.begin(), digest.end());
+
+  const struct {
+    const char* label;
+    PartitionList list;
+    WriterOptions options;
+    int status;
+    std::string message;  // what follows the "Output File = " line
+    std::optional<Bytes> onDisk;
+  } kCases[] = {
+      {"input buffer unavailable", {{good, 0, 9999, 0}}, WithBuffers(RefuseAllocation),
+       kBuffersUnavailable, "\ncannot malloc lzma working buffer\n", Bytes()},
+      {"output buffer unavailable", {{good, 0, 9999, 0}}, WithBuffers(RefuseSecondBuffer),
+       kBuffersUnavailable, "\ncannot malloc lzma working buffer\n", Bytes()},
+      {"first partition file missing", {{missing, 0, 9999, 0}}, {}, kFileUnavailable,
+       "\ncannot open input file: " + missing +
+           "\nThe file might be opened or it might be not exist.\n",
+       Bytes()},
+      {"second partition file missing", {{good, 0, 9999, 0}, {missing, 0, 9999, 1}}, {},
+       kFileUnavailable,
+       "\ncannot open input file: " + missing +
+           "\nThe file might be opened or it might be not exist.\n",
+       earlierRegion},
+      {"encoder of the partition unavailable", {{good, 0, 9999, 0}, {good, 0, 9999, 1}},
+       WithLzmaAllocator(CountingLzmaAllocator::FailingOnCall(1)), kCompressionFailed, "",
+       earlierRegion},
+      {"a directory as partition file", {{good, 0, 9999, 0}, {dir.path().string(), 0, 9, 0}}, {},
+       kFileUnavailable, "\ncannot read input file: " + dir.path().string() + "\n",
+       earlierRegion},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.label);
+    const Packing packing = Pack(c.list, out, c.options);
+    EXPECT_EQ(packing.status, c.status);
+    EXPECT_EQ(packing.output, "Output File = " + out + "\n" + c.message);
+    if (c.onDisk) {
+      EXPECT_EQ(ReadBytes(out), *c.onDisk);
+    }
+  }
+}
+
+TEST(ImageWriter, FailedChunkEncodingWritesNothingOfItsStream) {
+  TempDir dir;
+  const std::string path = Write(dir, "p", Random(100, 1));
+  const std::string out = dir.File("out.bin");
+  // Call 1 creates the partition's encoder, call 2 the chunk's, 3 its tables.
+  const Packing packing =
+      Pack({{path, 0, 100, 1}}, out, WithLzmaAllocator(CountingLzmaAllocator::FailingOnCall(3)));
+  EXPECT_EQ(packing.status, kCompressionFailed);
+  EXPECT_TRUE(packing.output.ends_with("\ncannot compress input file: " + path +
+                                       " (LZMA status 2)\n"));
+  const Bytes image = ReadBytes(out);
+  EXPECT_EQ(image.size(), 156u + 13u);
+}
+
+TEST(ImageWriter, OutputThatCannotBeOpenedOrWritten) {
+  TempDir dir;
+  const std::string part = dir.Write("p", "data");
+  const std::string noFolder = dir.File("missing/out.bin");
+  Packing packing = Pack({{part, 0, 9, 0}}, noFolder);
+  EXPECT_EQ(packing.status, kFileUnavailable);
+  EXPECT_EQ(packing.output,
+            "Output File = " + noFolder + "\n\ncannot open output file: " + noFolder + "\n");
+
+  packing = Pack({}, "");
+  EXPECT_EQ(packing.status, kFileUnavailable);
+  EXPECT_EQ(packing.output, "Output File = \n\ncannot open output file: \n");
+
+  packing = Pack({{part, 0, 9, 1}}, "/dev/full");
+  EXPECT_EQ(packing.status, kOutputWriteFailed);
+  EXPECT_TRUE(packing.output.ends_with("\ncannot write output file: /dev/full\n"));
+}
+
+TEST(ImageWriter, RefusesOutputPathsThatNameItsInputs) {
+  TempDir dir;
+  const std::string part = dir.Write("p.bin", "firmware");
+  const std::string config = dir.Write("cfg.ini", "[A]\n");
+  const std::string sameViaDot = dir.path().string() + "/./p.bin";
+  Packing packing = Pack({{part, 0, 99, 0}}, sameViaDot);
+  EXPECT_EQ(packing.status, kFileUnavailable);
+  EXPECT_TRUE(packing.output.ends_with("\noutput file is also a partition file: " + part + "\n"));
+  EXPECT_EQ(ReadBytes(part), (Bytes{'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e'}));
+
+  WriterOptions options;
+  options.configFile = DecodeUtf8(config, InvalidUtf8::kEscape);
+  packing = Pack({{part, 0, 99, 0}}, config, options);
+  EXPECT_EQ(packing.status, kFileUnavailable);
+  EXPECT_EQ(ReadBytes(config).size(), 4u);
+}
+
+TEST(ImageWriter, RefusesWhatAnImageCannotHold) {
+  TempDir dir;
+  const std::string small = dir.Write("small", "x");
+  const std::string existing = dir.Write("out.bin", "keep me");
+  Packing packing = Pack(PartitionList(5, {small, 0, 9, 0}), existing);
+  EXPECT_EQ(packing.status, kImageLimitExceeded);
+  EXPECT_TRUE(packing.output.ends_with("\ntoo many partitions: 5 (an image holds at most 4)\n"));
+  EXPECT_EQ(ReadBytes(existing).size(), 7u);
+
+  // Sparse files: refused from their size, before a byte is read.
+  const std::string twoGiB = dir.File("two");
+  const std::string almostFourGiB = dir.File("four");
+  ASSERT_EQ(truncate(dir.Write("two", "").c_str(), off_t{1} << 31), 0);
+  ASSERT_EQ(truncate(dir.Write("four", "").c_str(), (off_t{1} << 32) - 176), 0);
+  packing = Pack({{twoGiB, 0, 0xFFFFFFFF, 1}}, dir.File("a.img"));
+  EXPECT_EQ(packing.status, kImageLimitExceeded);
+  EXPECT_TRUE(packing.output.ends_with("\npartition file too large to compress: " + twoGiB +
+                                       " is 2147483648 bytes (a compressed partition must be "
+                                       "below 2 GiB)\n"));
+  EXPECT_EQ(ReadBytes(dir.File("a.img")).size(), 0u);
+
+  packing = Pack({{small, 0, 9, 0}, {almostFourGiB, 0, 0xFFFFFFFF, 0}}, dir.File("b.img"));
+  EXPECT_EQ(packing.status, kImageLimitExceeded);
+  EXPECT_TRUE(packing.output.ends_with(" the image would reach 4 GiB (it holds at most "
+                                       "4294967295 bytes)\n"));
+  EXPECT_EQ(ReadBytes(dir.File("b.img")).size(), 156u + 1u + 20u);
+}
+
+// A compressed partition whose size when queried differs from what was read:
+// a pipe has no size to query, so the region's size field would be wrong.
+TEST(ImageWriter, CompressedFileWithoutAReliableSizeIsRefused) {
+  TempDir dir;
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread feeder([&] {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    if (fd >= 0) {
+      [[maybe_unused]] const ssize_t n = write(fd, "some bytes", 10);
+      close(fd);
+    }
+  });
+  const Packing packing = Pack({{fifo, 0, 9999, 1}}, dir.File("out.bin"));
+  feeder.join();
+  EXPECT_EQ(packing.status, kFileUnavailable);
+  EXPECT_TRUE(packing.output.ends_with("\ninput file changed while it was packed: " + fifo +
+                                       " (10 bytes read, size field -1)\n"));
+}
+
+}  // namespace
+}  // namespace vantorel
