@@ -1,0 +1,61 @@
+// Option handling on top of the option scanner.
+#include "app/arguments.h"
+
+#include "app/banners.h"
+#include "app/option_scanner.h"
+#include "platform/console.h"
+
+namespace vantorel {
+namespace {
+
+constexpr const char kNoOptionsText[] =
+    "Please specify a config file with \"-i\" option and a output file with \"-o\" option";
+constexpr const char kBadOptionText[] =
+    "Unknown option character or incomplete argument for the option, please use -h to get help";
+constexpr const char kMissingConfigText[] = "Please specify a config file with \"-i\" option";
+
+[[noreturn]] void RaiseNoOptions() {
+  WriteText(std::string(kNoOptionsText) + "\n");
+  throw UsageError(kNoOptionsText);
+}
+
+[[noreturn]] void RaiseBadOption(const wchar_t* argument) {
+  WriteText("ERROR: illegal option ");
+  WriteWideText(argument);
+  WriteText(std::string("\n") + kBadOptionText + "\n");
+  throw UsageError(kBadOptionText);
+}
+
+[[noreturn]] void RaiseMissingConfig() {
+  WriteText("configFile is empty \n");
+  throw UsageError(kMissingConfigText);
+}
+
+}  // namespace
+
+int ParseArguments(int argc, const wchar_t* const* argv, std::wstring& configFile,
+                   std::wstring& outputFile) {
+  OptionScanner scanner;
+  int option = scanner.NextOption(argc, argv);
+  if (option == kOptionsEnded) RaiseNoOptions();
+  for (; option != kOptionsEnded; option = scanner.NextOption(argc, argv)) {
+    switch (option) {
+      case 'i':
+        configFile = scanner.optionArgument;
+        break;
+      case 'o':
+        outputFile = scanner.optionArgument;
+        break;
+      case 'h':
+        WriteLine("-h");
+        PrintUsage(argv[0]);
+        return kParsedHelpShown;
+      default:
+        RaiseBadOption(argv[scanner.nextIndex - 1]);
+    }
+  }
+  if (configFile.empty()) RaiseMissingConfig();
+  return kParsedGoOn;
+}
+
+}  // namespace vantorel
