@@ -56,15 +56,14 @@ TEST(ConfigReader, ExampleFileGivesItsRecordsAndLines) {
   const std::string path = dir.Write("cfg.ini", kExample);
   const Reading reading = ReadConfigAt(path);
   EXPECT_EQ(reading.status, kConfigOk);
-  EXPECT_EQ(reading.output, Lines({DebugLine(path), "sectionNames = General Setting",
-                                   "sectionNames = Bootloader", "sectionNames = Application",
-                                   "sectionNames = Resources", "Packaging...",
-                                   "Read general setting...", "Base directory is D:\\fw\\",
-                                   "Read bootloader/ ext-bootloader...", "Start_address = 65536",
-                                   "Partition_Size = 524288", "Is_Compressed = 1",
-                                   "[Application]", "Start_address = 589824",
-                                   "Partition_Size = 131072", "Is_Compressed = 0", "[Resources]",
-                                   ""}));
+  EXPECT_EQ(reading.output,
+            Lines({DebugLine(path), "sectionNames = General Setting", "sectionNames = Bootloader",
+                   "sectionNames = Application", "sectionNames = Resources", "Packaging...",
+                   "Read general setting...", "Base directory is D:\\fw\\",
+                   "Read bootloader/ ext-bootloader...", "Start_address = 65536",
+                   "Partition_Size = 524288", "Is_Compressed = 1", "[Application]",
+                   "Start_address = 589824", "Partition_Size = 131072", "Is_Compressed = 0",
+                   "[Resources]", ""}));
   EXPECT_EQ(reading.list, (PartitionList{{"D:\\fw\\app.bin", 65536, 524288, 1},
                                          {"D:\\fw\\res.bin", 589824, 131072, 0}}));
 }
@@ -72,8 +71,8 @@ TEST(ConfigReader, ExampleFileGivesItsRecordsAndLines) {
 std::string Partition(const std::string& name, const std::string& file,
                       const std::string& compressed = "false", const std::string& start = "1",
                       const std::string& size = "2") {
-  return "[" + name + "]\nFile=" + file + "\nStart_Address=" + start +
-         "\nPartition_Size=" + size + "\nIs_Compressed=" + compressed + "\n";
+  return "[" + name + "]\nFile=" + file + "\nStart_Address=" + start + "\nPartition_Size=" + size +
+         "\nIs_Compressed=" + compressed + "\n";
 }
 
 // Decisions of the section walk: the status, the records, and the lines the
@@ -112,15 +111,22 @@ TEST(ConfigReader, SectionWalkDecisions) {
        kPartitionSectionFailed,
        {{"a.bin", 1, 2, 0}},
        {"Start_address = 1", "Partition_Size = 2", "Is_Compressed = 0", "[App]"}},
-      {"only General Setting", "[General Setting]\nBase_Directory=fw\n", kPartitionSectionFailed,
-       {}, {}},
-      {"one complete section", Partition("Anything", "fw/app.bin", "true"), kConfigOk,
+      {"only General Setting",
+       "[General Setting]\nBase_Directory=fw\n",
+       kPartitionSectionFailed,
+       {},
+       {}},
+      {"one complete section",
+       Partition("Anything", "fw/app.bin", "true"),
+       kConfigOk,
        {{"fw/app.bin", 1, 2, 1}},
        {"Start_address = 1", "Partition_Size = 2", "Is_Compressed = 1", "[Anything]", ""}},
       {"no sections", "File=a.bin\n", kPartitionSectionFailed, {}, {}},
       {"names compared with exact case",
        "[bootloader]\n[General Setting]\nBase_Directory=fw\n" + Partition("App", "a"),
-       kPartitionSectionFailed, {}, {}},
+       kPartitionSectionFailed,
+       {},
+       {}},
       {"base directory only for partitions after it",
        Partition("Before", "b.bin") + "[General Setting]\nBase_Directory=fw\n" +
            Partition("After", "a.bin"),
@@ -130,13 +136,19 @@ TEST(ConfigReader, SectionWalkDecisions) {
         "Read general setting...", "Base directory is fw\\", "Start_address = 1",
         "Partition_Size = 2", "Is_Compressed = 0", "[After]", ""}},
       {"base directory ending in a backslash",
-       "[General Setting]\nBase_Directory=fw\\\n" + Partition("A", "a"), kConfigOk,
-       {{"fw\\a", 1, 2, 0}}, {}},
+       "[General Setting]\nBase_Directory=fw\\\n" + Partition("A", "a"),
+       kConfigOk,
+       {{"fw\\a", 1, 2, 0}},
+       {}},
       {"base directory ending in a slash",
-       "[General Setting]\nBase_Directory=fw/\n" + Partition("B", "/abs/b"), kConfigOk,
-       {{"fw/\\/abs/b", 1, 2, 0}}, {}},
+       "[General Setting]\nBase_Directory=fw/\n" + Partition("B", "/abs/b"),
+       kConfigOk,
+       {{"fw/\\/abs/b", 1, 2, 0}},
+       {}},
       {"empty base directory",
-       "[General Setting]\nBase_Directory=\n" + Partition("A", "a"), kGeneralSettingFailed, {},
+       "[General Setting]\nBase_Directory=\n" + Partition("A", "a"),
+       kGeneralSettingFailed,
+       {},
        {"Read general setting..."}},
       {"compression flag and number values",
        Partition("A", "a", "True", "-1", "0x1000") + Partition("B", "b", "1", "010", "12kB") +
@@ -145,7 +157,10 @@ TEST(ConfigReader, SectionWalkDecisions) {
        kConfigOk,
        {{"a", 4294967295u, 4096, 0}, {"b", 8, 12, 0}, {"c", 0, 0, 0}, {"d", 4294967295u, 1, 1}},
        {}},
-      {"empty compression flag", Partition("A", "a", ""), kPartitionSectionFailed, {},
+      {"empty compression flag",
+       Partition("A", "a", ""),
+       kPartitionSectionFailed,
+       {},
        {"Start_address = 1", "Partition_Size = 2"}},
       {"missing key in the middle",
        Partition("A", "a") + "[B]\nFile=b\nStart_Address=7\nIs_Compressed=true\n" +
@@ -168,8 +183,7 @@ TEST(ConfigReader, SectionWalkDecisions) {
     EXPECT_EQ(reading.status, c.status);
     EXPECT_EQ(reading.list, c.list);
     if (!c.linesAfterPackaging.empty()) {
-      const std::string after =
-          reading.output.substr(reading.output.find("Packaging...\n") + 13);
+      const std::string after = reading.output.substr(reading.output.find("Packaging...\n") + 13);
       EXPECT_EQ(after, Lines(c.linesAfterPackaging));
     }
   }

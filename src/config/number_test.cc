@@ -34,8 +34,10 @@ TEST(Number, ReadsValuesAsAnUnsigned32BitConversion) {
       {"-", 0},
       {"- 1", 0},
       {"0x0000000000000000010", 0},  // the hexadecimal 1 is the 20th character
-      {"00000000000000000019", 1},  // octal; the 9 lies beyond the 19 read
-      {"\x80" "12", 0},
+      {"00000000000000000019", 1},   // octal; the 9 lies beyond the 19 read
+      {"\x80"
+       "12",
+       0},
   };
   for (const auto& c : kCases) EXPECT_EQ(ParseNumber(c.text), c.value) << '"' << c.text << '"';
 }

@@ -25,8 +25,8 @@ TEST(ImageFormat, WorkedExampleEntriesAndBytes) {
   header.entries[0] = MakePartitionEntry(kFirstDataOffset, 5000, 0x8000, 0x10000, 0);
   const uint64_t second = NextDataOffset(header.entries[0]);
   ASSERT_EQ(second, 5176u);
-  header.entries[1] = MakePartitionEntry(static_cast<uint32_t>(second), 13 + 120000, 0x18000,
-                                         0x60000, 1);
+  header.entries[1] =
+      MakePartitionEntry(static_cast<uint32_t>(second), 13 + 120000, 0x18000, 0x60000, 1);
   EXPECT_EQ(header.entries[0].digestOffset, 5156u);
   EXPECT_EQ(header.entries[1].dataLength, 0x1D4CDu);
   EXPECT_EQ(header.entries[1].digestOffset, 0x1E905u);
@@ -36,9 +36,10 @@ TEST(ImageFormat, WorkedExampleEntriesAndBytes) {
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 12),
             (std::vector<uint8_t>{0x4D, 0x4D, 0x4D, 0x00, 0x02, 0, 0, 0, 0x9C, 0, 0, 0}));
   const std::vector<uint8_t> entry1(bytes.begin() + 40, bytes.begin() + 72);
-  EXPECT_EQ(entry1, (std::vector<uint8_t>{0x38, 0x14, 0, 0, 0x00, 0x80, 0x01, 0, 0xCD, 0xD4, 0x01,
-                                          0,    0x00, 0, 0x06, 0, 0x05, 0xE9, 0x01, 0, 20,   0,
-                                          0,    0,    1, 0,    0, 0,    0,    0,    0, 0}));
+  EXPECT_EQ(entry1,
+            (std::vector<uint8_t>{0x38, 0x14, 0, 0,    0x00, 0x80, 0x01, 0,    0xCD, 0xD4, 0x01,
+                                  0,    0x00, 0, 0x06, 0,    0x05, 0xE9, 0x01, 0,    20,   0,
+                                  0,    0,    1, 0,    0,    0,    0,    0,    0,    0}));
   for (std::size_t i = 72; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0) << "byte " << i;
 
   const ImageHeader parsed = ParseImageHeader(bytes);

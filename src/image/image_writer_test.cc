@@ -235,24 +235,43 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
     std::string message;  // what follows the "Output File = " line
     std::optional<Bytes> onDisk;
   } kCases[] = {
-      {"input buffer unavailable", {{good, 0, 9999, 0}}, WithBuffers(RefuseAllocation),
-       kBuffersUnavailable, "\ncannot malloc lzma working buffer\n", Bytes()},
-      {"output buffer unavailable", {{good, 0, 9999, 0}}, WithBuffers(RefuseSecondBuffer),
-       kBuffersUnavailable, "\ncannot malloc lzma working buffer\n", Bytes()},
-      {"first partition file missing", {{missing, 0, 9999, 0}}, {}, kFileUnavailable,
+      {"input buffer unavailable",
+       {{good, 0, 9999, 0}},
+       WithBuffers(RefuseAllocation),
+       kBuffersUnavailable,
+       "\ncannot malloc lzma working buffer\n",
+       Bytes()},
+      {"output buffer unavailable",
+       {{good, 0, 9999, 0}},
+       WithBuffers(RefuseSecondBuffer),
+       kBuffersUnavailable,
+       "\ncannot malloc lzma working buffer\n",
+       Bytes()},
+      {"first partition file missing",
+       {{missing, 0, 9999, 0}},
+       {},
+       kFileUnavailable,
        "\ncannot open input file: " + missing +
            "\nThe file might be opened or it might be not exist.\n",
        Bytes()},
-      {"second partition file missing", {{good, 0, 9999, 0}, {missing, 0, 9999, 1}}, {},
+      {"second partition file missing",
+       {{good, 0, 9999, 0}, {missing, 0, 9999, 1}},
+       {},
        kFileUnavailable,
        "\ncannot open input file: " + missing +
            "\nThe file might be opened or it might be not exist.\n",
        earlierRegion},
-      {"encoder of the partition unavailable", {{good, 0, 9999, 0}, {good, 0, 9999, 1}},
-       WithLzmaAllocator(CountingLzmaAllocator::FailingOnCall(1)), kCompressionFailed, "",
+      {"encoder of the partition unavailable",
+       {{good, 0, 9999, 0}, {good, 0, 9999, 1}},
+       WithLzmaAllocator(CountingLzmaAllocator::FailingOnCall(1)),
+       kCompressionFailed,
+       "",
        earlierRegion},
-      {"a directory as partition file", {{good, 0, 9999, 0}, {dir.path().string(), 0, 9, 0}}, {},
-       kFileUnavailable, "\ncannot read input file: " + dir.path().string() + "\n",
+      {"a directory as partition file",
+       {{good, 0, 9999, 0}, {dir.path().string(), 0, 9, 0}},
+       {},
+       kFileUnavailable,
+       "\ncannot read input file: " + dir.path().string() + "\n",
        earlierRegion},
   };
   for (const auto& c : kCases) {
@@ -274,8 +293,8 @@ TEST(ImageWriter, FailedChunkEncodingWritesNothingOfItsStream) {
   const Packing packing =
       Pack({{path, 0, 100, 1}}, out, WithLzmaAllocator(CountingLzmaAllocator::FailingOnCall(3)));
   EXPECT_EQ(packing.status, kCompressionFailed);
-  EXPECT_TRUE(packing.output.ends_with("\ncannot compress input file: " + path +
-                                       " (LZMA status 2)\n"));
+  EXPECT_TRUE(
+      packing.output.ends_with("\ncannot compress input file: " + path + " (LZMA status 2)\n"));
   const Bytes image = ReadBytes(out);
   EXPECT_EQ(image.size(), 156u + 13u);
 }
@@ -338,8 +357,9 @@ TEST(ImageWriter, RefusesWhatAnImageCannotHold) {
 
   packing = Pack({{small, 0, 9, 0}, {almostFourGiB, 0, 0xFFFFFFFF, 0}}, dir.File("b.img"));
   EXPECT_EQ(packing.status, kImageLimitExceeded);
-  EXPECT_TRUE(packing.output.ends_with(" the image would reach 4 GiB (it holds at most "
-                                       "4294967295 bytes)\n"));
+  EXPECT_TRUE(
+      packing.output.ends_with(" the image would reach 4 GiB (it holds at most "
+                               "4294967295 bytes)\n"));
   EXPECT_EQ(ReadBytes(dir.File("b.img")).size(), 156u + 1u + 20u);
 }
 

@@ -39,9 +39,8 @@ SRes LzmaEncoderAdapter::BeginPartition(LzmaProperties& properties) {
 // cannot be allocated or the settings are rejected, 0 when its working tables
 // cannot be allocated, the capacity when the stream overflows it, and the
 // bytes produced otherwise.
-SRes LzmaEncoderAdapter::EncodeChunk(const uint8_t* input, std::size_t inputLength,
-                                     uint8_t* output, std::size_t outputCapacity,
-                                     std::size_t& outputLength) const {
+SRes LzmaEncoderAdapter::EncodeChunk(const uint8_t* input, std::size_t inputLength, uint8_t* output,
+                                     std::size_t outputCapacity, std::size_t& outputLength) const {
   const CLzmaEncProps settings = EncoderSettings();
   Byte scratchProperties[kLzmaPropertiesSize];
   SizeT scratchSize = sizeof scratchProperties;

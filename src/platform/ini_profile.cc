@@ -17,7 +17,9 @@ std::wstring_view Trim(std::wstring_view text) {
 }
 
 // Names and values are C strings to the profile functions: a zero ends them.
-std::wstring UpToZero(std::wstring_view text) { return std::wstring(text.substr(0, text.find(L'\0'))); }
+std::wstring UpToZero(std::wstring_view text) {
+  return std::wstring(text.substr(0, text.find(L'\0')));
+}
 
 wchar_t FoldCase(wchar_t c) {
   if (c >= L'A' && c <= L'Z') return c + (L'a' - L'A');

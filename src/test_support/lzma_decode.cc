@@ -31,9 +31,9 @@ std::optional<std::vector<uint8_t>> DecodeRegion(const std::vector<uint8_t>& reg
   std::vector<uint8_t> original;
   std::size_t position = kLzmaPartitionHeaderSize;
   for (uint64_t k = 0; k < ChunkCount(header.uncompressedSize); ++k) {
-    const auto chunk = DecodeStream(header.properties.data(), region.data() + position,
-                                    region.size() - position,
-                                    ChunkLength(header.uncompressedSize, k));
+    const auto chunk =
+        DecodeStream(header.properties.data(), region.data() + position, region.size() - position,
+                     ChunkLength(header.uncompressedSize, k));
     if (!chunk || chunk->endMarkSeen) return std::nullopt;
     original.insert(original.end(), chunk->bytes.begin(), chunk->bytes.end());
     position += chunk->consumed;

@@ -22,8 +22,8 @@ std::string TempDir::File(std::string_view name) const { return (path_ / name).s
 
 std::string TempDir::Write(std::string_view name, std::string_view content) const {
   const std::string path = File(name);
-  std::ofstream(path, std::ios::binary).write(content.data(),
-                                               static_cast<std::streamsize>(content.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(content.data(), static_cast<std::streamsize>(content.size()));
   return path;
 }
 

@@ -1,0 +1,130 @@
+"""Options, usage errors and the run flow, compared line for line."""
+import pytest
+
+from conftest import BANNER, ERROR_BANNER
+
+USAGE = ("-h\n*** Usage ***\n  To generate an IoT image for ROM writer or Orvex Generator:\n"
+         "    {name} -i config_file -o output_file\n")
+NO_OPTIONS = 'Please specify a config file with "-i" option and a output file with "-o" option\n'
+BAD_OPTION = ("ERROR: illegal option {arg}\nUnknown option character or incomplete argument "
+              "for the option, please use -h to get help\n")
+SIMPLE_CONFIG = "[App]\nFile=app.bin\nStart_Address=0x1000\nPartition_Size=64\nIs_Compressed=false\n"
+SIMPLE_READING = ("[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\nsectionNames = App\n"
+                  "Packaging...\nStart_address = 4096\nPartition_Size = 64\nIs_Compressed = 0\n"
+                  "[App]\n\n")
+
+
+@pytest.mark.parametrize("args, status, after_banner", [
+    ([], 2, NO_OPTIONS),
+    (["cfg.ini", "-i", "cfg.ini", "-o", "out.bin"], 2, NO_OPTIONS),
+    (["--", "-i", "cfg.ini"], 2, NO_OPTIONS),
+    (["-"], 2, NO_OPTIONS),
+    (["-I", "cfg.ini"], 2, BAD_OPTION.format(arg="-I")),
+    (["-o", "out.bin", "-i"], 2, BAD_OPTION.format(arg="-i")),
+    (["-i", "cfg.ini", "-:"], 2, BAD_OPTION.format(arg="-:")),
+    (["-o", "out.bin"], 2, "configFile is empty \n"),
+    (["-i", "", "-o", "out.bin"], 2, "configFile is empty \n"),
+    (["-h"], 1, USAGE),
+    (["-i", "cfg.ini", "-h"], 1, USAGE),
+    (["-hx"], 1, USAGE),
+])
+def test_options_that_end_the_run(run, args, status, after_banner):
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    result = run(*args)
+    assert result.output == BANNER + after_banner.format(name=run.program)
+    assert result.status == status
+    assert not (run.folder / "out.bin").exists()
+
+
+def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):
+    result = run("-hi", "cfg.ini", "-xyz")
+    assert result.status == 1  # -h comes first and ends the scan
+    result = run("-o", "out.bin", "-Xo")
+    assert result.output == BANNER + BAD_OPTION.format(arg="-Xo")
+
+
+def test_program_path_with_backslashes_shows_only_its_last_part(run, tmp_path):
+    linked = tmp_path / "tools\\Vantorel.exe"
+    linked.symlink_to(run.program)
+    result = run.__class__(str(linked), tmp_path)("-h")
+    assert result.output == BANNER + USAGE.format(name="Vantorel.exe")
+
+
+@pytest.mark.parametrize("args, config_shown, output_shown", [
+    (["-i", "cfg.ini", "-o", "out.bin"], "cfg.ini", "out.bin"),
+    (["-icfg.ini", "-oout.bin"], "cfg.ini", "out.bin"),
+    (["-i", "other.ini", "-i", "cfg.ini", "-o", "out.bin"], "cfg.ini", "out.bin"),
+])
+def test_accepted_forms_pack_the_image(run, args, config_shown, output_shown):
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    run.write("app.bin", "x" * 64)
+    result = run(*args)
+    assert result.output == (BANNER + f"config file: {config_shown}\noutput file: {output_shown}\n"
+                             + SIMPLE_READING + f"Output File = {output_shown}\n"
+                             + "Creating IoT file...[OK]\n")
+    assert result.status == 0
+
+
+@pytest.mark.parametrize("args", [
+    ["-i", "cfg.ini"],
+    ["-i", "cfg.ini", "stray", "-o", "out.bin"],
+    ["-i", "cfg.ini", "--", "-o", "out.bin"],
+])
+def test_runs_without_output_path_fail_at_the_writer(run, args):
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    run.write("app.bin", "x" * 64)
+    result = run(*args)
+    assert result.output == (BANNER + "config file: cfg.ini\noutput file: \n" + SIMPLE_READING
+                             + "Output File = \n\ncannot open output file: \n" + ERROR_BANNER)
+    assert result.status == 1
+    assert not (run.folder / "out.bin").exists()
+
+
+def test_option_letter_taken_as_the_configuration_path(run):
+    result = run("-i", "-o", "out.bin")
+    assert result.output.startswith(BANNER + "config file: -o\noutput file: \n")
+    assert result.output.endswith(ERROR_BANNER)
+    assert result.status == 1
+
+
+def test_failing_configuration_ends_with_the_error_banner(run):
+    run.write("cfg.ini", "[General Setting]\nBase_Directory=\n[App]\n")
+    result = run("-i", "cfg.ini", "-o", "out.bin")
+    assert result.output == (BANNER + "config file: cfg.ini\noutput file: out.bin\n"
+                             "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
+                             "sectionNames = General Setting\nsectionNames = App\nPackaging...\n"
+                             "Read general setting...\n" + ERROR_BANNER)
+    assert result.status == 1
+    assert not (run.folder / "out.bin").exists()
+
+
+def test_missing_partition_file(run):
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    result = run("-i", "cfg.ini", "-o", "out.bin")
+    assert result.output.endswith(
+        "Output File = out.bin\n\ncannot open input file: app.bin\n"
+        "The file might be opened or it might be not exist.\n" + ERROR_BANNER)
+    assert result.status == 1
+    assert (run.folder / "out.bin").read_bytes() == b""
+
+
+def test_non_ascii_paths_print_and_later_lines_survive(run):
+    run.write("Größe €/cfg ü.ini", SIMPLE_CONFIG.replace("app.bin", "Größe €\\日本.bin"))
+    run.write("Größe €/日本.bin", "y" * 10)
+    result = run("-i", "Größe €/cfg ü.ini", "-o", "Größe €/образ.bin")
+    assert result.status == 0
+    assert "config file: Größe €/cfg ü.ini\noutput file: Größe €/образ.bin\n" in result.output
+    assert "configFile = Größe €/cfg ü.ini\n" in result.output
+    assert result.output.endswith("Output File = Größe €/образ.bin\nCreating IoT file...[OK]\n")
+    assert (run.folder / "Größe €" / "образ.bin").stat().st_size == 156 + 10 + 20
+
+
+def test_path_bytes_that_are_not_utf8_open_the_same_file(run):
+    name = b"caf\xe9.ini"
+    run.write(name.decode("utf-8", "surrogateescape"), SIMPLE_CONFIG)
+    run.write("app.bin", "z")
+    result = run(name.decode("utf-8", "surrogateescape"), "-o", "out.bin")
+    assert result.status == 2  # not an option: the first argument must be one
+    result = run("-i", name.decode("utf-8", "surrogateescape"), "-o", "out.bin")
+    assert result.status == 0
+    assert "config file: caf\udce9.ini\n" in result.output  # the same bytes as given

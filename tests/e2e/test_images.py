@@ -1,0 +1,109 @@
+"""Whole runs that write images, each image checked by independent code."""
+import os
+import random
+
+from conftest import BANNER
+from image_check import CHUNK, Partition, check_image
+
+EXAMPLE = """[General Setting]
+Base_Directory=D:\\fw
+[Bootloader]
+File=boot.bin
+[Application]
+File=app.bin
+Start_Address=0x10000
+Partition_Size=0x80000
+Is_Compressed=true
+[Resources]
+File=res.bin
+Start_Address=589824
+Partition_Size=0x20000
+Is_Compressed=false
+"""
+
+EXAMPLE_TRANSCRIPT = BANNER + """config file: cfg.ini
+output file: out.bin
+[debug]GetPrivateProfileSectionNames, configFile = cfg.ini
+sectionNames = General Setting
+sectionNames = Bootloader
+sectionNames = Application
+sectionNames = Resources
+Packaging...
+Read general setting...
+Base directory is D:\\fw\\
+Read bootloader/ ext-bootloader...
+Start_address = 65536
+Partition_Size = 524288
+Is_Compressed = 1
+[Application]
+Start_address = 589824
+Partition_Size = 131072
+Is_Compressed = 0
+[Resources]
+
+Output File = out.bin
+300000
+Creating IoT file...[OK]
+"""
+
+
+def firmware_like(rng, size):
+    """Bytes that compress like machine code: repeats with noise."""
+    words = [rng.randbytes(rng.randint(2, 12)) for _ in range(64)]
+    out = bytearray()
+    while len(out) < size:
+        out += rng.choice(words) if rng.random() < 0.9 else rng.randbytes(3)
+    return bytes(out[:size])
+
+
+def test_the_complete_example_run(run):
+    rng = random.Random(1)
+    app = firmware_like(rng, 300000)
+    res = rng.randbytes(5000)
+    run.write("cfg.ini", EXAMPLE)
+    run.write("D:/fw/app.bin", app)  # D:\fw\ on Linux is the folder "D:" here
+    run.write("D:/fw/res.bin", res)
+    result = run("-i", "cfg.ini", "-o", "out.bin")
+    assert result.output == EXAMPLE_TRANSCRIPT
+    assert result.status == 0
+    check_image((run.folder / "out.bin").read_bytes(),
+                [Partition(app, True, 0x10000, 0x80000), Partition(res, False, 589824, 0x20000)])
+
+
+def contents(rng, size):
+    kind = rng.choice(["random", "zeros", "firmware", "text"])
+    if kind == "random":
+        return rng.randbytes(size)
+    if kind == "zeros":
+        return bytes(size)
+    if kind == "text":
+        return (b"partition table entry %d\n" * (size // 20 + 1))[:size]
+    return firmware_like(rng, size)
+
+
+SIZES = [0, 1, 2, 100, 4095, 65536, 300000]
+LARGE_SIZES = [CHUNK - 1, CHUNK, CHUNK + 1]
+
+
+def test_random_configurations_pack_and_reproduce_every_input(run):
+    rng = random.Random(20261206)
+    cases = int(os.environ.get("VANTOREL_PROPERTY_CASES", "6"))
+    for case in range(cases):
+        count = rng.randint(1, 4)
+        partitions = []
+        config = ["[General Setting]", "Base_Directory=parts"]
+        for i in range(count):
+            size = rng.choice(LARGE_SIZES) if case == 0 and i == 0 else rng.choice(SIZES)
+            p = Partition(contents(rng, size), rng.random() < 0.5,
+                          rng.randrange(0, 2**32), rng.randrange(size, 2**32))
+            run.write(f"parts/p{case}_{i}.bin", p.content)
+            config += [f"[Part{i}]", f"File=p{case}_{i}.bin", f"Start_Address={p.start:#x}",
+                       f"Partition_Size={p.size}",
+                       f"Is_Compressed={'true' if p.compressed else 'false'}"]
+            partitions.append(p)
+        run.write("cfg.ini", "\r\n".join(config) + "\r\n")
+        result = run("-i", "cfg.ini", "-o", f"case{case}.img")
+        assert result.status == 0, result.output
+        image = run.folder / f"case{case}.img"
+        check_image(image.read_bytes(), partitions)
+        image.unlink()
