@@ -29,34 +29,56 @@ void Sha1Init(Sha1Context& context) {
   context.bitCount[1] = 0;
 }
 
+// The 80 steps are unrolled in groups of five, with the message schedule kept
+// as a rolling window of 16 words; this is where packing spends its time for
+// plain partitions.
+template <int kRound>
+inline void Step(uint32_t a, uint32_t& b, uint32_t c, uint32_t d, uint32_t& e, uint32_t w) {
+  uint32_t f, k;
+  if constexpr (kRound == 0) {
+    f = d ^ (b & (c ^ d));
+    k = 0x5A827999;
+  } else if constexpr (kRound == 1) {
+    f = b ^ c ^ d;
+    k = 0x6ED9EBA1;
+  } else if constexpr (kRound == 2) {
+    f = (b & c) | (d & (b | c));
+    k = 0x8F1BBCDC;
+  } else {
+    f = b ^ c ^ d;
+    k = 0xCA62C1D6;
+  }
+  e += RotateLeft(a, 5) + f + k + w;
+  b = RotateLeft(b, 30);
+}
+
+inline uint32_t Schedule(uint32_t w[16], int t) {
+  const uint32_t value =
+      RotateLeft(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
+  w[t & 15] = value;
+  return value;
+}
+
+template <int kRound>
+inline void FiveSteps(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e,
+                      uint32_t w[16], int t) {
+  const auto word = [&](int i) { return t + i < 16 ? w[t + i] : Schedule(w, t + i); };
+  Step<kRound>(a, b, c, d, e, word(0));
+  Step<kRound>(e, a, b, c, d, word(1));
+  Step<kRound>(d, e, a, b, c, word(2));
+  Step<kRound>(c, d, e, a, b, word(3));
+  Step<kRound>(b, c, d, e, a, word(4));
+}
+
 void Sha1Transform(uint32_t state[5], const uint8_t block[kSha1BlockSize]) {
-  uint32_t w[80];
+  uint32_t w[16];
   for (int t = 0; t < 16; ++t) w[t] = LoadBigEndian32(block + 4 * t);
-  for (int t = 16; t < 80; ++t) w[t] = RotateLeft(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
 
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-  for (int t = 0; t < 80; ++t) {
-    uint32_t f, k;
-    if (t < 20) {
-      f = (b & c) | (~b & d);
-      k = 0x5A827999;
-    } else if (t < 40) {
-      f = b ^ c ^ d;
-      k = 0x6ED9EBA1;
-    } else if (t < 60) {
-      f = (b & c) | (b & d) | (c & d);
-      k = 0x8F1BBCDC;
-    } else {
-      f = b ^ c ^ d;
-      k = 0xCA62C1D6;
-    }
-    const uint32_t temp = RotateLeft(a, 5) + f + e + k + w[t];
-    e = d;
-    d = c;
-    c = RotateLeft(b, 30);
-    b = a;
-    a = temp;
-  }
+  for (int t = 0; t < 20; t += 5) FiveSteps<0>(a, b, c, d, e, w, t);
+  for (int t = 20; t < 40; t += 5) FiveSteps<1>(a, b, c, d, e, w, t);
+  for (int t = 40; t < 60; t += 5) FiveSteps<2>(a, b, c, d, e, w, t);
+  for (int t = 60; t < 80; t += 5) FiveSteps<3>(a, b, c, d, e, w, t);
   state[0] += a;
   state[1] += b;
   state[2] += c;
