@@ -55,3 +55,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 bool IsSameFile(const std::string& first, const std::string& second);
 
 }  // namespace vantorel
+
+namespace vantorel {
+
+bool PathExists(const std::string& path);
+// Creates one folder; true when it exists afterwards.
+bool EnsureDirectory(const std::string& path);
+
+}  // namespace vantorel

@@ -115,3 +115,18 @@ bool IsSameFile(const std::string& first, const std::string& second) {
 }
 
 }  // namespace vantorel
+
+namespace vantorel {
+
+bool PathExists(const std::string& path) {
+  struct stat info;
+  return lstat(NativePath(path).c_str(), &info) == 0;
+}
+
+bool EnsureDirectory(const std::string& path) {
+  struct stat info;
+  if (mkdir(NativePath(path).c_str(), 0777) == 0) return true;
+  return stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace vantorel

@@ -36,6 +36,27 @@ class Runner:
         return path
 
 
+def inspect_program():
+    return os.path.abspath(os.environ.get("VANTOREL_INSPECT",
+                                          str(ROOT / "build" / "vantorel-inspect")))
+
+
+def inspect(image, *options):
+    """Runs vantorel-inspect; its exit status and what it printed."""
+    done = subprocess.run([inspect_program(), *options, str(image)], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+    return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+
+def assert_inspect_round_trip(image, partitions, folder):
+    """vantorel-inspect accepts the image and extracts every partition unchanged."""
+    status, out, err = inspect(image, "--extract", str(folder))
+    assert status == 0, out + err
+    assert "image is sound" in out
+    for i, p in enumerate(partitions):
+        assert (folder / f"partition-{i}.bin").read_bytes() == p.content
+
+
 @pytest.fixture
 def run(tmp_path):
     program = os.path.abspath(os.environ.get("VANTOREL", str(ROOT / "build" / "vantorel")))

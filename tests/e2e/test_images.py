@@ -2,7 +2,7 @@
 import os
 import random
 
-from conftest import BANNER
+from conftest import BANNER, assert_inspect_round_trip
 from image_check import CHUNK, Partition, check_image
 
 EXAMPLE = """[General Setting]
@@ -66,8 +66,9 @@ def test_the_complete_example_run(run):
     result = run("-i", "cfg.ini", "-o", "out.bin")
     assert result.output == EXAMPLE_TRANSCRIPT
     assert result.status == 0
-    check_image((run.folder / "out.bin").read_bytes(),
-                [Partition(app, True, 0x10000, 0x80000), Partition(res, False, 589824, 0x20000)])
+    partitions = [Partition(app, True, 0x10000, 0x80000), Partition(res, False, 589824, 0x20000)]
+    check_image((run.folder / "out.bin").read_bytes(), partitions)
+    assert_inspect_round_trip(run.folder / "out.bin", partitions, run.folder / "extracted")
 
 
 def contents(rng, size):
@@ -106,4 +107,5 @@ def test_random_configurations_pack_and_reproduce_every_input(run):
         assert result.status == 0, result.output
         image = run.folder / f"case{case}.img"
         check_image(image.read_bytes(), partitions)
+        assert_inspect_round_trip(image, partitions, run.folder / f"extracted{case}")
         image.unlink()

@@ -1,0 +1,213 @@
+#include "inspect/image_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "image/image_writer.h"
+#include "image/sha1.h"
+#include "platform/utf8.h"
+#include "test_support/temp_dir.h"
+
+namespace vantorel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(const Bytes& bytes) : bytes_(bytes) {}
+  std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity) override {
+    const std::size_t n = std::min(capacity, bytes_.size() - position_);
+    std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+  uint64_t Size() const override { return bytes_.size(); }
+
+ private:
+  const Bytes& bytes_;
+  std::size_t position_ = 0;
+};
+
+class CollectingSink : public PartitionSink {
+ public:
+  bool Begin(std::size_t) override {
+    partitions.emplace_back();
+    return true;
+  }
+  bool Write(const uint8_t* data, std::size_t length) override {
+    partitions.back().insert(partitions.back().end(), data, data + length);
+    return true;
+  }
+  bool End() override { return true; }
+  std::vector<Bytes> partitions;
+};
+
+// Puts the header and its digest at the start of the image.
+void PutHeader(Bytes& image, const ImageHeader& header) {
+  const ImageHeaderBytes bytes = SerializeImageHeader(header);
+  Sha1Context sha1;
+  Sha1Init(sha1);
+  Sha1Update(sha1, bytes.data(), bytes.size());
+  if (image.size() < kFirstDataOffset) image.resize(kFirstDataOffset);
+  std::copy(bytes.begin(), bytes.end(), image.begin());
+  Sha1Final(sha1, image.data() + kImageHeaderSize);
+}
+
+ImageReport Inspect(const Bytes& image, PartitionSink* sink = nullptr) {
+  MemorySource source(image);
+  return InspectImage(source, sink);
+}
+
+// One plain and one compressed partition, packed by the writer.
+class TwoPartitionImage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::mt19937 random(17);
+    for (int i = 0; i < 200; ++i) plain.push_back(static_cast<uint8_t>(random()));
+    for (int i = 0; i < 400; ++i) compressed.push_back(static_cast<uint8_t>("firmware"[i % 8]));
+    const PartitionList list = {
+        {dir.Write("plain", std::string(plain.begin(), plain.end())), 0x8000, 0x1000, 0},
+        {dir.Write("packed", std::string(compressed.begin(), compressed.end())), 0x18000, 0x1000,
+         1}};
+    ImageHeader header{};
+    ::testing::internal::CaptureStdout();
+    const int status = ImageWriter(list, header, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape));
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, kWriterOk);
+    image = testing::ReadBytes(dir.File("img"));
+  }
+
+  testing::TempDir dir;
+  Bytes plain, compressed, image;
+};
+
+TEST_F(TwoPartitionImage, IsSoundAndExtractsItsPartitions) {
+  CollectingSink sink;
+  const ImageReport report = Inspect(image, &sink);
+  ASSERT_TRUE(report.Sound()) << report.problem->what;
+  EXPECT_EQ(report.headerDigest, DigestStatus::kOk);
+  ASSERT_EQ(report.partitions.size(), 2u);
+  EXPECT_EQ(report.partitions[1].originalSize, compressed.size());
+  EXPECT_EQ(report.partitions[1].digest, DigestStatus::kOk);
+  EXPECT_EQ(sink.partitions, (std::vector<Bytes>{plain, compressed}));
+}
+
+TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {
+  for (std::size_t position = 0; position < image.size(); ++position) {
+    for (const uint8_t mask : {0x01, 0x80}) {
+      Bytes corrupt = image;
+      corrupt[position] ^= mask;
+      const ImageReport report = Inspect(corrupt);
+      ASSERT_FALSE(report.Sound()) << "flip at byte " << position;
+    }
+  }
+}
+
+TEST_F(TwoPartitionImage, EveryTruncationIsFound) {
+  for (std::size_t length = 0; length < image.size(); ++length) {
+    const Bytes truncated(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(length));
+    const ImageReport report = Inspect(truncated);
+    ASSERT_FALSE(report.Sound()) << "cut at " << length;
+    ASSERT_TRUE(report.problem);
+    EXPECT_LE(report.problem->offset, image.size());
+  }
+  Bytes longer = image;
+  longer.push_back(0);
+  EXPECT_EQ(Inspect(longer).problem->what, "file size");
+}
+
+TEST(ImageReader, UnfinishedImagesAreNamedSo) {
+  for (const Bytes& image : {Bytes(), Bytes(3, 0x4D), Bytes(156, 0), Bytes(1000, 0)}) {
+    const ImageReport report = Inspect(image);
+    EXPECT_FALSE(report.hasMagic);
+    ASSERT_TRUE(report.problem);
+    EXPECT_EQ(report.problem->offset, 0u);
+    EXPECT_NE(report.problem->what.find("unfinished"), std::string::npos);
+  }
+}
+
+// Hostile header fields, each with its header digest made right so that the
+// field itself must be caught.
+TEST(ImageReader, HostileHeadersAreReportedNotTrusted) {
+  const auto imageWith = [](auto change) {
+    Bytes image(156 + 40, 0);
+    ImageHeader header;
+    header.magic = kImageMagic;
+    header.partitionCount = 1;
+    header.entries[0] = MakePartitionEntry(156, 20, 0, 1000, 0);
+    change(header);
+    PutHeader(image, header);
+    return image;
+  };
+  const std::vector<Bytes> kImages = {
+      imageWith([](ImageHeader& h) { h.partitionCount = 5; }),
+      imageWith([](ImageHeader& h) { h.partitionCount = 0xFFFFFFFF; }),
+      imageWith([](ImageHeader& h) { h.entries[0].dataOffset = 0xFFFFFF00; }),
+      imageWith([](ImageHeader& h) {
+        h.entries[0].dataLength = 0xFFFFFFF0;  // wraps in 32 bits
+        h.entries[0].digestOffset = 156 + 0xFFFFFFF0u;
+      }),
+      imageWith([](ImageHeader& h) {
+        h.entries[0] = MakePartitionEntry(156, 0xFFFFFF00, 0, 0xFFFFFFFF, 1);
+      }),
+      imageWith([](ImageHeader& h) { h.entries[0].digestLength = 0xFFFFFFFF; }),
+      imageWith([](ImageHeader& h) { h.entries[2].reserved = 1; }),
+      imageWith([](ImageHeader& h) {
+        for (PartitionEntry& e : h.entries) e = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
+        h.partitionCount = ~0u;
+      }),
+  };
+  for (std::size_t i = 0; i < kImages.size(); ++i) {
+    const ImageReport report = Inspect(kImages[i]);
+    ASSERT_TRUE(report.problem) << i;
+    EXPECT_NE(report.problem->what, "header digest") << i;
+  }
+}
+
+// A compressed region whose size field claims far more than its streams hold.
+TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
+  const auto imageWithRegion = [](const Bytes& region, uint32_t partitionSize) {
+    ImageHeader header;
+    header.magic = kImageMagic;
+    header.partitionCount = 1;
+    header.entries[0] =
+        MakePartitionEntry(156, static_cast<uint32_t>(region.size()), 0, partitionSize, 1);
+    Bytes image;
+    PutHeader(image, header);
+    image.insert(image.end(), region.begin(), region.end());
+    image.resize(image.size() + 20);
+    return image;
+  };
+  const Bytes kLzmaHead = {0x5D, 0, 0x40, 0, 0};
+  auto sized = [&](uint64_t size, const Bytes& streams) {
+    Bytes region = kLzmaHead;
+    for (int i = 0; i < 8; ++i) region.push_back(static_cast<uint8_t>(size >> (8 * i)));
+    region.insert(region.end(), streams.begin(), streams.end());
+    return region;
+  };
+  const struct {
+    Bytes region;
+    uint32_t partitionSize;
+    const char* what;
+  } kCases[] = {
+      {sized(0, Bytes(5, 0)), 0, "partition 0 digest"},  // sound but for the zero digest
+      {sized(0, Bytes(6, 0)), 0, "partition 0 region"},
+      {sized(1, Bytes(5, 0)), 1, "partition 0 stream 0"},
+      {sized(~0ull, Bytes(5, 0)), 0xFFFFFFFF, "partition 0 original size"},
+      {sized(100, Bytes(5, 0)), 99, "partition 0 original size"},
+      {Bytes{0x5E, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0,
+       "partition 0 LZMA properties"},
+      {Bytes(12, 0), 0, "partition 0 dataLength"},
+  };
+  for (const auto& c : kCases) {
+    const ImageReport report = Inspect(imageWithRegion(c.region, c.partitionSize));
+    ASSERT_TRUE(report.problem) << c.what;
+    EXPECT_EQ(report.problem->what, c.what);
+  }
+}
+
+}  // namespace
+}  // namespace vantorel
