@@ -17,9 +17,7 @@ std::wstring_view Trim(std::wstring_view text) {
 }
 
 // Names and values are C strings to the profile functions: a zero ends them.
-std::wstring UpToZero(std::wstring_view text) {
-  return std::wstring(text.substr(0, text.find(L'\0')));
-}
+std::wstring_view UpToZero(std::wstring_view text) { return text.substr(0, text.find(L'\0')); }
 
 wchar_t FoldCase(wchar_t c) {
   if (c >= L'A' && c <= L'Z') return c + (L'a' - L'A');
@@ -76,38 +74,47 @@ std::wstring_view Unquote(std::wstring_view value) {
 }  // namespace
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
-  const std::wstring text = DecodeFile(bytes);
   IniDocument document;
+  document.text_ = DecodeFile(bytes);
+  const std::wstring& text = document.text_;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find_first_of(L"\r\n", start);
     if (end == std::wstring::npos) end = text.size();
-    document.AddLine(std::wstring_view(text).substr(start, end - start));
+    document.AddLine(start, end);
     // CRLF is one line end; a lone CR or LF is one too.
     start = end + (text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
   }
   return document;
 }
 
-void IniDocument::AddLine(std::wstring_view line) {
-  line = Trim(line);
+IniDocument::Piece IniDocument::PieceOf(std::wstring_view part) const {
+  return {static_cast<std::size_t>(part.data() - text_.data()), part.size()};
+}
+
+std::wstring_view IniDocument::View(Piece piece) const {
+  return std::wstring_view(text_).substr(piece.offset, piece.length);
+}
+
+void IniDocument::AddLine(std::size_t start, std::size_t end) {
+  const std::wstring_view line = Trim(std::wstring_view(text_).substr(start, end - start));
   if (line.empty()) return;
   if (line.front() == L'[') {
     const std::size_t close = line.rfind(L']');
     if (close != std::wstring_view::npos) {
-      sections_.push_back(Section{UpToZero(Trim(line.substr(1, close - 1))), {}});
+      sections_.push_back(Section{PieceOf(UpToZero(Trim(line.substr(1, close - 1)))), {}});
       return;
     }
   }
   Key key;
   const std::size_t equals = line.find(L'=');
   if (equals == std::wstring_view::npos) {
-    key.name = UpToZero(line);
+    key.name = PieceOf(UpToZero(line));
   } else {
-    key.name = UpToZero(Trim(line.substr(0, equals)));
-    key.value = UpToZero(Trim(line.substr(equals + 1)));
+    key.name = PieceOf(UpToZero(Trim(line.substr(0, equals))));
+    key.value = PieceOf(UpToZero(Trim(line.substr(equals + 1))));
   }
-  sections_.back().keys.push_back(std::move(key));
+  sections_.back().keys.push_back(key);
 }
 
 uint32_t IniDocument::SectionNames(wchar_t* buffer, uint32_t capacity) const {
@@ -118,17 +125,18 @@ uint32_t IniDocument::SectionNames(wchar_t* buffer, uint32_t capacity) const {
   }
   uint32_t position = 0;
   for (const Section& section : sections_) {
-    if (section.name.empty()) continue;
+    const std::wstring_view name = View(section.name);
+    if (name.empty()) continue;
     const std::size_t room = capacity - 1 - position;  // keeping the final zero
-    const std::size_t needed = section.name.size() + 1;
+    const std::size_t needed = name.size() + 1;
     if (needed >= room) {
       // The name that does not fit is cut before the last two positions.
-      std::copy_n(section.name.begin(), room - 1, buffer + position);
+      std::copy_n(name.begin(), room - 1, buffer + position);
       buffer[capacity - 2] = 0;
       buffer[capacity - 1] = 0;
       return capacity - 2;
     }
-    std::copy(section.name.begin(), section.name.end(), buffer + position);
+    std::copy(name.begin(), name.end(), buffer + position);
     position += static_cast<uint32_t>(needed);
     buffer[position - 1] = 0;
   }
@@ -144,13 +152,14 @@ uint32_t IniDocument::String(std::wstring_view sectionName, std::wstring_view ke
   keyName = Trim(keyName);
   if (sectionName.empty()) return 0;  // the unnamed section never answers
   const auto section = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
-    return !s.name.empty() && EqualIgnoringCase(s.name, sectionName);
+    return s.name.length > 0 && EqualIgnoringCase(View(s.name), sectionName);
   });
   if (section == sections_.end()) return 0;
-  const auto key = std::find_if(section->keys.begin(), section->keys.end(),
-                                [&](const Key& k) { return EqualIgnoringCase(k.name, keyName); });
+  const auto key = std::find_if(section->keys.begin(), section->keys.end(), [&](const Key& k) {
+    return EqualIgnoringCase(View(k.name), keyName);
+  });
   if (key == section->keys.end() || !key->value) return 0;
-  const std::wstring_view value = Unquote(*key->value);
+  const std::wstring_view value = Unquote(View(*key->value));
   const std::size_t count = std::min<std::size_t>(value.size(), capacity - 1);
   std::copy_n(value.begin(), count, buffer);
   buffer[count] = 0;

@@ -30,17 +30,26 @@ class IniDocument {
                   uint32_t capacity) const;
 
  private:
+  // Names and values are held as pieces of the decoded text, not as copies,
+  // so that memory stays a small multiple of the file's size.
+  struct Piece {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+  };
   struct Key {
-    std::wstring name;
-    std::optional<std::wstring> value;  // none for a line without '='
+    Piece name;
+    std::optional<Piece> value;  // none for a line without '='
   };
   struct Section {
-    std::wstring name;  // empty for keys before the first header, and for []
+    Piece name;  // empty for keys before the first header, and for []
     std::vector<Key> keys;
   };
 
-  void AddLine(std::wstring_view line);
+  void AddLine(std::size_t start, std::size_t end);
+  Piece PieceOf(std::wstring_view part) const;
+  std::wstring_view View(Piece piece) const;
 
+  std::wstring text_;
   std::vector<Section> sections_{Section{}};
 };
 
