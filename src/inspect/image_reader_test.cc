@@ -20,7 +20,7 @@ class MemorySource : public ByteSource {
   explicit MemorySource(const Bytes& bytes) : bytes_(bytes) {}
   std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity) override {
     const std::size_t n = std::min(capacity, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, n);
+    if (n > 0) std::memcpy(buffer, bytes_.data() + position_, n);
     position_ += n;
     return n;
   }

@@ -1,0 +1,48 @@
+// Arbitrary configuration files through the whole configuration reader.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "config/config_reader.h"
+#include "platform/utf8.h"
+
+namespace {
+
+std::string ScratchFile() {
+  static const std::string path = [] {
+    char pattern[] = "/tmp/vantorel-fuzz-config-XXXXXX";
+    const int fd = mkstemp(pattern);
+    if (fd < 0) std::abort();
+    close(fd);
+    return std::string(pattern);
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The reader's progress lines would drown the fuzzer's own.
+  if (!std::freopen("/dev/null", "w", stdout)) std::abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = ScratchFile();
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) std::abort();
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+  vantorel::PartitionList list;
+  const int status = vantorel::ReadConfiguration(
+      vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list);
+  if (status != 0 && status != 2 && status != 3) __builtin_trap();
+  if (status == 0 && list.empty()) __builtin_trap();  // success reads the last section
+  for (const auto& spec : list) {
+    if (spec.path.empty() || spec.path.size() > 255) __builtin_trap();
+    if (spec.isCompressed != 0 && spec.isCompressed != 1) __builtin_trap();
+  }
+  return 0;
+}
