@@ -15,6 +15,10 @@
 namespace vantorel {
 namespace {
 
+// Decoded bytes go to the sink in pieces of this size; the decoder's own
+// dictionary is what carries state between them.
+constexpr std::size_t kDecodeBufferSize = 1 << 20;
+
 const std::array<uint8_t, kLzmaPropertiesSize> kExpectedProperties = {0x5D, 0x00, 0x40, 0x00, 0x00};
 
 std::string Hex(std::span<const uint8_t> bytes) {
@@ -65,8 +69,9 @@ class Inspection {
   ByteSource& source_;
   PartitionSink* sink_;
   ImageReport& report_;
-  Buffer input_;
-  Buffer output_;
+  Buffer input_;  // region bytes as read, at most one 16 MiB chunk
+  std::size_t inputCapacity_ = 0;
+  Buffer output_;          // decoded bytes, kDecodeBufferSize
   uint64_t position_ = 0;  // of the next byte read from the source
   uint64_t regionLeft_ = 0;
   std::size_t bufferStart_ = 0;
@@ -137,7 +142,7 @@ void Inspection::CheckEntries(const ImageHeader& header) {
 std::span<const uint8_t> Inspection::NextRegionBytes() {
   if (bufferStart_ == bufferEnd_ && regionLeft_ > 0) {
     const std::size_t length =
-        static_cast<std::size_t>(std::min<uint64_t>(regionLeft_, kChunkSize));
+        static_cast<std::size_t>(std::min<uint64_t>(regionLeft_, inputCapacity_));
     ReadExactly(input_.get(), length);
     Sha1Update(sha1_, input_.get(), static_cast<uint32_t>(length));
     regionLeft_ -= length;
@@ -186,10 +191,11 @@ void Inspection::DecodeRegion(PartitionReport& partition, uint64_t originalSize)
     for (;;) {
       const std::span<const uint8_t> in = NextRegionBytes();
       SizeT inLength = in.size();
-      SizeT outLength = static_cast<SizeT>(std::min<uint64_t>(left, kChunkSize));
+      SizeT outLength = static_cast<SizeT>(std::min<uint64_t>(left, kDecodeBufferSize));
+      const ELzmaFinishMode finish = outLength == left ? LZMA_FINISH_END : LZMA_FINISH_ANY;
       ELzmaStatus status;
       const SRes result = LzmaDec_DecodeToBuf(decoder.get(), output_.get(), &outLength, in.data(),
-                                              &inLength, LZMA_FINISH_END, &status);
+                                              &inLength, finish, &status);
       ConsumeRegionBytes(inLength);
       Deliver(output_.get(), outLength);
       left -= outLength;
@@ -319,9 +325,15 @@ void Inspection::Run() {
   }
 
   if (header.partitionCount == 0) return;
-  input_.reset(static_cast<uint8_t*>(std::malloc(kChunkSize)));
-  output_.reset(static_cast<uint8_t*>(std::malloc(kChunkSize)));
-  if (!input_ || !output_) Fail(0, "memory", "two 16 MiB buffers", "none");
+  // Buffers no larger than the regions need, and never above their fixed sizes.
+  uint64_t longestRegion = 1;
+  for (const PartitionReport& p : report_.partitions) {
+    longestRegion = std::max<uint64_t>(longestRegion, p.entry.dataLength);
+  }
+  inputCapacity_ = static_cast<std::size_t>(std::min<uint64_t>(longestRegion, kChunkSize));
+  input_.reset(static_cast<uint8_t*>(std::malloc(inputCapacity_)));
+  output_.reset(static_cast<uint8_t*>(std::malloc(kDecodeBufferSize)));
+  if (!input_ || !output_) Fail(0, "memory", "the read and decode buffers", "none");
   for (PartitionReport& partition : report_.partitions) CheckPartition(partition);
 }
 
