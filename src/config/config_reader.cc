@@ -53,7 +53,7 @@ std::optional<std::string> NarrowPartitionPath(const std::wstring& widePath,
 
 bool ReadProfileValue(const std::wstring& configFile, wchar_t* buffer, uint32_t capacity,
                       const std::wstring& key, const std::wstring& section) {
-  return GetProfileString(section, key, buffer, capacity, configFile) != 0;
+  return ProfileString(section, key, buffer, capacity, configFile) != 0;
 }
 
 int ReadGeneralSetting(const std::wstring& configFile, std::wstring& baseDirectory) {
@@ -99,7 +99,7 @@ int ReadPartitionSection(const std::wstring& configFile, PartitionList& list,
 int ReadConfiguration(const std::wstring& configFile, PartitionList& list) {
   std::array<wchar_t, kSectionListCapacity> names{};
   WriteWideLine(L"[debug]GetPrivateProfileSectionNames, configFile = " + configFile);
-  GetProfileSectionNames(names.data(), kSectionListCapacity, configFile);
+  ProfileSectionNames(names.data(), kSectionListCapacity, configFile);
 
   // The list holds each name with its zero and one more zero after the last;
   // the platform keeps the last two positions zero when it has to cut it.

@@ -66,7 +66,7 @@ uint32_t ParseNumber(std::string_view text) {
 std::string NumberText(std::wstring_view value) {
   std::string text;
   for (wchar_t c : value.substr(0, kNumberTextLimit)) {
-    text += (c >= 0 && c < 0x80) ? static_cast<char>(c) : '\x80';
+    text += static_cast<unsigned>(c) < 0x80 ? static_cast<char>(c) : '\x80';
   }
   return text;
 }

@@ -7,9 +7,9 @@
 
 namespace vantorel {
 
-uint32_t GetProfileSectionNames(wchar_t* buffer, uint32_t capacity, const std::wstring& path);
+uint32_t ProfileSectionNames(wchar_t* buffer, uint32_t capacity, const std::wstring& path);
 
-uint32_t GetProfileString(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
-                          uint32_t capacity, const std::wstring& path);
+uint32_t ProfileString(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
+                       uint32_t capacity, const std::wstring& path);
 
 }  // namespace vantorel

@@ -58,12 +58,12 @@ const IniDocument& LoadDocument(const std::wstring& path) {
 
 }  // namespace
 
-uint32_t GetProfileSectionNames(wchar_t* buffer, uint32_t capacity, const std::wstring& path) {
+uint32_t ProfileSectionNames(wchar_t* buffer, uint32_t capacity, const std::wstring& path) {
   return LoadDocument(path).SectionNames(buffer, capacity);
 }
 
-uint32_t GetProfileString(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
-                          uint32_t capacity, const std::wstring& path) {
+uint32_t ProfileString(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
+                       uint32_t capacity, const std::wstring& path) {
   // The unnamed section never answers, so the file need not be read for it.
   if (section.empty()) return IniDocument::Parse({}).String(section, key, buffer, capacity);
   return LoadDocument(path).String(section, key, buffer, capacity);

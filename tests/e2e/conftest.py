@@ -18,16 +18,34 @@ class Result:
         self.output = output
 
 
+# With VANTOREL_WINE_EXE set, the suite runs Vantorel.exe under Wine instead.
+WINE_EXE = os.environ.get("VANTOREL_WINE_EXE")
+WINE_LOADER = "/usr/lib/wine/wine64"
+WINE_PAUSE_PROMPT = "Press any key to continue... "
+windows_only = pytest.mark.skipif(not WINE_EXE, reason="Windows build only")
+linux_only = pytest.mark.skipif(bool(WINE_EXE), reason="Linux build only")
+
+
 class Runner:
     def __init__(self, program, folder):
         self.program = program
         self.folder = folder
+        # The usage text names the program by what follows the last backslash.
+        self.usage_name = "Vantorel.exe" if WINE_EXE else program
 
     def __call__(self, *args, timeout=600):
-        done = subprocess.run([self.program, *args], cwd=self.folder, stdin=subprocess.DEVNULL,
+        command = [WINE_LOADER, self.program, *args] if WINE_EXE else [self.program, *args]
+        done = subprocess.run(command, cwd=self.folder, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
-        assert done.stderr == b"", done.stderr
-        return Result(done.returncode, done.stdout.decode("utf-8", "surrogateescape"))
+        output = done.stdout.decode("utf-8", "surrogateescape")
+        if WINE_EXE:
+            # Line ends as Windows writes them, and the prompt of PAUSE after a failure.
+            output = output.replace("\r\n", "\n")
+            if output.endswith(WINE_PAUSE_PROMPT):
+                output = output[:-len(WINE_PAUSE_PROMPT)]
+        else:
+            assert done.stderr == b"", done.stderr
+        return Result(done.returncode, output)
 
     def write(self, name, content):
         path = self.folder / name
@@ -59,5 +77,6 @@ def assert_inspect_round_trip(image, partitions, folder):
 
 @pytest.fixture
 def run(tmp_path):
-    program = os.path.abspath(os.environ.get("VANTOREL", str(ROOT / "build" / "vantorel")))
+    program = WINE_EXE or os.environ.get("VANTOREL", str(ROOT / "build" / "vantorel"))
+    program = os.path.abspath(program)
     return Runner(program, tmp_path)

@@ -1,7 +1,7 @@
 """Options, usage errors and the run flow, compared line for line."""
 import pytest
 
-from conftest import BANNER, ERROR_BANNER
+from conftest import BANNER, ERROR_BANNER, WINE_EXE, linux_only, windows_only
 
 USAGE = ("-h\n*** Usage ***\n  To generate an IoT image for ROM writer or Orvex Generator:\n"
          "    {name} -i config_file -o output_file\n")
@@ -31,7 +31,7 @@ SIMPLE_READING = ("[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\ns
 def test_options_that_end_the_run(run, args, status, after_banner):
     run.write("cfg.ini", SIMPLE_CONFIG)
     result = run(*args)
-    assert result.output == BANNER + after_banner.format(name=run.program)
+    assert result.output == BANNER + after_banner.format(name=run.usage_name)
     assert result.status == status
     assert not (run.folder / "out.bin").exists()
 
@@ -43,6 +43,7 @@ def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):
     assert result.output == BANNER + BAD_OPTION.format(arg="-Xo")
 
 
+@linux_only
 def test_program_path_with_backslashes_shows_only_its_last_part(run, tmp_path):
     linked = tmp_path / "tools\\Vantorel.exe"
     linked.symlink_to(run.program)
@@ -108,17 +109,39 @@ def test_missing_partition_file(run):
     assert (run.folder / "out.bin").read_bytes() == b""
 
 
+# Windows narrows paths to one byte per character, so only Latin-1 names
+# reach its files; Linux narrows to UTF-8 and takes any name.
+FOLDER = "Größe" if WINE_EXE else "Größe €"
+PART = "Über.bin" if WINE_EXE else "日本.bin"
+IMAGE = "Bild.bin" if WINE_EXE else "образ.bin"
+
+
 def test_non_ascii_paths_print_and_later_lines_survive(run):
-    run.write("Größe €/cfg ü.ini", SIMPLE_CONFIG.replace("app.bin", "Größe €\\日本.bin"))
-    run.write("Größe €/日本.bin", "y" * 10)
-    result = run("-i", "Größe €/cfg ü.ini", "-o", "Größe €/образ.bin")
+    run.write(f"{FOLDER}/cfg ü.ini",
+              "\ufeff" + SIMPLE_CONFIG.replace("app.bin", f"{FOLDER}\\{PART}"))
+    run.write(f"{FOLDER}/{PART}", "y" * 10)
+    result = run("-i", f"{FOLDER}/cfg ü.ini", "-o", f"{FOLDER}/{IMAGE}")
     assert result.status == 0
-    assert "config file: Größe €/cfg ü.ini\noutput file: Größe €/образ.bin\n" in result.output
-    assert "configFile = Größe €/cfg ü.ini\n" in result.output
-    assert result.output.endswith("Output File = Größe €/образ.bin\nCreating IoT file...[OK]\n")
-    assert (run.folder / "Größe €" / "образ.bin").stat().st_size == 156 + 10 + 20
+    assert f"config file: {FOLDER}/cfg ü.ini\noutput file: {FOLDER}/{IMAGE}\n" in result.output
+    assert f"configFile = {FOLDER}/cfg ü.ini\n" in result.output
+    assert result.output.endswith(f"Output File = {FOLDER}/{IMAGE}\nCreating IoT file...[OK]\n")
+    assert (run.folder / FOLDER / IMAGE).stat().st_size == 156 + 10 + 20
 
 
+@windows_only
+def test_paths_beyond_latin1_are_refused_on_windows(run):
+    run.write("cfg.ini", "\ufeff" + SIMPLE_CONFIG.replace("app.bin", "€.bin"))
+    result = run("-i", "cfg.ini", "-o", "out.bin")
+    assert result.status == 1
+    assert ("\n[App] partition file path holds characters this system cannot use: €.bin\n"
+            in result.output)
+    run.write("app.bin", "z")
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    result = run("-i", "cfg.ini", "-o", "€.bin")
+    assert "\noutput file path holds characters this system cannot use: €.bin\n" in result.output
+
+
+@linux_only
 def test_path_bytes_that_are_not_utf8_open_the_same_file(run):
     name = b"caf\xe9.ini"
     run.write(name.decode("utf-8", "surrogateescape"), SIMPLE_CONFIG)

@@ -2,7 +2,9 @@
 import os
 import random
 
-from conftest import BANNER, assert_inspect_round_trip
+import pathlib
+
+from conftest import BANNER, WINE_EXE, assert_inspect_round_trip
 from image_check import CHUNK, Partition, check_image
 
 EXAMPLE = """[General Setting]
@@ -63,6 +65,10 @@ def test_the_complete_example_run(run):
     run.write("cfg.ini", EXAMPLE)
     run.write("D:/fw/app.bin", app)  # D:\fw\ on Linux is the folder "D:" here
     run.write("D:/fw/res.bin", res)
+    if WINE_EXE:  # and on Windows, drive D: is made that folder
+        drive = pathlib.Path(os.environ["WINEPREFIX"]) / "dosdevices" / "d:"
+        drive.unlink(missing_ok=True)
+        drive.symlink_to(run.folder / "D:")
     result = run("-i", "cfg.ini", "-o", "out.bin")
     assert result.output == EXAMPLE_TRANSCRIPT
     assert result.status == 0

@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, file);
   std::fclose(file);
   vantorel::PartitionList list;
-  const int status = vantorel::ReadConfiguration(
-      vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list);
+  const int status =
+      vantorel::ReadConfiguration(vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list);
   if (status != 0 && status != 2 && status != 3) __builtin_trap();
   if (status == 0 && list.empty()) __builtin_trap();  // success reads the last section
   for (const auto& spec : list) {

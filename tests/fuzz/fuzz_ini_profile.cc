@@ -15,8 +15,7 @@ void CheckTerminated(const wchar_t* buffer, uint32_t capacity, uint32_t count) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto document =
-      vantorel::IniDocument::Parse({reinterpret_cast<const char*>(data), size});
+  const auto document = vantorel::IniDocument::Parse({reinterpret_cast<const char*>(data), size});
   for (const uint32_t capacity : {0u, 1u, 2u, 7u, 120u}) {
     std::vector<wchar_t> names(capacity + 1, L'#');
     const uint32_t count = document.SectionNames(names.data(), capacity);

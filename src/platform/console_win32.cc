@@ -1,0 +1,71 @@
+// Standard output on Windows. Every line, narrow or wide, becomes wide text:
+// a console receives it as such, and a file or pipe receives UTF-8, so that
+// no character can silence later lines and build pipelines read the same
+// bytes from both builds. Narrow text is Latin-1, the narrowing's own form.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/windows_text.h"
+
+namespace vantorel {
+
+namespace {
+
+bool StandardOutputIsConsole() {
+  static const bool console = [] {
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  }();
+  return console;
+}
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+void Write(std::wstring_view text) {
+  if (StandardOutputIsConsole()) {
+    std::fflush(stdout);
+    DWORD written;
+    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+                  &written, nullptr);
+    return;
+  }
+  const std::string bytes = Utf8(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+}  // namespace
+
+void WriteText(std::string_view text) { Write(WidenLatin1(text)); }
+
+void WriteWideText(std::wstring_view text) { Write(text); }
+
+void WriteLine(std::string_view text) {
+  WriteText(text);
+  WriteText("\n");
+  std::fflush(stdout);
+}
+
+void WriteWideLine(std::wstring_view text) {
+  WriteWideText(text);
+  WriteText("\n");
+  std::fflush(stdout);
+}
+
+void PauseAfterFailure() {
+  std::fflush(stdout);
+  [[maybe_unused]] const int ignored = std::system("PAUSE");
+}
+
+}  // namespace vantorel

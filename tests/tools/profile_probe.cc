@@ -1,0 +1,69 @@
+// Answers the queries of an INI corpus case with this platform's profile
+// calls and prints them in the corpus's own format, so that the answers of
+// the Linux reader and of the Windows functions can be compared with the
+// expected ones. Usage: profile_probe FILE.ini FILE.expected
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/profile.h"
+#include "probe_text.h"
+
+namespace {
+
+std::vector<std::string> Fields(const std::string& line, std::size_t count) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (fields.size() + 1 < count) {
+    const std::size_t tab = line.find('\t', start);
+    if (tab == std::string::npos) break;
+    fields.push_back(line.substr(start, tab - start));
+    start = tab + 1;
+  }
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+std::string Answer(const std::string& query, const std::wstring& ini) {
+  using vantorel::probe::FromUtf8;
+  using vantorel::probe::ToUtf8;
+  if (query.rfind("names\t", 0) == 0) {
+    const auto f = Fields(query, 4);
+    const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
+    std::vector<wchar_t> buffer(capacity + 1, 0);
+    const uint32_t count = vantorel::ProfileSectionNames(buffer.data(), capacity, ini);
+    std::size_t end = 0;  // up to and including the first double zero
+    while (end + 1 < capacity && !(buffer[end] == 0 && (end == 0 || buffer[end - 1] == 0))) ++end;
+    std::wstring shown(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(end + 1));
+    for (wchar_t& c : shown) {
+      if (c == 0) c = L'|';
+    }
+    return "names\t" + f[1] + "\t" + std::to_string(count) + "\t" + ToUtf8(shown);
+  }
+  const auto f = Fields(query, 6);
+  const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
+  std::vector<wchar_t> buffer(capacity + 1, 0);
+  const uint32_t count =
+      vantorel::ProfileString(FromUtf8(f[2]), FromUtf8(f[3]), buffer.data(), capacity, ini);
+  return "value\t" + f[1] + "\t" + f[2] + "\t" + f[3] + "\t" + std::to_string(count) + "\t" +
+         ToUtf8(buffer.data());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: profile_probe FILE.ini FILE.expected\n");
+    return 2;
+  }
+  std::ifstream expected(argv[2], std::ios::binary);
+  const std::wstring ini = vantorel::probe::FromUtf8(argv[1]);
+  std::string query;
+  while (std::getline(expected, query)) {
+    if (query.empty()) continue;
+    const std::string answer = Answer(query, ini) + "\n";
+    std::fwrite(answer.data(), 1, answer.size(), stdout);
+  }
+  return 0;
+}
