@@ -1,7 +1,14 @@
 // Streaming SHA-1 (FIPS 180-4).
 #include "image/sha1.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+#include <atomic>
 #include <cstring>
+
+#include "image/sha1_backends.h"
 
 namespace vantorel {
 namespace {
@@ -16,18 +23,6 @@ uint32_t LoadBigEndian32(const uint8_t* bytes) {
 }
 
 uint32_t BytesWaiting(const Sha1Context& context) { return (context.bitCount[0] >> 3) & 63; }
-
-}  // namespace
-
-void Sha1Init(Sha1Context& context) {
-  context.state[0] = 0x67452301;
-  context.state[1] = 0xEFCDAB89;
-  context.state[2] = 0x98BADCFE;
-  context.state[3] = 0x10325476;
-  context.state[4] = 0xC3D2E1F0;
-  context.bitCount[0] = 0;
-  context.bitCount[1] = 0;
-}
 
 // The 80 steps are unrolled in groups of five, with the message schedule kept
 // as a rolling window of 16 words; this is where packing spends its time for
@@ -70,7 +65,7 @@ inline void FiveSteps(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32
   Step<kRound>(b, c, d, e, a, word(4));
 }
 
-void Sha1Transform(uint32_t state[5], const uint8_t block[kSha1BlockSize]) {
+void CompressBlock(uint32_t state[5], const uint8_t* block) {
   uint32_t w[16];
   for (int t = 0; t < 16; ++t) w[t] = LoadBigEndian32(block + 4 * t);
 
@@ -86,6 +81,69 @@ void Sha1Transform(uint32_t state[5], const uint8_t block[kSha1BlockSize]) {
   state[4] += e;
 }
 
+bool ProcessorSupportsShaExtensions() {
+#if defined(__x86_64__) || defined(__i386__)
+  unsigned eax, ebx, ecx, edx;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  const bool ssse3 = ecx & (1u << 9);
+  const bool sse41 = ecx & (1u << 19);
+  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+  const bool sha = ebx & (1u << 29);
+  return ssse3 && sse41 && sha;
+#else
+  return false;
+#endif
+}
+
+using BlockFunction = void (*)(uint32_t state[5], const uint8_t* data, std::size_t blocks);
+
+BlockFunction FunctionOf(Sha1Backend backend) {
+  return backend == Sha1Backend::kShaExtensions ? Sha1BlocksShaExtensions : Sha1BlocksPortable;
+}
+
+std::atomic<Sha1Backend>& Backend() {
+  static std::atomic<Sha1Backend> backend{ProcessorHasShaExtensions() ? Sha1Backend::kShaExtensions
+                                                                      : Sha1Backend::kPortable};
+  return backend;
+}
+
+void CompressBlocks(uint32_t state[5], const uint8_t* data, std::size_t blocks) {
+  FunctionOf(Backend().load(std::memory_order_relaxed))(state, data, blocks);
+}
+
+}  // namespace
+
+void Sha1BlocksPortable(uint32_t state[5], const uint8_t* data, std::size_t blocks) {
+  for (; blocks > 0; --blocks, data += kSha1BlockSize) CompressBlock(state, data);
+}
+
+bool ProcessorHasShaExtensions() {
+  static const bool supported = ProcessorSupportsShaExtensions();
+  return supported;
+}
+
+bool SelectSha1Backend(Sha1Backend backend) {
+  if (backend == Sha1Backend::kShaExtensions && !ProcessorHasShaExtensions()) return false;
+  Backend().store(backend);
+  return true;
+}
+
+Sha1Backend CurrentSha1Backend() { return Backend().load(); }
+
+void Sha1Transform(uint32_t state[5], const uint8_t block[kSha1BlockSize]) {
+  CompressBlocks(state, block, 1);
+}
+
+void Sha1Init(Sha1Context& context) {
+  context.state[0] = 0x67452301;
+  context.state[1] = 0xEFCDAB89;
+  context.state[2] = 0x98BADCFE;
+  context.state[3] = 0x10325476;
+  context.state[4] = 0xC3D2E1F0;
+  context.bitCount[0] = 0;
+  context.bitCount[1] = 0;
+}
+
 void Sha1Update(Sha1Context& context, const uint8_t* data, uint32_t length) {
   const uint32_t waiting = BytesWaiting(context);
   const uint32_t oldLow = context.bitCount[0];
@@ -97,10 +155,10 @@ void Sha1Update(Sha1Context& context, const uint8_t* data, uint32_t length) {
   if (waiting + uint64_t{length} >= kSha1BlockSize) {
     used = kSha1BlockSize - waiting;
     std::memcpy(context.block + waiting, data, used);
-    Sha1Transform(context.state, context.block);
-    for (; length - used >= kSha1BlockSize; used += kSha1BlockSize) {
-      Sha1Transform(context.state, data + used);
-    }
+    CompressBlocks(context.state, context.block, 1);
+    const std::size_t blocks = (length - used) / kSha1BlockSize;
+    CompressBlocks(context.state, data + used, blocks);
+    used += static_cast<uint32_t>(blocks * kSha1BlockSize);
     if (length > used) std::memcpy(context.block, data + used, length - used);
   } else if (length > 0) {
     std::memcpy(context.block + waiting, data, length);

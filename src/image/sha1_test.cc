@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "image/sha1_backends.h"
+
 namespace vantorel {
 namespace {
 
@@ -19,6 +21,26 @@ std::string Hex(const uint8_t* bytes, std::size_t length) {
   }
   return text;
 }
+
+// Every test runs once per backend; the fast one only where the processor has it.
+class Sha1 : public ::testing::TestWithParam<Sha1Backend> {
+ protected:
+  void SetUp() override {
+    saved_ = CurrentSha1Backend();
+    if (!SelectSha1Backend(GetParam())) GTEST_SKIP() << "no SHA extensions on this processor";
+  }
+  void TearDown() override { SelectSha1Backend(saved_); }
+
+ private:
+  Sha1Backend saved_ = Sha1Backend::kPortable;
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, Sha1,
+                         ::testing::Values(Sha1Backend::kPortable, Sha1Backend::kShaExtensions),
+                         [](const auto& info) {
+                           return info.param == Sha1Backend::kPortable ? "Portable"
+                                                                       : "ShaExtensions";
+                         });
 
 std::string DigestOfPieces(const std::vector<uint8_t>& message,
                            const std::vector<std::size_t>& pieceLengths) {
@@ -38,7 +60,7 @@ std::string DigestOf(const std::string& text) {
   return DigestOfPieces(std::vector<uint8_t>(text.begin(), text.end()), {text.size()});
 }
 
-TEST(Sha1, StandardVectorsAndPaddingBoundaries) {
+TEST_P(Sha1, StandardVectorsAndPaddingBoundaries) {
   const struct {
     std::string message;
     const char* digest;
@@ -60,7 +82,7 @@ TEST(Sha1, StandardVectorsAndPaddingBoundaries) {
   }
 }
 
-TEST(Sha1, AnySplitIntoPiecesGivesTheSameDigest) {
+TEST_P(Sha1, AnySplitIntoPiecesGivesTheSameDigest) {
   std::mt19937 random(20261206);
   std::vector<uint8_t> message(5000);
   for (auto& byte : message) byte = static_cast<uint8_t>(random());
@@ -78,7 +100,7 @@ TEST(Sha1, AnySplitIntoPiecesGivesTheSameDigest) {
   }
 }
 
-TEST(Sha1, FinalZeroesTheContext) {
+TEST_P(Sha1, FinalZeroesTheContext) {
   Sha1Context context;
   Sha1Init(context);
   const uint8_t data[100] = {1, 2, 3};
@@ -89,7 +111,7 @@ TEST(Sha1, FinalZeroesTheContext) {
   EXPECT_EQ(std::memcmp(&context, &zero, sizeof context), 0);
 }
 
-TEST(Sha1, TransformLeavesItsBlockUnchanged) {
+TEST_P(Sha1, TransformLeavesItsBlockUnchanged) {
   uint8_t block[kSha1BlockSize];
   for (std::size_t i = 0; i < sizeof block; ++i) block[i] = static_cast<uint8_t>(i * 7);
   uint8_t copy[kSha1BlockSize];
@@ -97,6 +119,22 @@ TEST(Sha1, TransformLeavesItsBlockUnchanged) {
   uint32_t state[5] = {1, 2, 3, 4, 5};
   Sha1Transform(state, block);
   EXPECT_EQ(std::memcmp(block, copy, sizeof block), 0);
+}
+
+TEST(Sha1Backends, ShaExtensionsAgreeWithThePortableCode) {
+  if (!ProcessorHasShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
+  std::mt19937 random(99);
+  for (int trial = 0; trial < 200; ++trial) {
+    const std::size_t blocks = 1 + random() % 40;
+    std::vector<uint8_t> data(blocks * kSha1BlockSize);
+    for (auto& b : data) b = static_cast<uint8_t>(random());
+    uint32_t portable[5], fast[5];
+    for (int i = 0; i < 5; ++i) portable[i] = fast[i] = static_cast<uint32_t>(random());
+    Sha1BlocksPortable(portable, data.data(), blocks);
+    Sha1BlocksShaExtensions(fast, data.data(), blocks);
+    ASSERT_EQ(std::vector<uint32_t>(portable, portable + 5), std::vector<uint32_t>(fast, fast + 5))
+        << "trial " << trial;
+  }
 }
 
 }  // namespace
