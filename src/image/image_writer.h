@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/partition_spec.h"
 #include "image/image_format.h"
 #include "image/lzma_adapter.h"
+#include "image/region_writer.h"
 #include "platform/files.h"
 
 namespace vantorel {
@@ -23,24 +25,15 @@ inline constexpr int kPartitionTooSmall = 5;
 inline constexpr int kOutputWriteFailed = 6;
 inline constexpr int kImageLimitExceeded = 7;
 
-using BufferAllocator = void* (*)(std::size_t);
-
 struct WriterOptions {
   // Refused as the output path, like every partition file.
   std::wstring configFile;
+  // Worker threads for encoding and hashing; none: one per processor core.
+  // 0 does everything on the calling thread. The image is the same for all.
+  std::optional<unsigned> threads;
   // Seams for tests that make allocations fail.
   BufferAllocator allocateBuffer = std::malloc;
   ISzAlloc* lzmaAllocator = &HeapAllocator;
-};
-
-struct FreeDeleter {
-  void operator()(uint8_t* block) const { std::free(block); }
-};
-using Buffer = std::unique_ptr<uint8_t[], FreeDeleter>;
-
-struct WorkBuffers {
-  Buffer input;   // kChunkSize bytes: one chunk of a partition file
-  Buffer output;  // kEncodeCapacity bytes: one encoded stream
 };
 
 // Obtains the input buffer, then the output buffer; 1 after printing why not.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -201,8 +202,8 @@ void* RefuseSecondBuffer(std::size_t size) {
 }
 
 struct CountingLzmaAllocator {
-  static inline int calls = 0;
-  static inline int failOn = 0;
+  static inline std::atomic<int> calls = 0;
+  static inline std::atomic<int> failOn = 0;
   static void* Allocate(void*, size_t size) {
     return ++calls == failOn ? nullptr : std::malloc(size);
   }
@@ -215,7 +216,44 @@ struct CountingLzmaAllocator {
   }
 };
 
-// The failure table: message, status, and what stays on disk.
+WriterOptions WithThreads(unsigned threads) {
+  WriterOptions options;
+  options.threads = threads;
+  return options;
+}
+
+// Chunks encoded and hashed on any number of workers give the bytes of the
+// writer that does everything on one thread.
+TEST(ImageWriter, ThreadCountsGiveIdenticalImages) {
+  TempDir dir;
+  std::string text;
+  while (text.size() < 3 * kChunkSize + 5) text += "partition " + std::to_string(text.size());
+  const PartitionList list = {
+      {dir.Write("compressed", text), 0, 0xFFFFFFFF, 1},
+      {Write(dir, "plain", Random(2 * kChunkSize + 7, 5)), 0, 0xFFFFFFFF, 0},
+      {dir.Write("small", "tiny"), 0, 0xFFFFFFFF, 1},
+  };
+  Packing reference;
+  Bytes referenceImage;
+  for (const unsigned threads : {0u, 1u, 2u, 8u}) {
+    SCOPED_TRACE("threads " + std::to_string(threads));
+    const std::string out = dir.File("out" + std::to_string(threads));
+    const Packing packing = Pack(list, out, WithThreads(threads));
+    ASSERT_EQ(packing.status, kWriterOk);
+    if (threads == 0) {
+      reference = packing;
+      referenceImage = ReadBytes(out);
+      continue;
+    }
+    EXPECT_EQ(packing.output.substr(packing.output.find('\n')),
+              reference.output.substr(reference.output.find('\n')));
+    EXPECT_TRUE(ReadBytes(out) == referenceImage);
+  }
+  EXPECT_EQ(referenceImage.size(), NextDataOffset(reference.header.entries[2]));
+}
+
+// The failure table: message, status, and what stays on disk, whatever the
+// number of threads.
 TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
   TempDir dir;
   const Bytes first = Random(3000, 11);
@@ -274,13 +312,18 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
        "\ncannot read input file: " + dir.path().string() + "\n",
        earlierRegion},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.label);
-    const Packing packing = Pack(c.list, out, c.options);
-    EXPECT_EQ(packing.status, c.status);
-    EXPECT_EQ(packing.output, "Output File = " + out + "\n" + c.message);
-    if (c.onDisk) {
-      EXPECT_EQ(ReadBytes(out), *c.onDisk);
+  for (const unsigned threads : {0u, 2u, 8u}) {
+    for (const auto& c : kCases) {
+      SCOPED_TRACE(std::string(c.label) + ", threads " + std::to_string(threads));
+      WriterOptions options = c.options;
+      options.threads = threads;
+      if (options.lzmaAllocator != &HeapAllocator) CountingLzmaAllocator::FailingOnCall(1);
+      const Packing packing = Pack(c.list, out, options);
+      EXPECT_EQ(packing.status, c.status);
+      EXPECT_EQ(packing.output, "Output File = " + out + "\n" + c.message);
+      if (c.onDisk) {
+        EXPECT_EQ(ReadBytes(out), *c.onDisk);
+      }
     }
   }
 }
@@ -376,7 +419,7 @@ TEST(ImageWriter, CompressedFileWithoutAReliableSizeIsRefused) {
       close(fd);
     }
   });
-  const Packing packing = Pack({{fifo, 0, 9999, 1}}, dir.File("out.bin"));
+  const Packing packing = Pack({{fifo, 0, 9999, 1}}, dir.File("out.bin"), WithThreads(8));
   feeder.join();
   EXPECT_EQ(packing.status, kFileUnavailable);
   EXPECT_TRUE(packing.output.ends_with("\ninput file changed while it was packed: " + fifo +

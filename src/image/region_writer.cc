@@ -1,0 +1,191 @@
+// The region writer and its chunk pipeline.
+#include "image/region_writer.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "image/image_format.h"
+#include "image/writer_messages.h"
+
+namespace vantorel {
+namespace {
+
+// Chunks read and not yet written, at most: each holds up to 16 MiB read and
+// its stream, so this bounds memory whatever the number of workers.
+constexpr std::size_t kMaxChunksInFlight = 3;
+
+constexpr int kOk = 0;
+constexpr int kCompressionFailed = 2;
+constexpr int kFileUnavailable = 4;
+constexpr int kOutputWriteFailed = 6;
+constexpr int kImageLimitExceeded = 7;
+
+}  // namespace
+
+struct RegionWriter::Slot {
+  Slot(uint8_t* in, uint8_t* out) : input(in), output(out) {}
+  Slot(Buffer in, Buffer out)
+      : input(in.get()),
+        output(out.get()),
+        ownedInput(std::move(in)),
+        ownedOutput(std::move(out)) {}
+
+  uint8_t* input;
+  uint8_t* output;
+  Buffer ownedInput;  // none for the writer's own two work buffers
+  Buffer ownedOutput;
+  std::size_t length = 0;
+  std::size_t streamLength = 0;
+  SRes result = SZ_OK;
+  std::future<void> done;
+};
+
+RegionWriter::RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
+                           const LzmaEncoderAdapter& adapter, unsigned threads,
+                           BufferAllocator allocate)
+    : output_(output),
+      outputPath_(outputPath),
+      adapter_(adapter),
+      allocate_(allocate),
+      pool_(threads) {
+  slots_.push_back(std::make_unique<Slot>(buffers.input.get(), buffers.output.get()));
+}
+
+RegionWriter::~RegionWriter() {
+  for (auto& slot : slots_) {
+    if (slot->done.valid()) slot->done.wait();
+  }
+}
+
+void RegionWriter::GrowSlots(std::size_t count) {
+  while (slots_.size() < count) {
+    Buffer input(static_cast<uint8_t*>(allocate_(kChunkSize)));
+    Buffer output(input ? static_cast<uint8_t*>(allocate_(kEncodeCapacity)) : nullptr);
+    if (!output) return;  // fewer chunks in flight, the same result
+    slots_.push_back(std::make_unique<Slot>(std::move(input), std::move(output)));
+  }
+}
+
+int RegionWriter::CheckImageLimit(const RegionState& region, std::size_t length) const {
+  if (region.dataOffset + region.written + length + kDigestSize <= kMaxImageSize) return kOk;
+  ReportImageTooLarge(region.spec.path, std::nullopt);
+  return kImageLimitExceeded;
+}
+
+int RegionWriter::WriteOutput(const uint8_t* data, std::size_t length) {
+  if (output_.Write(data, length)) return kOk;
+  ReportOutputWriteFailure(outputPath_);
+  return kOutputWriteFailed;
+}
+
+int RegionWriter::Append(RegionState& region, const uint8_t* data, std::size_t length) {
+  if (const int status = CheckImageLimit(region, length)) return status;
+  if (const int status = WriteOutput(data, length)) return status;
+  Sha1Update(region.sha1, data, static_cast<uint32_t>(length));
+  region.written += length;
+  return kOk;
+}
+
+int RegionWriter::FinishRegion(RegionState& region) {
+  uint8_t digest[kSha1DigestSize];
+  Sha1Final(region.sha1, digest);
+  return WriteOutput(digest, sizeof digest);
+}
+
+RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& region, Slot& slot,
+                                                bool compressed) {
+  const auto n = file.Read(slot.input, kChunkSize);
+  if (!n) return ReadAhead::kReadFailed;
+  region.read += *n;
+  if (compressed && region.read > kMaxCompressedFileSize) return ReadAhead::kTooLarge;
+  slot.length = *n;
+  return *n < kChunkSize ? ReadAhead::kEnded : ReadAhead::kMore;
+}
+
+int RegionWriter::ReportReadAhead(ReadAhead outcome, const RegionState& region) const {
+  if (outcome == ReadAhead::kReadFailed) {
+    ReportInputReadFailure(region.spec.path);
+    return kFileUnavailable;
+  }
+  if (outcome == ReadAhead::kTooLarge) {
+    ReportTooLargeToCompress(region.spec.path, std::nullopt);
+    return kImageLimitExceeded;
+  }
+  return kOk;
+}
+
+int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
+  GrowSlots(std::min<std::size_t>(pool_.threads() + 1, kMaxChunksInFlight));
+  std::vector<Slot*> idle;
+  for (auto& slot : slots_) idle.push_back(slot.get());
+  std::deque<Slot*> inFlight;  // in chunk order
+  ReadAhead reading = ReadAhead::kMore;
+  const auto waitForAll = [&] {
+    for (Slot* slot : inFlight) slot->done.wait();
+  };
+  for (;;) {
+    while (reading == ReadAhead::kMore && !idle.empty()) {
+      Slot* slot = idle.back();
+      reading = ReadChunk(file, region, *slot, true);
+      if (reading != ReadAhead::kMore && reading != ReadAhead::kEnded) break;
+      idle.pop_back();
+      slot->done = pool_.Submit([this, slot] {
+        slot->streamLength = 0;
+        slot->result = adapter_.EncodeChunk(slot->input, slot->length, slot->output,
+                                            kEncodeCapacity, slot->streamLength);
+      });
+      inFlight.push_back(slot);
+    }
+    if (inFlight.empty()) return ReportReadAhead(reading, region);
+
+    Slot* slot = inFlight.front();
+    inFlight.pop_front();
+    slot->done.get();
+    int status = kOk;
+    if (slot->result != SZ_OK) {
+      ReportCompressionFailure(region.spec.path, slot->result);
+      status = kCompressionFailed;
+    } else {
+      status = Append(region, slot->output, slot->streamLength);
+    }
+    if (status != kOk) {
+      waitForAll();
+      return status;
+    }
+    idle.push_back(slot);
+  }
+}
+
+int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
+  GrowSlots(pool_.threads() > 0 ? 2 : 1);
+  const std::size_t slots = std::min<std::size_t>(slots_.size(), 2);
+  std::future<void> hashing;  // of the chunk written last
+  const auto finishHashing = [&] {
+    if (hashing.valid()) hashing.get();
+  };
+  for (std::size_t next = 0;; next = (next + 1) % slots) {
+    Slot& slot = *slots_[next];
+    if (slots == 1) finishHashing();  // the only buffer is still being hashed
+    const ReadAhead reading = ReadChunk(file, region, slot, false);
+    if (reading == ReadAhead::kReadFailed) {
+      finishHashing();
+      return ReportReadAhead(reading, region);
+    }
+    int status = CheckImageLimit(region, slot.length);
+    finishHashing();  // the digest takes the chunks in order
+    if (status == kOk) {
+      hashing = pool_.Submit([&region, &slot] {
+        Sha1Update(region.sha1, slot.input, static_cast<uint32_t>(slot.length));
+      });
+      status = WriteOutput(slot.input, slot.length);
+    }
+    if (status != kOk || reading == ReadAhead::kEnded) {
+      finishHashing();
+      if (status == kOk) region.written += slot.length;
+      return status;
+    }
+    region.written += slot.length;
+  }
+}
+
+}  // namespace vantorel

@@ -1,0 +1,83 @@
+// Writes the chunks of one partition's region into the image, keeping its
+// digest. Chunks of a compressed partition are encoded on worker threads
+// while later chunks are read, and written strictly in order; the bytes of a
+// plain partition are hashed on a worker while the next chunk is read and
+// this one written. Every message, byte and failure comes in the order of
+// reading, encoding and writing one chunk after the other.
+#pragma once
+
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/partition_spec.h"
+#include "image/lzma_adapter.h"
+#include "image/sha1.h"
+#include "image/worker_pool.h"
+#include "platform/files.h"
+
+namespace vantorel {
+
+using BufferAllocator = void* (*)(std::size_t);
+
+struct FreeDeleter {
+  void operator()(uint8_t* block) const { std::free(block); }
+};
+using Buffer = std::unique_ptr<uint8_t[], FreeDeleter>;
+
+struct WorkBuffers {
+  Buffer input;   // kChunkSize bytes: one chunk of a partition file
+  Buffer output;  // kEncodeCapacity bytes: one encoded stream
+};
+
+// One partition's region while it is written.
+struct RegionState {
+  const PartitionSpec& spec;
+  uint64_t dataOffset;  // where the region starts in the image
+  Sha1Context sha1{};
+  uint64_t written = 0;  // region bytes, later dataLength
+  uint64_t read = 0;     // bytes read from the partition file
+};
+
+class RegionWriter {
+ public:
+  // `threads` workers (0: everything on the caller's thread); buffers beyond
+  // the two work buffers come from `allocate`, and are done without when
+  // they cannot be had.
+  RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
+               const LzmaEncoderAdapter& adapter, unsigned threads, BufferAllocator allocate);
+  ~RegionWriter();
+  RegionWriter(const RegionWriter&) = delete;
+  RegionWriter& operator=(const RegionWriter&) = delete;
+
+  // Writes and digests region bytes unless they, with the digest that must
+  // follow them, would carry the image past its 32-bit limit.
+  int Append(RegionState& region, const uint8_t* data, std::size_t length);
+  int WriteCompressedChunks(InputFile& file, RegionState& region);
+  int WritePlainChunks(InputFile& file, RegionState& region);
+  // Writes the region's digest after it.
+  int FinishRegion(RegionState& region);
+
+ private:
+  struct Slot;
+  // Failures found while reading ahead wait until the chunks before them
+  // are written.
+  enum class ReadAhead { kMore, kEnded, kReadFailed, kTooLarge };
+
+  int CheckImageLimit(const RegionState& region, std::size_t length) const;
+  int WriteOutput(const uint8_t* data, std::size_t length);
+  void GrowSlots(std::size_t count);
+  ReadAhead ReadChunk(InputFile& file, RegionState& region, Slot& slot, bool compressed);
+  int ReportReadAhead(ReadAhead outcome, const RegionState& region) const;
+
+  OutputFile& output_;
+  const std::string& outputPath_;
+  const LzmaEncoderAdapter& adapter_;
+  BufferAllocator allocate_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+  WorkerPool pool_;  // last, so that its threads end before what they use
+};
+
+}  // namespace vantorel

@@ -1,0 +1,86 @@
+// Messages of the image writer.
+#include "image/writer_messages.h"
+
+#include <string_view>
+
+#include "platform/console.h"
+
+namespace vantorel {
+namespace {
+
+void ReportFailure(std::string_view line) {
+  WriteLine("");
+  WriteLine(line);
+}
+
+std::string SizeInParentheses(std::optional<uint64_t> size) {
+  return size ? " (" + std::to_string(*size) + " bytes)" : "";
+}
+
+}  // namespace
+
+void ReportUnusableOutputPath(const std::wstring& outputFile, bool tooLong) {
+  WriteLine("");
+  WriteWideLine((tooLong ? L"output file path is longer than 255 bytes: "
+                         : L"output file path holds characters this system cannot use: ") +
+                outputFile);
+}
+
+void ReportTooManyPartitions(std::size_t count) {
+  ReportFailure("too many partitions: " + std::to_string(count) + " (an image holds at most 4)");
+}
+
+void ReportOutputIsPartitionFile(const std::string& path) {
+  ReportFailure("output file is also a partition file: " + path);
+}
+
+void ReportOutputIsConfigurationFile(const std::string& path) {
+  ReportFailure("output file is also the configuration file: " + path);
+}
+
+void ReportOutputOpenFailure(const std::string& outputPath) {
+  ReportFailure("cannot open output file: " + outputPath);
+}
+
+void ReportOutputWriteFailure(const std::string& outputPath) {
+  ReportFailure("cannot write output file: " + outputPath);
+}
+
+void ReportBuffersUnavailable() { ReportFailure("cannot malloc lzma working buffer"); }
+
+void ReportInputOpenFailure(const std::string& path) {
+  ReportFailure("cannot open input file: " + path);
+  WriteLine("The file might be opened or it might be not exist.");
+}
+
+void ReportInputReadFailure(const std::string& path) {
+  ReportFailure("cannot read input file: " + path);
+}
+
+void ReportTooLargeToCompress(const std::string& path, std::optional<uint64_t> size) {
+  ReportFailure("partition file too large to compress: " + path +
+                (size ? " is " + std::to_string(*size) + " bytes" : std::string()) +
+                " (a compressed partition must be below 2 GiB)");
+}
+
+void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size) {
+  ReportFailure("image too large: with " + path + SizeInParentheses(size) +
+                " the image would reach 4 GiB (it holds at most 4294967295 bytes)");
+}
+
+void ReportCompressionFailure(const std::string& path, SRes result) {
+  ReportFailure("cannot compress input file: " + path + " (LZMA status " + std::to_string(result) +
+                ")");
+}
+
+void ReportSizeChanged(const std::string& path, uint64_t read, uint64_t declared) {
+  ReportFailure("input file changed while it was packed: " + path + " (" + std::to_string(read) +
+                " bytes read, size field " + std::to_string(static_cast<int64_t>(declared)) + ")");
+}
+
+void ReportPartitionTooSmall() {
+  WriteLine("fill header fail");
+  WriteLine("Partition size is not enough for upgrade bin size.");
+}
+
+}  // namespace vantorel

@@ -1,0 +1,28 @@
+// Every message of the image writer, in one place. Failures stand after an
+// empty line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Types.h"
+
+namespace vantorel {
+
+void ReportUnusableOutputPath(const std::wstring& outputFile, bool tooLong);
+void ReportTooManyPartitions(std::size_t count);
+void ReportOutputIsPartitionFile(const std::string& path);
+void ReportOutputIsConfigurationFile(const std::string& path);
+void ReportOutputOpenFailure(const std::string& outputPath);
+void ReportOutputWriteFailure(const std::string& outputPath);
+void ReportBuffersUnavailable();
+void ReportInputOpenFailure(const std::string& path);
+void ReportInputReadFailure(const std::string& path);
+void ReportTooLargeToCompress(const std::string& path, std::optional<uint64_t> size);
+void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size);
+void ReportCompressionFailure(const std::string& path, SRes result);
+void ReportSizeChanged(const std::string& path, uint64_t read, uint64_t declared);
+void ReportPartitionTooSmall();
+
+}  // namespace vantorel
