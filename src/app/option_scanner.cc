@@ -33,9 +33,9 @@ int OptionScanner::NextOption(int argc, const wchar_t* const* argv) {
   }
 
   const wchar_t letter = *clusterPos++;
-  const wchar_t* spec = std::wcschr(kOptionString, letter);
-  if (letter == L':' || spec == nullptr) return kBadOption;
-  if (spec[1] != L':') return letter;
+  const wchar_t* entry = std::wcschr(kOptionString, letter);
+  if (letter == L':' || entry == nullptr) return kBadOption;
+  if (entry[1] != L':') return letter;
 
   if (*clusterPos != L'\0') {
     optionArgument = clusterPos;

@@ -72,27 +72,27 @@ int ReadPartitionSection(const std::wstring& configFile, PartitionList& list,
   const auto path = NarrowPartitionPath(baseDirectory + file, sectionName);
   if (!path) return kPartitionSectionFailed;
 
-  PartitionSpec spec;
-  spec.path = *path;
+  PartitionSpec partition;
+  partition.path = *path;
   const std::wstring start =
       ReadValue(configFile, kNumberValueCapacity, L"Start_Address", sectionName);
   if (start.empty()) return kPartitionSectionFailed;
-  spec.startAddress = ParseNumber(NumberText(start));
-  PrintNumberLine("Start_address = ", spec.startAddress);
+  partition.startAddress = ParseNumber(NumberText(start));
+  PrintNumberLine("Start_address = ", partition.startAddress);
 
   const std::wstring size =
       ReadValue(configFile, kNumberValueCapacity, L"Partition_Size", sectionName);
   if (size.empty()) return kPartitionSectionFailed;
-  spec.partitionSize = ParseNumber(NumberText(size));
-  PrintNumberLine("Partition_Size = ", spec.partitionSize);
+  partition.partitionSize = ParseNumber(NumberText(size));
+  PrintNumberLine("Partition_Size = ", partition.partitionSize);
 
   const std::wstring compressed =
       ReadValue(configFile, kNumberValueCapacity, L"Is_Compressed", sectionName);
   if (compressed.empty()) return kPartitionSectionFailed;
-  spec.isCompressed = compressed == L"true" ? 1 : 0;
-  PrintNumberLine("Is_Compressed = ", static_cast<uint32_t>(spec.isCompressed));
+  partition.isCompressed = compressed == L"true" ? 1 : 0;
+  PrintNumberLine("Is_Compressed = ", static_cast<uint32_t>(partition.isCompressed));
 
-  list.push_back(std::move(spec));
+  list.push_back(std::move(partition));
   return kConfigOk;
 }
 

@@ -20,9 +20,9 @@ struct Reading {
 
 }  // namespace
 
-void PrintTo(const PartitionSpec& spec, std::ostream* out) {
-  *out << "{" << spec.path << ", " << spec.startAddress << ", " << spec.partitionSize << ", "
-       << spec.isCompressed << "}";
+void PrintTo(const PartitionSpec& partition, std::ostream* out) {
+  *out << "{" << partition.path << ", " << partition.startAddress << ", " << partition.partitionSize << ", "
+       << partition.isCompressed << "}";
 }
 
 namespace {

@@ -23,7 +23,7 @@ class ImageRun {
   ImageRun(RegionWriter& regions, ISzAlloc* lzmaAllocator)
       : regions_(regions), adapter_(lzmaAllocator) {}
 
-  int WritePartition(const PartitionSpec& spec, PartitionEntry& entry);
+  int WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
 
  private:
   int WriteRegionHead(InputFile& file, RegionState& region);
@@ -40,7 +40,7 @@ class ImageRun {
 int ImageRun::WriteRegionHead(InputFile& file, RegionState& region) {
   const auto size = file.Size();
   if (size && *size > kMaxCompressedFileSize) {
-    ReportTooLargeToCompress(region.spec.path, size);
+    ReportTooLargeToCompress(region.partition.path, size);
     return kImageLimitExceeded;
   }
   LzmaProperties properties{};
@@ -52,11 +52,11 @@ int ImageRun::WriteRegionHead(InputFile& file, RegionState& region) {
 }
 
 int ImageRun::WriteRegion(InputFile& file, RegionState& region) {
-  if (region.spec.isCompressed != 1) {
+  if (region.partition.isCompressed != 1) {
     // Refused before a byte is read when the file's size already says so.
     const auto size = file.Size();
     if (size && dataOffset_ + *size + kDigestSize > kMaxImageSize) {
-      ReportImageTooLarge(region.spec.path, size);
+      ReportImageTooLarge(region.partition.path, size);
       return kImageLimitExceeded;
     }
     return regions_.WritePlainChunks(file, region);
@@ -66,30 +66,30 @@ int ImageRun::WriteRegion(InputFile& file, RegionState& region) {
   adapter_.EndPartition();
   if (status == kWriterOk && region.read != declaredSize_) {
     // The region's chunks could not be told apart with a wrong size field.
-    ReportSizeChanged(region.spec.path, region.read, declaredSize_);
+    ReportSizeChanged(region.partition.path, region.read, declaredSize_);
     return kFileUnavailable;
   }
   return status;
 }
 
-int ImageRun::WritePartition(const PartitionSpec& spec, PartitionEntry& entry) {
-  InputFile file(spec.path);
+int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
+  InputFile file(partition.path);
   if (!file.IsOpen()) {
-    ReportInputOpenFailure(spec.path);
+    ReportInputOpenFailure(partition.path);
     return kFileUnavailable;
   }
-  RegionState region{spec, dataOffset_};
+  RegionState region{partition, dataOffset_};
   Sha1Init(region.sha1);
   if (const int status = WriteRegion(file, region)) return status;
   if (const int status = regions_.FinishRegion(region)) return status;
 
-  if (spec.partitionSize < region.read) {
+  if (partition.partitionSize < region.read) {
     ReportPartitionTooSmall();
     return kPartitionTooSmall;
   }
   entry = MakePartitionEntry(static_cast<uint32_t>(dataOffset_),
-                             static_cast<uint32_t>(region.written), spec.startAddress,
-                             spec.partitionSize, static_cast<uint32_t>(spec.isCompressed));
+                             static_cast<uint32_t>(region.written), partition.startAddress,
+                             partition.partitionSize, static_cast<uint32_t>(partition.isCompressed));
   dataOffset_ = NextDataOffset(entry);
   return kWriterOk;
 }
@@ -101,9 +101,9 @@ int CheckBeforeOpening(const PartitionList& list, const std::string& outputPath,
     ReportTooManyPartitions(list.size());
     return kImageLimitExceeded;
   }
-  for (const PartitionSpec& spec : list) {
-    if (IsSameFile(outputPath, spec.path)) {
-      ReportOutputIsPartitionFile(spec.path);
+  for (const PartitionSpec& partition : list) {
+    if (IsSameFile(outputPath, partition.path)) {
+      ReportOutputIsPartitionFile(partition.path);
       return kFileUnavailable;
     }
   }
@@ -182,8 +182,8 @@ int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstri
                        options.threads.value_or(DefaultThreads()), options.allocateBuffer);
   ImageRun run(regions, options.lzmaAllocator);
   uint32_t filled = 0;
-  for (const PartitionSpec& spec : list) {
-    if (const int status = run.WritePartition(spec, header.entries[filled])) return status;
+  for (const PartitionSpec& partition : list) {
+    if (const int status = run.WritePartition(partition, header.entries[filled])) return status;
     ++filled;
   }
   return WriteHeader(output, outputPath, header, filled);

@@ -68,7 +68,7 @@ void RegionWriter::GrowSlots(std::size_t count) {
 
 int RegionWriter::CheckImageLimit(const RegionState& region, std::size_t length) const {
   if (region.dataOffset + region.written + length + kDigestSize <= kMaxImageSize) return kOk;
-  ReportImageTooLarge(region.spec.path, std::nullopt);
+  ReportImageTooLarge(region.partition.path, std::nullopt);
   return kImageLimitExceeded;
 }
 
@@ -104,11 +104,11 @@ RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& re
 
 int RegionWriter::ReportReadAhead(ReadAhead outcome, const RegionState& region) const {
   if (outcome == ReadAhead::kReadFailed) {
-    ReportInputReadFailure(region.spec.path);
+    ReportInputReadFailure(region.partition.path);
     return kFileUnavailable;
   }
   if (outcome == ReadAhead::kTooLarge) {
-    ReportTooLargeToCompress(region.spec.path, std::nullopt);
+    ReportTooLargeToCompress(region.partition.path, std::nullopt);
     return kImageLimitExceeded;
   }
   return kOk;
@@ -143,7 +143,7 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
     slot->done.get();
     int status = kOk;
     if (slot->result != SZ_OK) {
-      ReportCompressionFailure(region.spec.path, slot->result);
+      ReportCompressionFailure(region.partition.path, slot->result);
       status = kCompressionFailed;
     } else {
       status = Append(region, slot->output, slot->streamLength);

@@ -34,7 +34,7 @@ struct WorkBuffers {
 
 // One partition's region while it is written.
 struct RegionState {
-  const PartitionSpec& spec;
+  const PartitionSpec& partition;
   uint64_t dataOffset;  // where the region starts in the image
   Sha1Context sha1{};
   uint64_t written = 0;  // region bytes, later dataLength

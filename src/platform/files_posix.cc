@@ -93,19 +93,6 @@ bool OutputFile::Close() {
   return result == 0;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  InputFile file(path);
-  if (!file.IsOpen()) return std::nullopt;
-  std::string content;
-  uint8_t buffer[65536];
-  for (;;) {
-    const auto n = file.Read(buffer, sizeof buffer);
-    if (!n) return std::nullopt;
-    content.append(reinterpret_cast<const char*>(buffer), *n);
-    if (*n < sizeof buffer) return content;
-  }
-}
-
 bool IsSameFile(const std::string& first, const std::string& second) {
   struct stat a, b;
   if (stat(NativePath(first).c_str(), &a) != 0 || stat(NativePath(second).c_str(), &b) != 0) {

@@ -85,19 +85,6 @@ bool OutputFile::Close() {
   return closed;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  InputFile file(path);
-  if (!file.IsOpen()) return std::nullopt;
-  std::string content;
-  uint8_t buffer[65536];
-  for (;;) {
-    const auto n = file.Read(buffer, sizeof buffer);
-    if (!n) return std::nullopt;
-    content.append(reinterpret_cast<const char*>(buffer), *n);
-    if (*n < sizeof buffer) return content;
-  }
-}
-
 bool IsSameFile(const std::string& first, const std::string& second) {
   BY_HANDLE_FILE_INFORMATION a, b;
   const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {

@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       vantorel::ReadConfiguration(vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list);
   if (status != 0 && status != 2 && status != 3) __builtin_trap();
   if (status == 0 && list.empty()) __builtin_trap();  // success reads the last section
-  for (const auto& spec : list) {
-    if (spec.path.empty() || spec.path.size() > 255) __builtin_trap();
-    if (spec.isCompressed != 0 && spec.isCompressed != 1) __builtin_trap();
+  for (const auto& partition : list) {
+    if (partition.path.empty() || partition.path.size() > 255) __builtin_trap();
+    if (partition.isCompressed != 0 && partition.isCompressed != 1) __builtin_trap();
   }
   return 0;
 }

@@ -14,16 +14,16 @@ int main(int argc, char** argv) {
   vantorel::PartitionList list;
   const int status = vantorel::ReadConfiguration(vantorel::probe::FromUtf8(argv[1]), list);
   vantorel::WriteLine("status " + std::to_string(status));
-  for (const auto& spec : list) {
+  for (const auto& partition : list) {
     std::string hex;
-    for (unsigned char c : spec.path) {
+    for (unsigned char c : partition.path) {
       char digits[3];
       std::snprintf(digits, sizeof digits, "%02x", c);
       hex += digits;
     }
-    vantorel::WriteLine("record " + hex + " " + std::to_string(spec.startAddress) + " " +
-                        std::to_string(spec.partitionSize) + " " +
-                        std::to_string(spec.isCompressed));
+    vantorel::WriteLine("record " + hex + " " + std::to_string(partition.startAddress) + " " +
+                        std::to_string(partition.partitionSize) + " " +
+                        std::to_string(partition.isCompressed));
   }
   return 0;
 }
