@@ -21,8 +21,8 @@ struct Reading {
 }  // namespace
 
 void PrintTo(const PartitionSpec& partition, std::ostream* out) {
-  *out << "{" << partition.path << ", " << partition.startAddress << ", " << partition.partitionSize << ", "
-       << partition.isCompressed << "}";
+  *out << "{" << partition.path << ", " << partition.startAddress << ", " << partition.partitionSize
+       << ", " << partition.isCompressed << "}";
 }
 
 namespace {

@@ -87,9 +87,10 @@ int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& ent
     ReportPartitionTooSmall();
     return kPartitionTooSmall;
   }
-  entry = MakePartitionEntry(static_cast<uint32_t>(dataOffset_),
-                             static_cast<uint32_t>(region.written), partition.startAddress,
-                             partition.partitionSize, static_cast<uint32_t>(partition.isCompressed));
+  entry =
+      MakePartitionEntry(static_cast<uint32_t>(dataOffset_), static_cast<uint32_t>(region.written),
+                         partition.startAddress, partition.partitionSize,
+                         static_cast<uint32_t>(partition.isCompressed));
   dataOffset_ = NextDataOffset(entry);
   return kWriterOk;
 }

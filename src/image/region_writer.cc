@@ -87,6 +87,8 @@ int RegionWriter::Append(RegionState& region, const uint8_t* data, std::size_t l
 }
 
 int RegionWriter::FinishRegion(RegionState& region) {
+  // An empty region has had no other check; its digest must fit too.
+  if (const int status = CheckImageLimit(region, 0)) return status;
   uint8_t digest[kSha1DigestSize];
   Sha1Final(region.sha1, digest);
   return WriteOutput(digest, sizeof digest);
