@@ -2,10 +2,8 @@
 // compressed chunk by chunk with its digest, the header and its digest last.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,17 +11,10 @@
 #include "image/image_format.h"
 #include "image/lzma_adapter.h"
 #include "image/region_writer.h"
+#include "image/writer_status.h"
 #include "platform/files.h"
 
 namespace vantorel {
-
-inline constexpr int kWriterOk = 0;
-inline constexpr int kBuffersUnavailable = 1;
-inline constexpr int kCompressionFailed = 2;
-inline constexpr int kFileUnavailable = 4;
-inline constexpr int kPartitionTooSmall = 5;
-inline constexpr int kOutputWriteFailed = 6;
-inline constexpr int kImageLimitExceeded = 7;
 
 struct WriterOptions {
   // Refused as the output path, like every partition file.

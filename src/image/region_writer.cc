@@ -6,6 +6,7 @@
 
 #include "image/image_format.h"
 #include "image/writer_messages.h"
+#include "image/writer_status.h"
 
 namespace vantorel {
 namespace {
@@ -13,12 +14,6 @@ namespace {
 // Chunks read and not yet written, at most: each holds up to 16 MiB read and
 // its stream, so this bounds memory whatever the number of workers.
 constexpr std::size_t kMaxChunksInFlight = 3;
-
-constexpr int kOk = 0;
-constexpr int kCompressionFailed = 2;
-constexpr int kFileUnavailable = 4;
-constexpr int kOutputWriteFailed = 6;
-constexpr int kImageLimitExceeded = 7;
 
 }  // namespace
 
@@ -67,13 +62,13 @@ void RegionWriter::GrowSlots(std::size_t count) {
 }
 
 int RegionWriter::CheckImageLimit(const RegionState& region, std::size_t length) const {
-  if (region.dataOffset + region.written + length + kDigestSize <= kMaxImageSize) return kOk;
+  if (region.dataOffset + region.written + length + kDigestSize <= kMaxImageSize) return kWriterOk;
   ReportImageTooLarge(region.partition.path, std::nullopt);
   return kImageLimitExceeded;
 }
 
 int RegionWriter::WriteOutput(const uint8_t* data, std::size_t length) {
-  if (output_.Write(data, length)) return kOk;
+  if (output_.Write(data, length)) return kWriterOk;
   ReportOutputWriteFailure(outputPath_);
   return kOutputWriteFailed;
 }
@@ -83,7 +78,7 @@ int RegionWriter::Append(RegionState& region, const uint8_t* data, std::size_t l
   if (const int status = WriteOutput(data, length)) return status;
   Sha1Update(region.sha1, data, static_cast<uint32_t>(length));
   region.written += length;
-  return kOk;
+  return kWriterOk;
 }
 
 int RegionWriter::FinishRegion(RegionState& region) {
@@ -113,7 +108,7 @@ int RegionWriter::ReportReadAhead(ReadAhead outcome, const RegionState& region) 
     ReportTooLargeToCompress(region.partition.path, std::nullopt);
     return kImageLimitExceeded;
   }
-  return kOk;
+  return kWriterOk;
 }
 
 int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
@@ -143,14 +138,14 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
     Slot* slot = inFlight.front();
     inFlight.pop_front();
     slot->done.get();
-    int status = kOk;
+    int status = kWriterOk;
     if (slot->result != SZ_OK) {
       ReportCompressionFailure(region.partition.path, slot->result);
       status = kCompressionFailed;
     } else {
       status = Append(region, slot->output, slot->streamLength);
     }
-    if (status != kOk) {
+    if (status != kWriterOk) {
       waitForAll();
       return status;
     }
@@ -175,15 +170,15 @@ int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
     }
     int status = CheckImageLimit(region, slot.length);
     finishHashing();  // the digest takes the chunks in order
-    if (status == kOk) {
+    if (status == kWriterOk) {
       hashing = pool_.Submit([&region, &slot] {
         Sha1Update(region.sha1, slot.input, static_cast<uint32_t>(slot.length));
       });
       status = WriteOutput(slot.input, slot.length);
     }
-    if (status != kOk || reading == ReadAhead::kEnded) {
+    if (status != kWriterOk || reading == ReadAhead::kEnded) {
       finishHashing();
-      if (status == kOk) region.written += slot.length;
+      if (status == kWriterOk) region.written += slot.length;
       return status;
     }
     region.written += slot.length;
