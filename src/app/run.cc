@@ -1,6 +1,8 @@
 // The run flow: banner, options, configuration, image, and the outcome.
 #include "app/run.h"
 
+#include <exception>
+#include <new>
 #include <string>
 
 #include "app/arguments.h"
@@ -25,11 +27,21 @@ int Run(int argc, const wchar_t* const* argv) {
 
   ImageHeader header{};
   PartitionList list;
-  int status = ReadConfiguration(configFile, list);
-  if (status == kConfigOk) {
-    WriterOptions options;
-    options.configFile = configFile;
-    status = ImageWriter(list, header, outputFile, options);
+  int status = kExitFailed;
+  try {
+    status = ReadConfiguration(configFile, list);
+    if (status == kConfigOk) {
+      WriterOptions options;
+      options.configFile = configFile;
+      status = ImageWriter(list, header, outputFile, options);
+    }
+  } catch (const std::bad_alloc&) {
+    // Memory or threads the system could not give: a failed run, not a crash.
+    WriteLine("");
+    WriteLine("cannot continue: not enough memory");
+  } catch (const std::exception& error) {
+    WriteLine("");
+    WriteLine(std::string("cannot continue: ") + error.what());
   }
   if (status == kWriterOk) {
     WriteLine("Creating IoT file...[OK]");

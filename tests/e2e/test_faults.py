@@ -2,6 +2,8 @@
 line, always say what went wrong, and leave on disk what they should."""
 import os
 import random
+import resource
+import subprocess
 
 import pytest
 
@@ -107,3 +109,14 @@ def test_configuration_files_that_hold_no_partitions(run, kind):
     assert_failed_with(result, "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
                                "Packaging...\n")
     assert not (run.folder / "out.bin").exists()
+
+
+@pytest.mark.skipif(bool(WINE_EXE) or "ASAN_OPTIONS" in os.environ,
+                    reason="an address-space limit on the Linux build without sanitizers")
+def test_running_out_of_memory_is_a_failed_run_not_a_crash(run):
+    run.write("cfg.ini", b"x" * 50_000_000)
+    limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (150 << 20, 150 << 20))
+    done = subprocess.run([run.program, "-i", "cfg.ini", "-o", "out.bin"], cwd=run.folder,
+                          stdin=subprocess.DEVNULL, capture_output=True, preexec_fn=limit)
+    assert done.returncode == 1
+    assert done.stdout.decode().endswith("\ncannot continue: not enough memory\n" + ERROR_BANNER)
