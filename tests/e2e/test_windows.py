@@ -37,6 +37,14 @@ def linux(program, *args, cwd):
 CASES = sorted(p.stem for p in CORPUS.glob("*.ini"))
 
 
+def test_banner_reads_the_version_record_and_warns_without_one(tmp_path):
+    with_record = windows("Vantorel.exe", "-h", cwd=tmp_path).decode()
+    assert with_record.startswith("------------------------------\nVantorel.exe Ver:1.0.1\n")
+    without = windows("vantorel_without_version.exe", "-h", cwd=tmp_path).decode()
+    assert without.startswith("[Warning] GetFileVersionInfoSize failed\n-h\n*** Usage ***\n")
+    assert "    vantorel_without_version.exe -i config_file -o output_file\n" in without
+
+
 @pytest.mark.parametrize("case", CASES)
 def test_windows_profile_functions_answer_the_corpus(case):
     expected = CORPUS / f"{case}.windows.expected"
