@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "platform/utf8.h"
 #include "test_support/temp_dir.h"
@@ -211,33 +210,6 @@ TEST(ConfigReader, PathLongerThan255BytesIsRefused) {
   EXPECT_NE(reading.output.find("\n\n[App] partition file path is longer than 255 bytes: folder\\" +
                                 longName + "\n"),
             std::string::npos);
-}
-
-// Whatever the file holds, the reader ends with a status and the lines of a
-// file without sections.
-TEST(ConfigReader, UnreadableOrHostileFilesEndWithStatusThree) {
-  TempDir dir;
-  std::mt19937 random(5);
-  std::string garbage(100000, '\0');
-  for (char& c : garbage) {
-    c = static_cast<char>(random());
-    if (c == '[') c = 'x';  // no section headers, so the outcome is known
-  }
-  const std::string oneLine(50 * 1000 * 1000, 'x');
-  const std::string paths[] = {
-      dir.File("missing.ini"),
-      dir.Write("empty.ini", ""),
-      dir.path().string(),  // a directory
-      dir.Write("garbage.ini", garbage),
-      dir.Write("nul.ini", std::string(1000, '\0')),
-      dir.Write("oneline.ini", oneLine),
-  };
-  for (const std::string& path : paths) {
-    SCOPED_TRACE(path);
-    const Reading reading = ReadConfigAt(path);
-    EXPECT_EQ(reading.status, kPartitionSectionFailed);
-    EXPECT_EQ(reading.output, Lines({DebugLine(path), "Packaging..."}));
-  }
 }
 
 }  // namespace

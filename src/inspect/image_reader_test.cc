@@ -8,42 +8,13 @@
 #include "image/image_writer.h"
 #include "image/sha1.h"
 #include "platform/utf8.h"
+#include "test_support/memory_image.h"
 #include "test_support/temp_dir.h"
 
 namespace vantorel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-class MemorySource : public ByteSource {
- public:
-  explicit MemorySource(const Bytes& bytes) : bytes_(bytes) {}
-  std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity) override {
-    const std::size_t n = std::min(capacity, bytes_.size() - position_);
-    if (n > 0) std::memcpy(buffer, bytes_.data() + position_, n);
-    position_ += n;
-    return n;
-  }
-  uint64_t Size() const override { return bytes_.size(); }
-
- private:
-  const Bytes& bytes_;
-  std::size_t position_ = 0;
-};
-
-class CollectingSink : public PartitionSink {
- public:
-  bool Begin(std::size_t) override {
-    partitions.emplace_back();
-    return true;
-  }
-  bool Write(const uint8_t* data, std::size_t length) override {
-    partitions.back().insert(partitions.back().end(), data, data + length);
-    return true;
-  }
-  bool End() override { return true; }
-  std::vector<Bytes> partitions;
-};
 
 // Puts the header and its digest at the start of the image.
 void PutHeader(Bytes& image, const ImageHeader& header) {
@@ -57,7 +28,7 @@ void PutHeader(Bytes& image, const ImageHeader& header) {
 }
 
 ImageReport Inspect(const Bytes& image, PartitionSink* sink = nullptr) {
-  MemorySource source(image);
+  testing::MemorySource source(image);
   return InspectImage(source, sink);
 }
 
@@ -85,7 +56,7 @@ class TwoPartitionImage : public ::testing::Test {
 };
 
 TEST_F(TwoPartitionImage, IsSoundAndExtractsItsPartitions) {
-  CollectingSink sink;
+  testing::CollectingSink sink;
   const ImageReport report = Inspect(image, &sink);
   ASSERT_TRUE(report.Sound()) << report.problem->what;
   EXPECT_EQ(report.headerDigest, DigestStatus::kOk);

@@ -98,12 +98,14 @@ def garbage():
     return bytes(b if b != ord("[") else 0 for b in rng.randbytes(200000))
 
 
-@pytest.mark.parametrize("kind", ["garbage", "empty", "directory", "one-line"])
+@pytest.mark.parametrize("kind", ["garbage", "empty", "zeros", "directory", "missing",
+                                  "one-line"])
 def test_configuration_files_that_hold_no_partitions(run, kind):
     if kind == "directory":
         (run.folder / "cfg.ini").mkdir()
-    else:
-        content = {"garbage": garbage(), "empty": b"", "one-line": b"x" * 50_000_000}[kind]
+    elif kind != "missing":
+        content = {"garbage": garbage(), "empty": b"", "zeros": bytes(1000),
+                   "one-line": b"x" * 50_000_000}[kind]
         run.write("cfg.ini", content)
     result = run("-i", "cfg.ini", "-o", "out.bin", timeout=120)
     assert_failed_with(result, "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
