@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "corpus_line.h"
 #include "platform/utf8.h"
 
 namespace vantorel {
@@ -19,19 +20,6 @@ std::string ReadFile(const fs::path& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
-}
-
-std::vector<std::string> SplitTabs(const std::string& line, std::size_t fields) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (parts.size() + 1 < fields) {
-    const std::size_t tab = line.find('\t', start);
-    if (tab == std::string::npos) break;
-    parts.push_back(line.substr(start, tab - start));
-    start = tab + 1;
-  }
-  parts.push_back(line.substr(start));
-  return parts;
 }
 
 std::wstring Wide(const std::string& utf8) { return DecodeUtf8(utf8, InvalidUtf8::kAsLatin1); }
@@ -64,7 +52,7 @@ TEST(IniProfile, AnswersEveryCorpusCase) {
       ++answers;
       SCOPED_TRACE(line);
       if (line.starts_with("names\t")) {
-        const auto f = SplitTabs(line, 4);
+        const auto f = corpus::Fields(line, 4);
         const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
         std::vector<wchar_t> buffer(capacity, L'#');
         const uint32_t count = document.SectionNames(buffer.data(), capacity);
@@ -74,7 +62,7 @@ TEST(IniProfile, AnswersEveryCorpusCase) {
         EXPECT_EQ(ShowZeros(buffer, list.size()), list);
       } else {
         ASSERT_TRUE(line.starts_with("value\t"));
-        const auto f = SplitTabs(line, 6);
+        const auto f = corpus::Fields(line, 6);
         const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
         std::vector<wchar_t> buffer(capacity, L'#');
         const uint32_t count = document.String(Wide(f[2]), Wide(f[3]), buffer.data(), capacity);

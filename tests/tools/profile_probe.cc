@@ -7,29 +7,17 @@
 #include <sstream>
 #include <vector>
 
+#include "corpus_line.h"
 #include "platform/profile.h"
 #include "probe_text.h"
 
 namespace {
 
-std::vector<std::string> Fields(const std::string& line, std::size_t count) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (fields.size() + 1 < count) {
-    const std::size_t tab = line.find('\t', start);
-    if (tab == std::string::npos) break;
-    fields.push_back(line.substr(start, tab - start));
-    start = tab + 1;
-  }
-  fields.push_back(line.substr(start));
-  return fields;
-}
-
 std::string Answer(const std::string& query, const std::wstring& ini) {
   using vantorel::probe::FromUtf8;
   using vantorel::probe::ToUtf8;
   if (query.rfind("names\t", 0) == 0) {
-    const auto f = Fields(query, 4);
+    const auto f = vantorel::corpus::Fields(query, 4);
     const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
     std::vector<wchar_t> buffer(capacity + 1, 0);
     const uint32_t count = vantorel::ProfileSectionNames(buffer.data(), capacity, ini);
@@ -41,7 +29,7 @@ std::string Answer(const std::string& query, const std::wstring& ini) {
     }
     return "names\t" + f[1] + "\t" + std::to_string(count) + "\t" + ToUtf8(shown);
   }
-  const auto f = Fields(query, 6);
+  const auto f = vantorel::corpus::Fields(query, 6);
   const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
   std::vector<wchar_t> buffer(capacity + 1, 0);
   const uint32_t count =
