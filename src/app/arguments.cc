@@ -49,13 +49,13 @@ int ParseArguments(int argc, const wchar_t* const* argv, std::wstring& configFil
       case 'h':
         WriteLine("-h");
         PrintUsage(argv[0]);
-        return kParsedHelpShown;
+        return kHelpShown;
       default:
         RaiseBadOption(argv[scanner.nextIndex - 1]);
     }
   }
   if (configFile.empty()) RaiseMissingConfig();
-  return kParsedGoOn;
+  return kArgumentsAccepted;
 }
 
 }  // namespace vantorel

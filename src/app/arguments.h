@@ -13,10 +13,10 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-inline constexpr int kParsedGoOn = 0;
-inline constexpr int kParsedHelpShown = 1;
+inline constexpr int kArgumentsAccepted = 0;
+inline constexpr int kHelpShown = 1;
 
-// Fills the two paths; kParsedHelpShown after -h printed the usage text.
+// Fills the two paths; kHelpShown after -h printed the usage text.
 // Raises UsageError for every misuse.
 int ParseArguments(int argc, const wchar_t* const* argv, std::wstring& configFile,
                    std::wstring& outputFile);

@@ -1,4 +1,8 @@
 // The run flow: banner, options, configuration, image, and the outcome.
+// Every failure after the options were accepted, whether a step returned it
+// or an exception (memory, threads, the system) brought it, ends on the one
+// path of FailRun; success is reported only when the image writer itself
+// returned 0.
 #include "app/run.h"
 
 #include <exception>
@@ -12,44 +16,81 @@
 #include "platform/console.h"
 
 namespace vantorel {
+namespace {
 
-int Run(int argc, const wchar_t* const* argv) {
-  std::wstring configFile;
-  std::wstring outputFile;
-  PrintVersionBanner();
-  try {
-    if (ParseArguments(argc, argv, configFile, outputFile) != kParsedGoOn) return kExitFailed;
-  } catch (const UsageError&) {
-    return kExitUsageError;
-  }
-  WriteWideLine(L"config file: " + configFile);
-  WriteWideLine(L"output file: " + outputFile);
-
-  ImageHeader header{};
+// Reads the configuration, then writes the image: the first non-zero status,
+// or the writer's 0.
+int ReadAndWrite(const std::wstring& configFile, const std::wstring& outputFile) {
   PartitionList list;
-  int status = kExitFailed;
+  ImageHeader header{};
+  if (const int status = ReadConfiguration(configFile, list)) return status;
+  WriterOptions options;
+  options.configFile = configFile;
+  return ImageWriter(list, header, outputFile, options);
+}
+
+// Says why a step could not go on. Prints literal text only, so that it
+// still works when memory is what ran out.
+void ReportException(std::exception_ptr failure) {
+  WriteLine("");
   try {
-    status = ReadConfiguration(configFile, list);
-    if (status == kConfigOk) {
-      WriterOptions options;
-      options.configFile = configFile;
-      status = ImageWriter(list, header, outputFile, options);
-    }
+    std::rethrow_exception(failure);
   } catch (const std::bad_alloc&) {
-    // Memory or threads the system could not give: a failed run, not a crash.
-    WriteLine("");
     WriteLine("cannot continue: not enough memory");
   } catch (const std::exception& error) {
-    WriteLine("");
-    WriteLine(std::string("cannot continue: ") + error.what());
+    WriteText("cannot continue: ");
+    WriteLine(error.what());
+  } catch (...) {
+    WriteLine("cannot continue: an unexpected failure");
   }
-  if (status == kWriterOk) {
-    WriteLine("Creating IoT file...[OK]");
-    return kExitImageWritten;
-  }
+}
+
+int FailRun() {
   PrintErrorBanner();
   PauseAfterFailure();
   return kExitFailed;
+}
+
+int RunSteps(int argc, const wchar_t* const* argv) {
+  std::wstring configFile;
+  std::wstring outputFile;
+  PrintVersionBanner();
+  if (ParseArguments(argc, argv, configFile, outputFile) != kArgumentsAccepted) {
+    return kExitFailed;
+  }
+  WriteWideLine(L"config file: " + configFile);
+  WriteWideLine(L"output file: " + outputFile);
+  int status;
+  try {
+    status = ReadAndWrite(configFile, outputFile);
+  } catch (...) {
+    ReportException(std::current_exception());
+    return FailRun();
+  }
+  if (status != kWriterOk) return FailRun();
+  WriteLine("Creating IoT file...[OK]");
+  return kExitImageWritten;
+}
+
+}  // namespace
+
+int Run(int argc, const wchar_t* const* argv) noexcept {
+  try {
+    return RunSteps(argc, argv);
+  } catch (const UsageError&) {
+    return kExitUsageError;
+  } catch (...) {
+    return FailRunOnException();
+  }
+}
+
+int FailRunOnException() noexcept {
+  try {
+    ReportException(std::current_exception());
+    return FailRun();
+  } catch (...) {
+    return kExitFailed;
+  }
 }
 
 }  // namespace vantorel

@@ -25,10 +25,10 @@ bool IsPassedOver(std::wstring_view name) {
 }
 
 // Reads one value into a buffer of the given capacity; empty when missing.
-std::wstring ReadValue(const std::wstring& configFile, uint32_t capacity, const std::wstring& key,
+std::wstring ReadValue(const ProfileFile& profile, uint32_t capacity, const std::wstring& key,
                        const std::wstring& section) {
   std::array<wchar_t, kPathValueCapacity> buffer{};
-  if (!ReadProfileValue(configFile, buffer.data(), capacity, key, section)) return {};
+  if (!ReadProfileValue(profile, buffer.data(), capacity, key, section)) return {};
   return buffer.data();
 }
 
@@ -51,23 +51,23 @@ std::optional<std::string> NarrowPartitionPath(const std::wstring& widePath,
 
 }  // namespace
 
-bool ReadProfileValue(const std::wstring& configFile, wchar_t* buffer, uint32_t capacity,
+bool ReadProfileValue(const ProfileFile& profile, wchar_t* buffer, uint32_t capacity,
                       const std::wstring& key, const std::wstring& section) {
-  return ProfileString(section, key, buffer, capacity, configFile) != 0;
+  return profile.String(section, key, buffer, capacity) != 0;
 }
 
-int ReadGeneralSetting(const std::wstring& configFile, std::wstring& baseDirectory) {
+int ReadGeneralSetting(const ProfileFile& profile, std::wstring& baseDirectory) {
   const std::wstring value =
-      ReadValue(configFile, kPathValueCapacity, L"Base_Directory", std::wstring(kGeneralSetting));
+      ReadValue(profile, kPathValueCapacity, L"Base_Directory", std::wstring(kGeneralSetting));
   if (value.empty()) return kGeneralSettingFailed;
   baseDirectory = value;
   if (baseDirectory.back() != L'\\') baseDirectory += L'\\';
   return kConfigOk;
 }
 
-int ReadPartitionSection(const std::wstring& configFile, PartitionList& list,
+int ReadPartitionSection(const ProfileFile& profile, PartitionList& list,
                          const std::wstring& baseDirectory, const std::wstring& sectionName) {
-  const std::wstring file = ReadValue(configFile, kPathValueCapacity, L"File", sectionName);
+  const std::wstring file = ReadValue(profile, kPathValueCapacity, L"File", sectionName);
   if (file.empty()) return kPartitionSectionFailed;
   const auto path = NarrowPartitionPath(baseDirectory + file, sectionName);
   if (!path) return kPartitionSectionFailed;
@@ -75,19 +75,19 @@ int ReadPartitionSection(const std::wstring& configFile, PartitionList& list,
   PartitionSpec partition;
   partition.path = *path;
   const std::wstring start =
-      ReadValue(configFile, kNumberValueCapacity, L"Start_Address", sectionName);
+      ReadValue(profile, kNumberValueCapacity, L"Start_Address", sectionName);
   if (start.empty()) return kPartitionSectionFailed;
   partition.startAddress = ParseNumber(NumberText(start));
   PrintNumberLine("Start_address = ", partition.startAddress);
 
   const std::wstring size =
-      ReadValue(configFile, kNumberValueCapacity, L"Partition_Size", sectionName);
+      ReadValue(profile, kNumberValueCapacity, L"Partition_Size", sectionName);
   if (size.empty()) return kPartitionSectionFailed;
   partition.partitionSize = ParseNumber(NumberText(size));
   PrintNumberLine("Partition_Size = ", partition.partitionSize);
 
   const std::wstring compressed =
-      ReadValue(configFile, kNumberValueCapacity, L"Is_Compressed", sectionName);
+      ReadValue(profile, kNumberValueCapacity, L"Is_Compressed", sectionName);
   if (compressed.empty()) return kPartitionSectionFailed;
   partition.isCompressed = compressed == L"true" ? 1 : 0;
   PrintNumberLine("Is_Compressed = ", static_cast<uint32_t>(partition.isCompressed));
@@ -99,7 +99,14 @@ int ReadPartitionSection(const std::wstring& configFile, PartitionList& list,
 int ReadConfiguration(const std::wstring& configFile, PartitionList& list) {
   std::array<wchar_t, kSectionListCapacity> names{};
   WriteWideLine(L"[debug]GetPrivateProfileSectionNames, configFile = " + configFile);
-  ProfileSectionNames(names.data(), kSectionListCapacity, configFile);
+  const ProfileFile profile(configFile, kMaxConfigurationBytes);
+  if (profile.TooLarge()) {
+    WriteLine("");
+    WriteWideLine(L"configuration file too large: " + configFile + L" (at most " +
+                  std::to_wstring(kMaxConfigurationBytes >> 20) + L" MiB)");
+    return kConfigurationTooLarge;
+  }
+  profile.SectionNames(names.data(), kSectionListCapacity);
 
   // The list holds each name with its zero and one more zero after the last;
   // the platform keeps the last two positions zero when it has to cut it.
@@ -121,11 +128,11 @@ int ReadConfiguration(const std::wstring& configFile, PartitionList& list) {
       WriteLine("Read bootloader/ ext-bootloader...");
     } else if (name == kGeneralSetting) {
       WriteLine("Read general setting...");
-      const int status = ReadGeneralSetting(configFile, baseDirectory);
+      const int status = ReadGeneralSetting(profile, baseDirectory);
       if (status != kConfigOk) return status;
       WriteWideLine(L"Base directory is " + baseDirectory);
     } else {
-      const int status = ReadPartitionSection(configFile, list, baseDirectory, name);
+      const int status = ReadPartitionSection(profile, list, baseDirectory, name);
       if (status != kConfigOk) return status;
       WriteWideLine(L"[" + name + L"]");
     }
@@ -133,7 +140,7 @@ int ReadConfiguration(const std::wstring& configFile, PartitionList& list) {
   }
 
   const std::wstring lastName = names.data() + at;
-  const int status = ReadPartitionSection(configFile, list, baseDirectory, lastName);
+  const int status = ReadPartitionSection(profile, list, baseDirectory, lastName);
   if (status != kConfigOk) return status;
   WriteWideLine(L"[" + lastName + L"]");
   WriteLine("");

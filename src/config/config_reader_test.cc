@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "platform/utf8.h"
 #include "test_support/temp_dir.h"
 

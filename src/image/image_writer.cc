@@ -18,19 +18,25 @@ constexpr std::size_t kMaxNarrowPathBytes = 255;
 
 unsigned DefaultThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
 
+// The size field of a compressed region whose file's size cannot be told.
+constexpr uint64_t kUnknownSize = ~uint64_t{0};
+
 class ImageRun {
  public:
-  ImageRun(RegionWriter& regions, ISzAlloc* lzmaAllocator)
-      : regions_(regions), adapter_(lzmaAllocator) {}
+  ImageRun(RegionWriter& regions, ISzAlloc* lzmaAllocator,
+           std::optional<FileIdentity> outputIdentity)
+      : regions_(regions), adapter_(lzmaAllocator), outputIdentity_(outputIdentity) {}
 
   int WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
 
  private:
   int WriteRegionHead(InputFile& file, RegionState& region);
   int WriteRegion(InputFile& file, RegionState& region);
+  int CheckSizeField(const RegionState& region) const;
 
   RegionWriter& regions_;
   LzmaEncoderAdapter adapter_;
+  std::optional<FileIdentity> outputIdentity_;
   uint64_t dataOffset_ = kFirstDataOffset;
   // Compressed partitions only: the size written into the region's header.
   uint64_t declaredSize_ = 0;
@@ -64,18 +70,31 @@ int ImageRun::WriteRegion(InputFile& file, RegionState& region) {
   int status = WriteRegionHead(file, region);
   if (status == kWriterOk) status = regions_.WriteCompressedChunks(file, region);
   adapter_.EndPartition();
-  if (status == kWriterOk && region.read != declaredSize_) {
-    // The region's chunks could not be told apart with a wrong size field.
-    ReportSizeChanged(region.partition.path, region.read, declaredSize_);
-    return kFileUnavailable;
-  }
   return status;
+}
+
+// The size field of a compressed region must be the size of what was read,
+// or the region's chunks could not be told apart.
+int ImageRun::CheckSizeField(const RegionState& region) const {
+  if (region.partition.isCompressed != 1 || region.read == declaredSize_) return kWriterOk;
+  if (declaredSize_ == kUnknownSize) {
+    ReportSizeUnknown(region.partition.path);
+  } else {
+    ReportSizeChanged(region.partition.path, region.read, declaredSize_);
+  }
+  return kFileUnavailable;
 }
 
 int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
   InputFile file(partition.path);
   if (!file.IsOpen()) {
     ReportInputOpenFailure(partition.path);
+    return kFileUnavailable;
+  }
+  // Caught here whatever the path's spelling, and also when the output did
+  // not exist before this run created it.
+  if (outputIdentity_ && file.Identity() == outputIdentity_) {
+    ReportOutputIsPartitionFile(partition.path);
     return kFileUnavailable;
   }
   RegionState region{partition, dataOffset_};
@@ -87,6 +106,7 @@ int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& ent
     ReportPartitionTooSmall();
     return kPartitionTooSmall;
   }
+  if (const int status = CheckSizeField(region)) return status;
   entry =
       MakePartitionEntry(static_cast<uint32_t>(dataOffset_), static_cast<uint32_t>(region.written),
                          partition.startAddress, partition.partitionSize,
@@ -95,23 +115,35 @@ int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& ent
   return kWriterOk;
 }
 
-// Refusals that need no output file, so that an existing one stays as it is.
-int CheckBeforeOpening(const PartitionList& list, const std::string& outputPath,
-                       const std::wstring& configFile) {
-  if (list.size() > kMaxPartitions) {
-    ReportTooManyPartitions(list.size());
-    return kImageLimitExceeded;
-  }
-  for (const PartitionSpec& partition : list) {
-    if (IsSameFile(outputPath, partition.path)) {
-      ReportOutputIsPartitionFile(partition.path);
+// Refusals of the open output, before a byte of it changes: a file that is
+// also an input, or standard output, or that another run is writing.
+int ClaimOutput(OutputFile& output, const std::string& outputPath, const PartitionList& list,
+                const std::wstring& configFile) {
+  const auto identity = output.Identity();
+  if (identity) {
+    for (const PartitionSpec& partition : list) {
+      if (IdentityOfPath(partition.path) == identity) {
+        ReportOutputIsPartitionFile(partition.path);
+        return kFileUnavailable;
+      }
+    }
+    const auto configPath = NarrowText(configFile);
+    if (!configFile.empty() && configPath && IdentityOfPath(*configPath) == identity) {
+      ReportOutputIsConfigurationFile(*configPath);
+      return kFileUnavailable;
+    }
+    if (StandardOutputIdentity() == identity) {
+      ReportOutputIsStandardOutput(outputPath);
       return kFileUnavailable;
     }
   }
-  const auto configPath = NarrowText(configFile);
-  if (!configFile.empty() && configPath && IsSameFile(outputPath, *configPath)) {
-    ReportOutputIsConfigurationFile(*configPath);
+  if (!output.TryLock()) {
+    ReportOutputInUse(outputPath);
     return kFileUnavailable;
+  }
+  if (!output.Truncate() || !output.SeekTo(kFirstDataOffset)) {
+    ReportOutputWriteFailure(outputPath);
+    return kOutputWriteFailed;
   }
   return kWriterOk;
 }
@@ -147,7 +179,7 @@ int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
 
 int32_t QueryFileSize(const InputFile& file) {
   const auto size = file.Size();
-  if (!size || *size > kMaxCompressedFileSize) return -1;
+  if (!size) return -1;
   const auto value = static_cast<int32_t>(*size);
   WriteLine(std::to_string(value));
   return value;
@@ -164,24 +196,24 @@ int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstri
   const std::string& outputPath = *narrowed;
   WriteLine("Output File = " + outputPath);
 
-  if (const int status = CheckBeforeOpening(list, outputPath, options.configFile)) return status;
-
+  // The header has room for four entries: refused before the output is touched.
+  if (list.size() > kMaxPartitions) {
+    ReportTooManyPartitions(list.size());
+    return kImageLimitExceeded;
+  }
   OutputFile output(outputPath);
   if (!output.IsOpen()) {
     ReportOutputOpenFailure(outputPath);
     return kFileUnavailable;
   }
-  if (!output.SeekTo(kFirstDataOffset)) {
-    ReportOutputWriteFailure(outputPath);
-    return kOutputWriteFailed;
-  }
+  if (const int status = ClaimOutput(output, outputPath, list, options.configFile)) return status;
   WorkBuffers buffers;
   if (const int status = AllocateWorkBuffers(buffers, options.allocateBuffer)) return status;
 
   const LzmaEncoderAdapter adapter(options.lzmaAllocator);
   RegionWriter regions(output, outputPath, buffers, adapter,
                        options.threads.value_or(DefaultThreads()), options.allocateBuffer);
-  ImageRun run(regions, options.lzmaAllocator);
+  ImageRun run(regions, options.lzmaAllocator, output.Identity());
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
     if (const int status = run.WritePartition(partition, header.entries[filled])) return status;

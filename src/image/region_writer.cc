@@ -32,7 +32,7 @@ struct RegionWriter::Slot {
   std::size_t length = 0;
   std::size_t streamLength = 0;
   SRes result = SZ_OK;
-  std::future<void> done;
+  TaskHandle encoding;  // waits for the chunk's encoder when dropped
 };
 
 RegionWriter::RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
@@ -46,13 +46,11 @@ RegionWriter::RegionWriter(OutputFile& output, const std::string& outputPath, Wo
   slots_.push_back(std::make_unique<Slot>(buffers.input.get(), buffers.output.get()));
 }
 
-RegionWriter::~RegionWriter() {
-  for (auto& slot : slots_) {
-    if (slot->done.valid()) slot->done.wait();
-  }
-}
+RegionWriter::~RegionWriter() = default;
 
 void RegionWriter::GrowSlots(std::size_t count) {
+  // A failed partition may have left chunks encoding in the background.
+  for (auto& slot : slots_) slot->encoding.Wait();
   while (slots_.size() < count) {
     Buffer input(static_cast<uint8_t*>(allocate_(kChunkSize)));
     Buffer output(input ? static_cast<uint8_t*>(allocate_(kEncodeCapacity)) : nullptr);
@@ -96,7 +94,7 @@ RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& re
   region.read += *n;
   if (compressed && region.read > kMaxCompressedFileSize) return ReadAhead::kTooLarge;
   slot.length = *n;
-  return *n < kChunkSize ? ReadAhead::kEnded : ReadAhead::kMore;
+  return *n < kChunkSize || ReadPastPartition(region) ? ReadAhead::kEnded : ReadAhead::kMore;
 }
 
 int RegionWriter::ReportReadAhead(ReadAhead outcome, const RegionState& region) const {
@@ -117,27 +115,24 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
   for (auto& slot : slots_) idle.push_back(slot.get());
   std::deque<Slot*> inFlight;  // in chunk order
   ReadAhead reading = ReadAhead::kMore;
-  const auto waitForAll = [&] {
-    for (Slot* slot : inFlight) slot->done.wait();
-  };
   for (;;) {
     while (reading == ReadAhead::kMore && !idle.empty()) {
       Slot* slot = idle.back();
       reading = ReadChunk(file, region, *slot, true);
       if (reading != ReadAhead::kMore && reading != ReadAhead::kEnded) break;
-      idle.pop_back();
-      slot->done = pool_.Submit([this, slot] {
+      slot->encoding = pool_.Submit([this, slot] {
         slot->streamLength = 0;
         slot->result = adapter_.EncodeChunk(slot->input, slot->length, slot->output,
                                             kEncodeCapacity, slot->streamLength);
       });
+      idle.pop_back();
       inFlight.push_back(slot);
     }
     if (inFlight.empty()) return ReportReadAhead(reading, region);
 
     Slot* slot = inFlight.front();
     inFlight.pop_front();
-    slot->done.get();
+    slot->encoding.Finish();
     int status = kWriterOk;
     if (slot->result != SZ_OK) {
       ReportCompressionFailure(region.partition.path, slot->result);
@@ -145,10 +140,9 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
     } else {
       status = Append(region, slot->output, slot->streamLength);
     }
-    if (status != kWriterOk) {
-      waitForAll();
-      return status;
-    }
+    // Chunks still encoding finish in the background: their slots wait for
+    // them before they are used again or released.
+    if (status != kWriterOk) return status;
     idle.push_back(slot);
   }
 }
@@ -156,10 +150,8 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
 int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
   GrowSlots(pool_.threads() > 0 ? 2 : 1);
   const std::size_t slots = std::min<std::size_t>(slots_.size(), 2);
-  std::future<void> hashing;  // of the chunk written last
-  const auto finishHashing = [&] {
-    if (hashing.valid()) hashing.get();
-  };
+  TaskHandle hashing;  // of the chunk written last
+  const auto finishHashing = [&] { hashing.Finish(); };
   for (std::size_t next = 0;; next = (next + 1) % slots) {
     Slot& slot = *slots_[next];
     if (slots == 1) finishHashing();  // the only buffer is still being hashed

@@ -41,6 +41,12 @@ struct RegionState {
   uint64_t read = 0;     // bytes read from the partition file
 };
 
+// Once more bytes were read than the partition holds, the size check's
+// failure is certain, and nothing more of the file is read.
+inline bool ReadPastPartition(const RegionState& region) {
+  return region.read > region.partition.partitionSize;
+}
+
 class RegionWriter {
  public:
   // `threads` workers (0: everything on the caller's thread); buffers beyond

@@ -38,6 +38,14 @@ void ReportOutputIsConfigurationFile(const std::string& path) {
   ReportFailure("output file is also the configuration file: " + path);
 }
 
+void ReportOutputIsStandardOutput(const std::string& outputPath) {
+  ReportFailure("output file is also the standard output: " + outputPath);
+}
+
+void ReportOutputInUse(const std::string& outputPath) {
+  ReportFailure("output file is in use by another run: " + outputPath);
+}
+
 void ReportOutputOpenFailure(const std::string& outputPath) {
   ReportFailure("cannot open output file: " + outputPath);
 }
@@ -71,6 +79,10 @@ void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size) 
 void ReportCompressionFailure(const std::string& path, SRes result) {
   ReportFailure("cannot compress input file: " + path + " (LZMA status " + std::to_string(result) +
                 ")");
+}
+
+void ReportSizeUnknown(const std::string& path) {
+  ReportFailure("cannot tell the size of input file: " + path);
 }
 
 void ReportSizeChanged(const std::string& path, uint64_t read, uint64_t declared) {

@@ -14,6 +14,8 @@ void ReportUnusableOutputPath(const std::wstring& outputFile, bool tooLong);
 void ReportTooManyPartitions(std::size_t count);
 void ReportOutputIsPartitionFile(const std::string& path);
 void ReportOutputIsConfigurationFile(const std::string& path);
+void ReportOutputIsStandardOutput(const std::string& outputPath);
+void ReportOutputInUse(const std::string& outputPath);
 void ReportOutputOpenFailure(const std::string& outputPath);
 void ReportOutputWriteFailure(const std::string& outputPath);
 void ReportBuffersUnavailable();
@@ -22,6 +24,7 @@ void ReportInputReadFailure(const std::string& path);
 void ReportTooLargeToCompress(const std::string& path, std::optional<uint64_t> size);
 void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size);
 void ReportCompressionFailure(const std::string& path, SRes result);
+void ReportSizeUnknown(const std::string& path);
 void ReportSizeChanged(const std::string& path, uint64_t read, uint64_t declared);
 void ReportPartitionTooSmall();
 

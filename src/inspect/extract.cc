@@ -8,7 +8,7 @@ std::string ExtractedFileName(const std::string& directory, std::size_t index) {
 }
 
 bool DirectorySink::Begin(std::size_t index) {
-  file_ = std::make_unique<OutputFile>(ExtractedFileName(directory_, index));
+  file_ = std::make_unique<ReplacementFile>(ExtractedFileName(directory_, index));
   return file_->IsOpen();
 }
 
@@ -17,9 +17,9 @@ bool DirectorySink::Write(const uint8_t* data, std::size_t length) {
 }
 
 bool DirectorySink::End() {
-  const bool closed = file_->Close();
+  const bool committed = file_->Commit();
   file_.reset();
-  return closed;
+  return committed;
 }
 
 }  // namespace vantorel

@@ -10,6 +10,8 @@
 #include "inspect/image_reader.h"
 #include "inspect/report.h"
 #include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/program.h"
 
 namespace {
 
@@ -75,9 +77,13 @@ class FileSource : public vantorel::ByteSource {
   uint64_t size_;
 };
 
+struct Inspected {
+  vantorel::ImageReport report;
+  std::optional<vantorel::FileIdentity> identity;  // of the image file
+};
+
 // Inspects the image once, handing partitions to the sink if there is one.
-std::optional<vantorel::ImageReport> Inspect(const std::string& path,
-                                             vantorel::PartitionSink* sink) {
+std::optional<Inspected> Inspect(const std::string& path, vantorel::PartitionSink* sink) {
   vantorel::InputFile file(path);
   const auto size = file.IsOpen() ? file.Size() : std::nullopt;
   if (!size) {
@@ -85,32 +91,46 @@ std::optional<vantorel::ImageReport> Inspect(const std::string& path,
     return std::nullopt;
   }
   FileSource source(file, *size);
-  return vantorel::InspectImage(source, sink);
+  return Inspected{vantorel::InspectImage(source, sink), file.Identity()};
 }
 
-int Extract(const Options& options, const vantorel::ImageReport& report) {
+// Refuses targets that exist (unless forced) and, always, a target that is
+// the image itself: putting a partition in its place would destroy it.
+bool TargetsMayBeReplaced(const Options& options, const Inspected& image) {
+  for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
+    const std::string target = vantorel::ExtractedFileName(options.extractDirectory, i);
+    const auto existing = vantorel::IdentityOfEntry(target);
+    if (!existing) continue;
+    if (existing == image.identity) {
+      std::fprintf(stderr, "vantorel-inspect: %s is the image being read; nothing extracted\n",
+                   target.c_str());
+      return false;
+    }
+    if (!options.force) {
+      std::fprintf(stderr, "vantorel-inspect: %s exists; nothing extracted (--force overwrites)\n",
+                   target.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+int Extract(const Options& options, const Inspected& image) {
   if (!vantorel::EnsureDirectory(options.extractDirectory)) {
     std::fprintf(stderr, "vantorel-inspect: cannot create folder %s\n",
                  options.extractDirectory.c_str());
     return kNotSound;
   }
-  for (std::size_t i = 0; i < report.partitionCount && !options.force; ++i) {
-    const std::string target = vantorel::ExtractedFileName(options.extractDirectory, i);
-    if (vantorel::PathExists(target)) {
-      std::fprintf(stderr, "vantorel-inspect: %s exists; nothing extracted (--force overwrites)\n",
-                   target.c_str());
-      return kNotSound;
-    }
-  }
+  if (!TargetsMayBeReplaced(options, image)) return kNotSound;
   vantorel::DirectorySink sink(options.extractDirectory);
   const auto again = Inspect(options.image, &sink);
-  if (!again || !again->Sound()) {
-    std::fprintf(stderr, "vantorel-inspect: extraction failed%s%s\n",
-                 again && again->problem ? ": " : "",
-                 again && again->problem ? again->problem->what.c_str() : "");
+  if (!again || !again->report.Sound()) {
+    const bool known = again && again->report.problem;
+    std::fprintf(stderr, "vantorel-inspect: extraction failed%s%s\n", known ? ": " : "",
+                 known ? again->report.problem->what.c_str() : "");
     return kNotSound;
   }
-  for (std::size_t i = 0; i < report.partitionCount && !options.json; ++i) {
+  for (std::size_t i = 0; i < image.report.partitionCount && !options.json; ++i) {
     std::printf("extracted %s\n", vantorel::ExtractedFileName(options.extractDirectory, i).c_str());
   }
   return kSound;
@@ -119,6 +139,7 @@ int Extract(const Options& options, const vantorel::ImageReport& report) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vantorel::OpenClosedStandardStreams();
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fputs(kUsage, stderr);
@@ -128,12 +149,12 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kSound;
   }
-  const auto report = Inspect(options.image, nullptr);
-  if (!report) return kNotSound;
-  const std::string text = options.json ? vantorel::FormatReportJson(options.image, *report)
-                                        : vantorel::FormatReportText(options.image, *report);
+  const auto image = Inspect(options.image, nullptr);
+  if (!image) return kNotSound;
+  const std::string text = options.json ? vantorel::FormatReportJson(options.image, image->report)
+                                        : vantorel::FormatReportText(options.image, image->report);
   std::fputs(text.c_str(), stdout);
-  if (!report->Sound()) return kNotSound;
-  if (!options.extractDirectory.empty()) return Extract(options, *report);
+  if (!image->report.Sound()) return kNotSound;
+  if (!options.extractDirectory.empty()) return Extract(options, *image);
   return kSound;
 }

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace vantorel {
 namespace {
 
@@ -30,9 +32,10 @@ std::string Ratio(const PartitionReport& p) {
   return Format("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
 }
 
+// A JSON string is UTF-8: bytes of a path that are not become U+FFFD.
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (unsigned char c : ReplaceInvalidUtf8(text)) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);

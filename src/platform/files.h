@@ -1,6 +1,8 @@
-// Files by narrow path, as the image writer and the profile reader use them.
-// Every file is closed by its owner's destructor; OutputFile::Close reports
-// what the destructor could only ignore.
+// Files by narrow path, as the image writer, the image reader and the profile
+// reader use them. Every file is closed by its owner's destructor;
+// OutputFile::Close reports what the destructor could only ignore. Files are
+// told apart by identity (device and inode; on Windows volume serial and file
+// index), never by the spelling of their paths.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +11,13 @@
 #include <string>
 
 namespace vantorel {
+
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+
+  bool operator==(const FileIdentity&) const = default;
+};
 
 class InputFile {
  public:
@@ -23,8 +32,11 @@ class InputFile {
   // Fills the buffer up to its capacity or to the end of the file; the byte
   // count, or nullopt on a read error.
   std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity);
-  // The size of the open file; nullopt when it cannot be told.
+  // The size of the open file; nullopt when it is no regular file or the
+  // size cannot be told.
   std::optional<uint64_t> Size() const;
+  // The identity of the open file; nullopt when it cannot be told.
+  std::optional<FileIdentity> Identity() const;
 
  private:
   intptr_t handle_;
@@ -32,13 +44,23 @@ class InputFile {
 
 class OutputFile {
  public:
-  // Creates the file, or truncates an existing one. Check IsOpen.
+  // Opens the file for writing, creating it when it is missing. An existing
+  // file keeps its bytes until Truncate, so that it can be refused unharmed.
+  // Check IsOpen.
   explicit OutputFile(const std::string& path);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool IsOpen() const;
+  std::optional<FileIdentity> Identity() const;
+  // Takes an exclusive advisory lock without waiting, held until the file is
+  // closed; false when another process holds it. Other programs' reads and
+  // writes are not restricted.
+  bool TryLock();
+  // Empties a regular file; false when that fails. Devices and pipes are
+  // left as they are.
+  bool Truncate();
   bool SeekTo(uint64_t offset);
   bool Write(const uint8_t* data, std::size_t length);
   // Flushes and closes; false when anything written may not have arrived.
@@ -48,18 +70,22 @@ class OutputFile {
   intptr_t handle_;
 };
 
-// Reads a whole file; nullopt when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+struct FileContent {
+  enum class Outcome { kRead, kUnreadable, kTooLarge };
+  Outcome outcome = Outcome::kUnreadable;
+  std::string bytes;  // the whole file when kRead, otherwise empty
+};
 
-// True when both paths name one existing file, however each is spelled.
-bool IsSameFile(const std::string& first, const std::string& second);
+// Reads a whole file of any kind (a pipe too) in one pass, reading at most
+// one byte more than `limit`: kTooLarge when the file holds more.
+FileContent ReadWholeFile(const std::string& path, std::size_t limit);
 
-}  // namespace vantorel
+// The identity of the file a path names, links followed; nullopt when it
+// names none.
+std::optional<FileIdentity> IdentityOfPath(const std::string& path);
 
-namespace vantorel {
-
-bool PathExists(const std::string& path);
-// Creates one folder; true when it exists afterwards.
-bool EnsureDirectory(const std::string& path);
+// The identity of the file standard output writes to; nullopt when it is no
+// file that has one.
+std::optional<FileIdentity> StandardOutputIdentity();
 
 }  // namespace vantorel

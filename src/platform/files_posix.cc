@@ -1,23 +1,18 @@
-// Files on Linux. A backslash separates folders too, so that configuration
-// files written for Windows (Base_Directory=fw, File=app.bin) work unchanged.
+// Files on Linux.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "platform/files.h"
+#include "platform/io_posix.h"
 
 namespace vantorel {
 namespace {
 
 constexpr intptr_t kClosed = -1;
-
-std::string NativePath(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
 
 int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
 
@@ -27,6 +22,16 @@ int OpenRetrying(const std::string& path, int flags) {
     fd = open(NativePath(path).c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+FileIdentity IdentityOf(const struct stat& info) {
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return std::nullopt;
+  return IdentityOf(info);
 }
 
 }  // namespace
@@ -59,8 +64,11 @@ std::optional<uint64_t> InputFile::Size() const {
   return static_cast<uint64_t>(info.st_size);
 }
 
-OutputFile::OutputFile(const std::string& path)
-    : handle_(OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC)) {}
+std::optional<FileIdentity> InputFile::Identity() const {
+  return IdentityOfDescriptor(Descriptor(handle_));
+}
+
+OutputFile::OutputFile(const std::string& path) : handle_(OpenRetrying(path, O_WRONLY | O_CREAT)) {}
 
 OutputFile::~OutputFile() {
   if (IsOpen()) close(Descriptor(handle_));
@@ -68,22 +76,31 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::IsOpen() const { return handle_ != kClosed; }
 
+std::optional<FileIdentity> OutputFile::Identity() const {
+  return IdentityOfDescriptor(Descriptor(handle_));
+}
+
+bool OutputFile::TryLock() {
+  int result;
+  do {
+    result = flock(Descriptor(handle_), LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+bool OutputFile::Truncate() {
+  struct stat info;
+  if (fstat(Descriptor(handle_), &info) != 0) return false;
+  return !S_ISREG(info.st_mode) || ftruncate(Descriptor(handle_), 0) == 0;
+}
+
 bool OutputFile::SeekTo(uint64_t offset) {
   return lseek(Descriptor(handle_), static_cast<off_t>(offset), SEEK_SET) ==
          static_cast<off_t>(offset);
 }
 
 bool OutputFile::Write(const uint8_t* data, std::size_t length) {
-  while (length > 0) {
-    const ssize_t n = write(Descriptor(handle_), data, length);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return WriteAll(Descriptor(handle_), data, length);
 }
 
 bool OutputFile::Close() {
@@ -93,27 +110,12 @@ bool OutputFile::Close() {
   return result == 0;
 }
 
-bool IsSameFile(const std::string& first, const std::string& second) {
-  struct stat a, b;
-  if (stat(NativePath(first).c_str(), &a) != 0 || stat(NativePath(second).c_str(), &b) != 0) {
-    return false;
-  }
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace vantorel
-
-namespace vantorel {
-
-bool PathExists(const std::string& path) {
+std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
   struct stat info;
-  return lstat(NativePath(path).c_str(), &info) == 0;
+  if (stat(NativePath(path).c_str(), &info) != 0) return std::nullopt;
+  return IdentityOf(info);
 }
 
-bool EnsureDirectory(const std::string& path) {
-  struct stat info;
-  if (mkdir(NativePath(path).c_str(), 0777) == 0) return true;
-  return stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+std::optional<FileIdentity> StandardOutputIdentity() { return IdentityOfDescriptor(STDOUT_FILENO); }
 
 }  // namespace vantorel

@@ -2,20 +2,32 @@
 // byte per character, so widening it gives back the name exactly.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/files.h"
+#include "platform/io_win32.h"
 #include "platform/windows_text.h"
 
 namespace vantorel {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
+// The output's lock covers one byte far beyond any image, so that it keeps
+// other runs out without restricting any other program's reads or writes.
+constexpr DWORD kLockOffsetHigh = 0x40000000;
 
 HANDLE Open(const std::string& path, DWORD access, DWORD disposition, DWORD flags = 0) {
   return CreateFileW(WidenLatin1(path).c_str(), access, kShareAll, nullptr, disposition,
                      FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+}
+
+std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 }  // namespace
@@ -34,7 +46,10 @@ std::optional<std::size_t> InputFile::Read(uint8_t* buffer, std::size_t capacity
   while (filled < capacity) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity - filled, 1 << 30));
     DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), buffer + filled, wanted, &got, nullptr)) return std::nullopt;
+    if (!ReadFile(AsHandle(handle_), buffer + filled, wanted, &got, nullptr)) {
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;  // the writing end closed: the end
+      return std::nullopt;
+    }
     if (got == 0) break;
     filled += got;
   }
@@ -50,14 +65,34 @@ std::optional<uint64_t> InputFile::Size() const {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
+std::optional<FileIdentity> InputFile::Identity() const {
+  return IdentityOfHandle(AsHandle(handle_));
+}
+
 OutputFile::OutputFile(const std::string& path)
-    : handle_(FromHandle(Open(path, GENERIC_WRITE, CREATE_ALWAYS))) {}
+    : handle_(FromHandle(Open(path, GENERIC_WRITE, OPEN_ALWAYS))) {}
 
 OutputFile::~OutputFile() {
   if (IsOpen()) CloseHandle(AsHandle(handle_));
 }
 
 bool OutputFile::IsOpen() const { return AsHandle(handle_) != INVALID_HANDLE_VALUE; }
+
+std::optional<FileIdentity> OutputFile::Identity() const {
+  return IdentityOfHandle(AsHandle(handle_));
+}
+
+bool OutputFile::TryLock() {
+  OVERLAPPED where{};
+  where.OffsetHigh = kLockOffsetHigh;
+  return LockFileEx(AsHandle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                    &where) != 0;
+}
+
+bool OutputFile::Truncate() {
+  if (GetFileType(AsHandle(handle_)) != FILE_TYPE_DISK) return true;
+  return SeekTo(0) && SetEndOfFile(AsHandle(handle_)) != 0;
+}
 
 bool OutputFile::SeekTo(uint64_t offset) {
   LARGE_INTEGER distance;
@@ -66,16 +101,7 @@ bool OutputFile::SeekTo(uint64_t offset) {
 }
 
 bool OutputFile::Write(const uint8_t* data, std::size_t length) {
-  while (length > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length, 1 << 30));
-    DWORD written = 0;
-    if (!WriteFile(AsHandle(handle_), data, chunk, &written, nullptr) || written == 0) {
-      return false;
-    }
-    data += written;
-    length -= written;
-  }
-  return true;
+  return WriteAll(AsHandle(handle_), data, length);
 }
 
 bool OutputFile::Close() {
@@ -85,29 +111,16 @@ bool OutputFile::Close() {
   return closed;
 }
 
-bool IsSameFile(const std::string& first, const std::string& second) {
-  BY_HANDLE_FILE_INFORMATION a, b;
-  const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE handle = Open(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool known = GetFileInformationByHandle(handle, &info) != 0;
-    CloseHandle(handle);
-    return known;
-  };
-  return identify(first, a) && identify(second, b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
+  const HANDLE handle = Open(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  const auto identity = IdentityOfHandle(handle);
+  CloseHandle(handle);
+  return identity;
 }
 
-bool PathExists(const std::string& path) {
-  return GetFileAttributesW(WidenLatin1(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool EnsureDirectory(const std::string& path) {
-  const std::wstring wide = WidenLatin1(path);
-  if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+std::optional<FileIdentity> StandardOutputIdentity() {
+  return IdentityOfHandle(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
 }  // namespace vantorel

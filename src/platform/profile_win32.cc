@@ -1,6 +1,7 @@
 // The profile calls on Windows: kernel32's own. They look a file name without
 // a folder up in the Windows folder, not the current one, so a relative path
 // is made full first; the lines the reader prints keep the path as given.
+// kernel32 reads the file at each call, so only its size is checked here.
 #include <windows.h>
 
 #include <vector>
@@ -18,22 +19,54 @@ std::wstring FullPath(const std::wstring& path) {
   return full.data();
 }
 
-}  // namespace
-
-uint32_t ProfileSectionNames(wchar_t* buffer, uint32_t capacity, const std::wstring& path) {
-  return GetPrivateProfileSectionNamesW(buffer, capacity, FullPath(path).c_str());
+bool HoldsMoreThan(const std::wstring& path, std::size_t maxBytes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  const bool tooLarge =
+      GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) > maxBytes;
+  CloseHandle(file);
+  return tooLarge;
 }
 
-uint32_t ProfileString(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
-                       uint32_t capacity, const std::wstring& path) {
+}  // namespace
+
+struct ProfileFile::State {
+  std::wstring fullPath;
+  bool tooLarge = false;
+};
+
+ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
+    : state_(std::make_unique<State>()) {
+  if (path.empty()) return;
+  state_->fullPath = FullPath(path);
+  state_->tooLarge = HoldsMoreThan(state_->fullPath, maxBytes);
+}
+
+ProfileFile::~ProfileFile() = default;
+
+bool ProfileFile::TooLarge() const { return state_->tooLarge; }
+
+uint32_t ProfileFile::SectionNames(wchar_t* buffer, uint32_t capacity) const {
+  if (state_->fullPath.empty() || state_->tooLarge) {
+    for (uint32_t i = 0; i < capacity && i < 2; ++i) buffer[i] = 0;
+    return 0;
+  }
+  return GetPrivateProfileSectionNamesW(buffer, capacity, state_->fullPath.c_str());
+}
+
+uint32_t ProfileFile::String(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
+                             uint32_t capacity) const {
   // Keys before the first header would answer an empty section name here;
   // they never do on Linux, and never do on either build.
-  if (section.empty()) {
+  if (section.empty() || state_->fullPath.empty() || state_->tooLarge) {
     if (capacity > 0) buffer[0] = 0;
     return 0;
   }
   return GetPrivateProfileStringW(section.c_str(), key.c_str(), nullptr, buffer, capacity,
-                                  FullPath(path).c_str());
+                                  state_->fullPath.c_str());
 }
 
 }  // namespace vantorel

@@ -21,4 +21,9 @@ std::optional<FileVersion> ReadOwnFileVersion();
 // The program's file name as the usage text prints it.
 std::string UsageProgramName(std::wstring_view fileName);
 
+// Opens the null device on each of standard input, output and error that is
+// closed, so that no file the program opens can take its place and receive
+// what is printed. Nothing to do on Windows.
+void OpenClosedStandardStreams();
+
 }  // namespace vantorel

@@ -58,4 +58,6 @@ std::string UsageProgramName(std::wstring_view fileName) {
   return std::string(name.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+void OpenClosedStandardStreams() {}
+
 }  // namespace vantorel

@@ -117,4 +117,20 @@ std::string EncodeUtf8ForDisplay(std::wstring_view text) {
   return out;
 }
 
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const std::size_t length = ValidSequenceLength(bytes);
+    if (length == 0) {
+      AppendUtf8(out, kReplacement);
+      bytes.remove_prefix(1);
+    } else {
+      out.append(bytes.substr(0, length));
+      bytes.remove_prefix(length);
+    }
+  }
+  return out;
+}
+
 }  // namespace vantorel

@@ -21,4 +21,8 @@ std::optional<std::string> EncodeUtf8(std::wstring_view text);
 // As EncodeUtf8, with U+FFFD in place of what cannot be encoded: for display.
 std::string EncodeUtf8ForDisplay(std::wstring_view text);
 
+// The bytes as valid UTF-8: each byte that does not belong to a valid
+// sequence becomes U+FFFD. For text that must be UTF-8, such as JSON.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
+
 }  // namespace vantorel

@@ -59,10 +59,10 @@ def inspect_program():
                                           str(ROOT / "build" / "vantorel-inspect")))
 
 
-def inspect(image, *options):
+def inspect(image, *options, timeout=600):
     """Runs vantorel-inspect; its exit status and what it printed."""
     done = subprocess.run([inspect_program(), *options, str(image)], stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
     return done.returncode, done.stdout.decode(), done.stderr.decode()
 
 

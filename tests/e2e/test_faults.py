@@ -1,5 +1,6 @@
 """The fault matrix: bad input and a failing machine never end in a success
 line, always say what went wrong, and leave on disk what they should."""
+import fcntl
 import os
 import random
 import resource
@@ -8,6 +9,7 @@ import subprocess
 import pytest
 
 from conftest import ERROR_BANNER, WINE_EXE
+from image_check import Partition, check_image
 
 SUCCESS = "Creating IoT file...[OK]"
 
@@ -98,14 +100,12 @@ def garbage():
     return bytes(b if b != ord("[") else 0 for b in rng.randbytes(200000))
 
 
-@pytest.mark.parametrize("kind", ["garbage", "empty", "zeros", "directory", "missing",
-                                  "one-line"])
+@pytest.mark.parametrize("kind", ["garbage", "empty", "zeros", "directory", "missing"])
 def test_configuration_files_that_hold_no_partitions(run, kind):
     if kind == "directory":
         (run.folder / "cfg.ini").mkdir()
     elif kind != "missing":
-        content = {"garbage": garbage(), "empty": b"", "zeros": bytes(1000),
-                   "one-line": b"x" * 50_000_000}[kind]
+        content = {"garbage": garbage(), "empty": b"", "zeros": bytes(1000)}[kind]
         run.write("cfg.ini", content)
     result = run("-i", "cfg.ini", "-o", "out.bin", timeout=120)
     assert_failed_with(result, "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
@@ -113,12 +113,121 @@ def test_configuration_files_that_hold_no_partitions(run, kind):
     assert not (run.folder / "out.bin").exists()
 
 
+def shell(run, command, stdin=None):
+    """Runs a shell command line in the run's folder, $V being the program."""
+    done = subprocess.run(["/bin/sh", "-c", command], cwd=run.folder, input=stdin,
+                          capture_output=True, timeout=120, env={**os.environ, "V": run.program})
+    return done.returncode, done.stdout.decode("utf-8", "replace")
+
+
+def tail(text):
+    return text[text.rfind("Output File = "):] if "Output File = " in text else text
+
+
+TWO = partition("A", "a.bin", compressed=True) + partition("B", "b.bin")
+A = random.Random(5).randbytes(70000)
+B = b"plain" * 999
+
+
+# Whatever stands at the edge of the process (descriptors, other runs, files
+# that are not what they seem), exit 0 comes only with a sound image, and a
+# refusal leaves what it found. Each case: the configuration, the command
+# line ($V the program), the exit status, what ends the output, and the
+# output file afterwards: "image" (checked independently), the text it ends
+# with, its exact bytes, or None (not looked at).
+PROCESS_BOUNDARY = {
+    "output not yet there, named as a partition": (
+        partition("A", "a.bin") + partition("New", "new.img"),
+        "$V -i cfg.ini -o new.img", 1,
+        "\noutput file is also a partition file: new.img\n" + ERROR_BANNER, b""),
+    "output not yet there, a dangling link to it as a partition": (
+        partition("A", "a.bin") + partition("Link", "link.bin"),
+        "ln -s new.img link.bin && $V -i cfg.ini -o new.img", 1,
+        "\noutput file is also a partition file: link.bin\n" + ERROR_BANNER, b""),
+    "output redirected from standard output": (
+        TWO, "$V -i cfg.ini -o new.img >new.img; echo $?", 0, "1\n",
+        "\noutput file is also the standard output: new.img\n" + ERROR_BANNER),
+    "output as /dev/stdout": (
+        TWO, "$V -i cfg.ini -o /dev/stdout >new.img; echo $?", 0, "1\n",
+        "\noutput file is also the standard output: /dev/stdout\n" + ERROR_BANNER),
+    "standard output closed": (TWO, "$V -i cfg.ini -o new.img >&-", 0, "", "image"),
+    "standard input and error closed": (
+        TWO, "$V -i cfg.ini -o new.img <&- 2>&-", 0, "Creating IoT file...[OK]\n", "image"),
+    "configuration from a pipe": (
+        None, "cat cfg.ini | $V -i /dev/stdin -o new.img", 0, "Creating IoT file...[OK]\n",
+        "image"),
+    "configuration without end": (
+        TWO, "$V -i /dev/zero -o new.img", 1,
+        "\nconfiguration file too large: /dev/zero (at most 16 MiB)\n" + ERROR_BANNER, None),
+    "plain partition without end": (
+        partition("Z", "/dev/zero", size="4096"), "$V -i cfg.ini -o new.img", 1,
+        "fill header fail\nPartition size is not enough for upgrade bin size.\n" + ERROR_BANNER,
+        None),
+    "compressed partition without end": (
+        partition("Z", "/dev/zero", compressed=True, size="4096"), "$V -i cfg.ini -o new.img", 1,
+        "fill header fail\nPartition size is not enough for upgrade bin size.\n" + ERROR_BANNER,
+        None),
+    "compressed partition of unknown size": (
+        partition("N", "/dev/null", compressed=True), "$V -i cfg.ini -o new.img", 1,
+        "\ncannot tell the size of input file: /dev/null\n" + ERROR_BANNER, None),
+}
+
+
+@pytest.mark.skipif(bool(WINE_EXE), reason="Linux descriptors, devices and shell")
+@pytest.mark.parametrize("case", PROCESS_BOUNDARY)
+def test_process_boundary(run, case):
+    config, command, status, ending, on_disk = PROCESS_BOUNDARY[case]
+    run.write("cfg.ini", config if config is not None else TWO)
+    run.write("a.bin", A)
+    run.write("b.bin", B)
+    code, out = shell(run, command)
+    assert code == status, out
+    assert out.endswith(ending), out
+    image = run.folder / "new.img"
+    if on_disk == "image":
+        check_image(image.read_bytes(), [Partition(A, True), Partition(B, False)])
+    elif isinstance(on_disk, str):
+        assert image.read_text().endswith(on_disk)
+    elif on_disk is not None:
+        assert image.read_bytes() == on_disk
+    if "without end" in case and image.exists():
+        assert image.stat().st_size <= 156 + 16 * 2**20 + 20
+
+
+@pytest.mark.skipif(bool(WINE_EXE), reason="the lock of the Linux build")
+def test_output_in_use_by_another_run_is_left_as_it_was(run):
+    run.write("cfg.ini", TWO)
+    run.write("a.bin", A)
+    run.write("b.bin", B)
+    run.write("new.img", b"another run's image")
+    with open(run.folder / "new.img", "rb") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        result = run("-i", "cfg.ini", "-o", "new.img")
+    assert_failed_with(result, "\noutput file is in use by another run: new.img\n")
+    assert (run.folder / "new.img").read_bytes() == b"another run's image"
+    assert run("-i", "cfg.ini", "-o", "new.img").status == 0
+
+
 @pytest.mark.skipif(bool(WINE_EXE) or "ASAN_OPTIONS" in os.environ,
                     reason="an address-space limit on the Linux build without sanitizers")
-def test_running_out_of_memory_is_a_failed_run_not_a_crash(run):
-    run.write("cfg.ini", b"x" * 50_000_000)
-    limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (150 << 20, 150 << 20))
-    done = subprocess.run([run.program, "-i", "cfg.ini", "-o", "out.bin"], cwd=run.folder,
-                          stdin=subprocess.DEVNULL, capture_output=True, preexec_fn=limit)
-    assert done.returncode == 1
-    assert done.stdout.decode().endswith("\ncannot continue: not enough memory\n" + ERROR_BANNER)
+def test_every_memory_limit_ends_in_a_sound_image_or_a_clean_failure(run):
+    run.write("cfg.ini", TWO)
+    run.write("a.bin", A)
+    run.write("b.bin", B)
+    outcomes = set()
+    for mib in range(24, 521, 4):
+        limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (mib << 20, mib << 20))
+        image = run.folder / "new.img"
+        image.unlink(missing_ok=True)
+        done = subprocess.run([run.program, "-i", "cfg.ini", "-o", "new.img"], cwd=run.folder,
+                              stdin=subprocess.DEVNULL, capture_output=True, preexec_fn=limit,
+                              timeout=60)
+        out = done.stdout.decode()
+        if done.returncode == 0:
+            assert out.endswith(SUCCESS + "\n"), (mib, out)
+            check_image(image.read_bytes(), [Partition(A, True), Partition(B, False)])
+        else:
+            assert done.returncode == 1 and out.endswith(ERROR_BANNER), (mib, done)
+            assert SUCCESS not in out, (mib, out)
+        outcomes.add(done.returncode)
+    assert outcomes == {0, 1}

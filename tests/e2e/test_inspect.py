@@ -1,5 +1,8 @@
 """vantorel-inspect as a user runs it: report, JSON, extraction, refusals."""
 import json
+import os
+
+import pytest
 
 from conftest import inspect
 
@@ -71,3 +74,67 @@ def test_usage(run):
     assert status == 0 and out.startswith("usage: vantorel-inspect")
     assert inspect("--bogus")[0] == 2
     assert inspect("a.img", "--extract")[0] == 2
+
+
+def plant_link(folder, image):
+    outside = folder.parent / "outside.bin"
+    outside.write_bytes(b"not ours")
+    (folder / "partition-0.bin").symlink_to(outside)
+    return outside, b"not ours"
+
+
+def plant_fifo(folder, image):
+    os.mkfifo(folder / "partition-0.bin")
+
+
+def plant_copy_of_image(folder, image):
+    (folder / "partition-0.bin").write_bytes(image.read_bytes())
+    return folder / "partition-0.bin", image.read_bytes()
+
+
+def plant_hard_link(folder, image):
+    os.link(image, folder / "partition-0.bin")
+    return image, image.read_bytes()
+
+
+# Extraction never writes through what it finds at a target, never hangs on
+# it, and never destroys the image it reads. Each case: what is planted at
+# DIR/partition-0.bin, whether --force is given, the exit status, a phrase
+# of the refusal (None: extracted), and the file that must keep its bytes.
+EXTRACTION = {
+    "a link to a file outside, forced": (plant_link, True, 0, None),
+    "a link to a file outside": (plant_link, False, 1, "exists"),
+    "a pipe, forced": (plant_fifo, True, 0, None),
+    "the image itself, forced": (plant_copy_of_image, True, 1, "is the image being read"),
+    "a hard link to the image, forced": (plant_hard_link, True, 1, "is the image being read"),
+}
+
+
+@pytest.mark.parametrize("case", EXTRACTION)
+def test_extraction_targets(run, case):
+    plant, force, status, refusal = EXTRACTION[case]
+    image = packed_image(run)
+    folder = run.folder / "y"
+    folder.mkdir()
+    kept = plant(folder, image)
+    inspected = folder / "partition-0.bin" if "image" in case else image
+    code, out, err = inspect(inspected, "--extract", str(folder), *(["--force"] if force else []),
+                             timeout=60)
+    assert code == status, out + err
+    if kept:
+        assert kept[0].read_bytes() == kept[1]
+    if refusal:
+        assert refusal in err
+        return
+    target = folder / "partition-0.bin"
+    assert not target.is_symlink() and target.read_bytes() == bytes(range(256)) * 4
+    assert sorted(p.name for p in folder.iterdir()) == ["partition-0.bin", "partition-1.bin"]
+
+
+def test_json_is_utf8_whatever_the_path(run):
+    image = packed_image(run)
+    odd = run.folder / os.fsdecode(b"caf\xe9 \xff.img")
+    image.rename(odd)
+    status, out, _ = inspect(odd, "--json")
+    assert status == 0
+    assert json.loads(out)["image"].endswith("caf\ufffd \ufffd.img")

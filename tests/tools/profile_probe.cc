@@ -13,14 +13,14 @@
 
 namespace {
 
-std::string Answer(const std::string& query, const std::wstring& ini) {
+std::string Answer(const std::string& query, const vantorel::ProfileFile& ini) {
   using vantorel::probe::FromUtf8;
   using vantorel::probe::ToUtf8;
   if (query.rfind("names\t", 0) == 0) {
     const auto f = vantorel::corpus::Fields(query, 4);
     const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
     std::vector<wchar_t> buffer(capacity + 1, 0);
-    const uint32_t count = vantorel::ProfileSectionNames(buffer.data(), capacity, ini);
+    const uint32_t count = ini.SectionNames(buffer.data(), capacity);
     std::size_t end = 0;  // up to and including the first double zero
     while (end + 1 < capacity && !(buffer[end] == 0 && (end == 0 || buffer[end - 1] == 0))) ++end;
     std::wstring shown(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(end + 1));
@@ -32,8 +32,7 @@ std::string Answer(const std::string& query, const std::wstring& ini) {
   const auto f = vantorel::corpus::Fields(query, 6);
   const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
   std::vector<wchar_t> buffer(capacity + 1, 0);
-  const uint32_t count =
-      vantorel::ProfileString(FromUtf8(f[2]), FromUtf8(f[3]), buffer.data(), capacity, ini);
+  const uint32_t count = ini.String(FromUtf8(f[2]), FromUtf8(f[3]), buffer.data(), capacity);
   return "value\t" + f[1] + "\t" + f[2] + "\t" + f[3] + "\t" + std::to_string(count) + "\t" +
          ToUtf8(buffer.data());
 }
@@ -46,7 +45,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ifstream expected(argv[2], std::ios::binary);
-  const std::wstring ini = vantorel::probe::FromUtf8(argv[1]);
+  const vantorel::ProfileFile ini(vantorel::probe::FromUtf8(argv[1]), std::size_t{1} << 30);
   std::string query;
   while (std::getline(expected, query)) {
     if (query.empty()) continue;

@@ -1,0 +1,87 @@
+// Folders on Windows.
+#include <windows.h>
+
+#include <cstdio>
+#include <random>
+
+#include "platform/folders.h"
+#include "platform/io_win32.h"
+#include "platform/windows_text.h"
+
+namespace vantorel {
+namespace {
+
+constexpr int kNameAttempts = 100;
+
+std::string TemporaryNameFor(const std::string& target) {
+  static std::mt19937_64 random{std::random_device{}()};
+  const std::size_t slash = target.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  char suffix[24];
+  std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() >> 16));
+  return folder + "." + name + suffix;
+}
+
+}  // namespace
+
+bool EnsureDirectory(const std::string& path) {
+  const std::wstring wide = WidenLatin1(path);
+  if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
+  const HANDLE handle = CreateFileW(
+      WidenLatin1(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!known) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+ReplacementFile::ReplacementFile(const std::string& target)
+    : target_(target), handle_(FromHandle(INVALID_HANDLE_VALUE)) {
+  for (int attempt = 0; attempt < kNameAttempts && !IsOpen(); ++attempt) {
+    temporary_ = TemporaryNameFor(target_);
+    const HANDLE file = CreateFileW(WidenLatin1(temporary_).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = FromHandle(file);
+    } else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+      break;
+    }
+  }
+  if (!IsOpen()) temporary_.clear();
+}
+
+ReplacementFile::~ReplacementFile() {
+  if (IsOpen()) CloseHandle(AsHandle(handle_));
+  if (!temporary_.empty()) DeleteFileW(WidenLatin1(temporary_).c_str());
+}
+
+bool ReplacementFile::IsOpen() const { return AsHandle(handle_) != INVALID_HANDLE_VALUE; }
+
+bool ReplacementFile::Write(const uint8_t* data, std::size_t length) {
+  return WriteAll(AsHandle(handle_), data, length);
+}
+
+bool ReplacementFile::Commit() {
+  if (!IsOpen()) return false;
+  const bool written =
+      FlushFileBuffers(AsHandle(handle_)) != 0 && CloseHandle(AsHandle(handle_)) != 0;
+  handle_ = FromHandle(INVALID_HANDLE_VALUE);
+  if (!written || !MoveFileExW(WidenLatin1(temporary_).c_str(), WidenLatin1(target_).c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+}  // namespace vantorel
