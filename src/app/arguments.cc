@@ -1,4 +1,5 @@
-// Option handling on top of the option scanner.
+// Option handling on top of the option scanner: what each option does, and
+// the lines each misuse prints.
 #include "app/arguments.h"
 
 #include "app/banners.h"
@@ -8,27 +9,24 @@
 namespace vantorel {
 namespace {
 
-constexpr const char kNoOptionsText[] =
-    "Please specify a config file with \"-i\" option and a output file with \"-o\" option";
-constexpr const char kBadOptionText[] =
-    "Unknown option character or incomplete argument for the option, please use -h to get help";
-constexpr const char kMissingConfigText[] = "Please specify a config file with \"-i\" option";
-
 [[noreturn]] void RaiseNoOptions() {
-  WriteText(std::string(kNoOptionsText) + "\n");
-  throw UsageError(kNoOptionsText);
+  WriteText(
+      "Please specify a config file with \"-i\" option and a output file with \"-o\" option\n");
+  throw UsageError();
 }
 
 [[noreturn]] void RaiseBadOption(const wchar_t* argument) {
   WriteText("ERROR: illegal option ");
   WriteWideText(argument);
-  WriteText(std::string("\n") + kBadOptionText + "\n");
-  throw UsageError(kBadOptionText);
+  WriteText(
+      "\nUnknown option character or incomplete argument for the option, please use -h to get "
+      "help\n");
+  throw UsageError();
 }
 
 [[noreturn]] void RaiseMissingConfig() {
   WriteText("configFile is empty \n");
-  throw UsageError(kMissingConfigText);
+  throw UsageError();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Banners and usage text.
+// The fixed texts of the front end, printed through the console.
 #include "app/banners.h"
 
 #include "platform/console.h"
@@ -18,16 +18,11 @@ void PrintVersionBanner() {
   WriteLine("------------------------------");
 }
 
-std::wstring FileNameOf(std::wstring_view path) {
-  const std::size_t slash = path.rfind(L'\\');
-  return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
-}
-
 void PrintUsage(const wchar_t* programPath) {
   WriteText("*** Usage ***\n");
   WriteText("  To generate an IoT image for ROM writer or Orvex Generator:\n");
   WriteText("    ");
-  WriteText(UsageProgramName(FileNameOf(programPath)));
+  WriteText(UsageProgramName(programPath));
   WriteText(" -i config_file -o output_file\n");
 }
 

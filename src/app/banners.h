@@ -1,16 +1,15 @@
 // The fixed texts of the front end: version banner, usage text, error banner.
+// Each prints its lines on standard output and cannot fail.
 #pragma once
-
-#include <string>
-#include <string_view>
 
 namespace vantorel {
 
+// The three banner lines with the program's own version (major.minor.build),
+// or the warning line when the executable carries no version record.
 void PrintVersionBanner();
+// The three usage lines, naming the program as UsageProgramName does.
 void PrintUsage(const wchar_t* programPath);
+// The four lines of the error banner.
 void PrintErrorBanner();
-
-// The part of the path after its last backslash; the whole path without one.
-std::wstring FileNameOf(std::wstring_view path);
 
 }  // namespace vantorel

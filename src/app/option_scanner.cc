@@ -1,4 +1,5 @@
-// The option scanner.
+// The option scanner: "i:o:h" over the wide argument vector, the state kept
+// in the scanner object so that the caller can read where the scan ended.
 #include "app/option_scanner.h"
 
 #include <cwchar>

@@ -1,4 +1,5 @@
-// The configuration reader.
+// The configuration reader: the walk over the sections, the keys of each
+// role, and the progress lines in the order the reader takes its steps.
 #include "config/config_reader.h"
 
 #include <array>
@@ -15,7 +16,6 @@ namespace {
 constexpr uint32_t kSectionListCapacity = 120;
 constexpr uint32_t kPathValueCapacity = 256;
 constexpr uint32_t kNumberValueCapacity = 20;
-constexpr std::size_t kMaxNarrowPathBytes = 255;
 
 constexpr std::wstring_view kGeneralSetting = L"General Setting";
 
@@ -39,13 +39,11 @@ void PrintNumberLine(std::string_view label, uint32_t value) {
 // The narrow path of a partition, or nullopt after saying why there is none.
 std::optional<std::string> NarrowPartitionPath(const std::wstring& widePath,
                                                const std::wstring& sectionName) {
-  const auto path = NarrowText(widePath);
-  if (path && path->size() <= kMaxNarrowPathBytes) return path;
+  NarrowedPath narrowed = NarrowPath(widePath);
+  if (narrowed.outcome == PathNarrowing::kNarrowed) return std::move(narrowed.path);
   WriteLine("");
-  WriteWideLine(L"[" + sectionName + L"] " +
-                (path ? L"partition file path is longer than 255 bytes: "
-                      : L"partition file path holds characters this system cannot use: ") +
-                widePath);
+  WriteWideLine(L"[" + sectionName + L"] partition file path " +
+                NarrowingFailureText(narrowed.outcome) + widePath);
   return std::nullopt;
 }
 

@@ -1,23 +1,19 @@
-// Byte layout of the update image.
+// Serialisation of the image's records, byte by byte in little-endian order,
+// and the arithmetic of offsets and chunks.
 #include "image/image_format.h"
 
 #include <algorithm>
 
 namespace vantorel {
-namespace {
 
-constexpr std::size_t kEntryWords = kPartitionEntrySize / 4;
-
-std::array<uint32_t, kEntryWords> EntryWords(const PartitionEntry& entry) {
+std::array<uint32_t, kEntryFields> EntryWords(const PartitionEntry& entry) {
   return {entry.dataOffset,   entry.startAddress, entry.dataLength,   entry.partitionSize,
           entry.digestOffset, entry.digestLength, entry.isCompressed, entry.reserved};
 }
 
-PartitionEntry EntryFromWords(const std::array<uint32_t, kEntryWords>& w) {
+PartitionEntry EntryFromWords(const std::array<uint32_t, kEntryFields>& w) {
   return {w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
 }
-
-}  // namespace
 
 void StoreLittleEndian32(uint8_t* bytes, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -42,24 +38,33 @@ uint64_t LoadLittleEndian64(const uint8_t* bytes) {
 ImageHeaderBytes SerializeImageHeader(const ImageHeader& header) {
   ImageHeaderBytes bytes{};
   StoreLittleEndian32(&bytes[0], header.magic);
-  StoreLittleEndian32(&bytes[4], header.partitionCount);
+  StoreLittleEndian32(&bytes[kPartitionCountOffset], header.partitionCount);
   for (std::size_t i = 0; i < kMaxPartitions; ++i) {
     const auto words = EntryWords(header.entries[i]);
-    for (std::size_t w = 0; w < kEntryWords; ++w) {
-      StoreLittleEndian32(&bytes[8 + i * kPartitionEntrySize + 4 * w], words[w]);
+    for (std::size_t w = 0; w < kEntryFields; ++w) {
+      StoreLittleEndian32(&bytes[EntryFieldOffset(i, static_cast<EntryField>(w))], words[w]);
     }
   }
   return bytes;
 }
 
+ImageHeadBytes SerializeImageHead(const ImageHeader& header) {
+  const ImageHeaderBytes headerBytes = SerializeImageHeader(header);
+  const Sha1Digest digest = Sha1Of(headerBytes.data(), headerBytes.size());
+  ImageHeadBytes head{};
+  std::copy(headerBytes.begin(), headerBytes.end(), head.begin());
+  std::copy(digest.begin(), digest.end(), head.begin() + kImageHeaderSize);
+  return head;
+}
+
 ImageHeader ParseImageHeader(const ImageHeaderBytes& bytes) {
   ImageHeader header;
   header.magic = LoadLittleEndian32(&bytes[0]);
-  header.partitionCount = LoadLittleEndian32(&bytes[4]);
+  header.partitionCount = LoadLittleEndian32(&bytes[kPartitionCountOffset]);
   for (std::size_t i = 0; i < kMaxPartitions; ++i) {
-    std::array<uint32_t, kEntryWords> words{};
-    for (std::size_t w = 0; w < kEntryWords; ++w) {
-      words[w] = LoadLittleEndian32(&bytes[8 + i * kPartitionEntrySize + 4 * w]);
+    std::array<uint32_t, kEntryFields> words{};
+    for (std::size_t w = 0; w < kEntryFields; ++w) {
+      words[w] = LoadLittleEndian32(&bytes[EntryFieldOffset(i, static_cast<EntryField>(w))]);
     }
     header.entries[i] = EntryFromWords(words);
   }
@@ -88,13 +93,13 @@ PartitionEntry MakePartitionEntry(uint32_t dataOffset, uint32_t dataLength, uint
   entry.dataLength = dataLength;
   entry.partitionSize = partitionSize;
   entry.digestOffset = dataOffset + dataLength;
-  entry.digestLength = kDigestSize;
+  entry.digestLength = kSha1DigestSize;
   entry.isCompressed = isCompressed;
   return entry;
 }
 
 uint64_t NextDataOffset(const PartitionEntry& entry) {
-  return uint64_t{entry.digestOffset} + kDigestSize;
+  return uint64_t{entry.digestOffset} + kSha1DigestSize;
 }
 
 uint64_t ChunkCount(uint64_t fileSize) { return fileSize / kChunkSize + 1; }

@@ -1,27 +1,50 @@
 // The update image's records, constants and offset arithmetic, with explicit
 // little-endian serialisation so that the bytes never depend on the host.
+// Every fact of the format is stated here once; messages that name a limit
+// are built from these constants.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "image/sha1.h"
+
 namespace vantorel {
 
-inline constexpr uint32_t kImageMagic = 0x004D4D4D;  // bytes 4D 4D 4D 00
+inline constexpr uint32_t kImageMagic = 0x004D4D4D;
+inline constexpr std::array<uint8_t, 4> kImageMagicBytes = {
+    static_cast<uint8_t>(kImageMagic), static_cast<uint8_t>(kImageMagic >> 8),
+    static_cast<uint8_t>(kImageMagic >> 16), static_cast<uint8_t>(kImageMagic >> 24)};
 inline constexpr std::size_t kMaxPartitions = 4;
+inline constexpr std::size_t kPartitionCountOffset = 4;
+inline constexpr std::size_t kFirstEntryOffset = 8;
 inline constexpr std::size_t kPartitionEntrySize = 32;
-inline constexpr std::size_t kImageHeaderSize = 8 + kMaxPartitions * kPartitionEntrySize;  // 136
-inline constexpr std::size_t kDigestSize = 20;
-inline constexpr uint32_t kFirstDataOffset = kImageHeaderSize + kDigestSize;  // 156
-inline constexpr std::size_t kLzmaPropertiesSize = 5;
-inline constexpr std::size_t kLzmaPartitionHeaderSize = kLzmaPropertiesSize + 8;  // 13
-inline constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
-inline constexpr std::size_t kEncodeCapacity = 64 * 1024 * 1024;
+inline constexpr std::size_t kImageHeaderSize =
+    kFirstEntryOffset + kMaxPartitions * kPartitionEntrySize;                     // 136
+inline constexpr uint32_t kFirstDataOffset = kImageHeaderSize + kSha1DigestSize;  // 156
 // Offsets and lengths are 32-bit words, so no byte of an image may lie beyond this.
 inline constexpr uint64_t kMaxImageSize = 0xFFFFFFFF;
-// The uncompressed size of a compressed partition must fit a signed 32-bit size.
+
+// A compressed region: the five LZMA property bytes and the 64-bit size of
+// the original bytes, then one raw LZMA stream per chunk of the original.
+inline constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
+inline constexpr std::size_t kEncodeCapacity = 64 * 1024 * 1024;
+inline constexpr std::size_t kLzmaPropertiesSize = 5;
+inline constexpr std::size_t kLzmaPartitionHeaderSize = kLzmaPropertiesSize + 8;  // 13
+// The size of a compressed partition must fit a signed 32-bit size: below 2 GiB.
 inline constexpr uint64_t kMaxCompressedFileSize = 0x7FFFFFFF;
+// The encoder's settings that the property bytes record.
+inline constexpr unsigned kLzmaLiteralContextBits = 3;
+inline constexpr unsigned kLzmaLiteralPositionBits = 0;
+inline constexpr unsigned kLzmaPositionBits = 2;
+inline constexpr uint32_t kLzmaDictionarySize = 16 * 1024;
+inline constexpr std::array<uint8_t, kLzmaPropertiesSize> kLzmaProperties = {
+    static_cast<uint8_t>((kLzmaPositionBits * 5 + kLzmaLiteralPositionBits) * 9 +
+                         kLzmaLiteralContextBits),
+    static_cast<uint8_t>(kLzmaDictionarySize), static_cast<uint8_t>(kLzmaDictionarySize >> 8),
+    static_cast<uint8_t>(kLzmaDictionarySize >> 16),
+    static_cast<uint8_t>(kLzmaDictionarySize >> 24)};  // 5D 00 40 00 00
 
 struct PartitionEntry {
   uint32_t dataOffset = 0;
@@ -33,6 +56,24 @@ struct PartitionEntry {
   uint32_t isCompressed = 0;
   uint32_t reserved = 0;
 };
+
+// The eight words of an entry, in their order in the file.
+enum class EntryField {
+  kDataOffset,
+  kStartAddress,
+  kDataLength,
+  kPartitionSize,
+  kDigestOffset,
+  kDigestLength,
+  kIsCompressed,
+  kReserved
+};
+inline constexpr std::size_t kEntryFields = 8;
+
+// Offset in the file of one field of entry `index`.
+constexpr std::size_t EntryFieldOffset(std::size_t index, EntryField field) {
+  return kFirstEntryOffset + index * kPartitionEntrySize + 4 * static_cast<std::size_t>(field);
+}
 
 struct ImageHeader {
   uint32_t magic = 0;
@@ -46,12 +87,20 @@ struct LzmaPartitionHeader {
 };
 
 using ImageHeaderBytes = std::array<uint8_t, kImageHeaderSize>;
+// The header followed by its digest: the first kFirstDataOffset bytes of an image.
+using ImageHeadBytes = std::array<uint8_t, kFirstDataOffset>;
 using LzmaPartitionHeaderBytes = std::array<uint8_t, kLzmaPartitionHeaderSize>;
 
 ImageHeaderBytes SerializeImageHeader(const ImageHeader& header);
+// The header's bytes and their SHA-1, as they open the image.
+ImageHeadBytes SerializeImageHead(const ImageHeader& header);
 ImageHeader ParseImageHeader(const ImageHeaderBytes& bytes);
 LzmaPartitionHeaderBytes SerializeLzmaPartitionHeader(const LzmaPartitionHeader& header);
 LzmaPartitionHeader ParseLzmaPartitionHeader(const LzmaPartitionHeaderBytes& bytes);
+
+// The entry's eight words in file order, and the entry made of them.
+std::array<uint32_t, kEntryFields> EntryWords(const PartitionEntry& entry);
+PartitionEntry EntryFromWords(const std::array<uint32_t, kEntryFields>& words);
 
 // The entry of a partition whose region starts at dataOffset and holds
 // dataLength bytes: its digest follows the region directly.

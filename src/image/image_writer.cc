@@ -14,8 +14,6 @@
 namespace vantorel {
 namespace {
 
-constexpr std::size_t kMaxNarrowPathBytes = 255;
-
 unsigned DefaultThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // The size field of a compressed region whose file's size cannot be told.
@@ -61,7 +59,7 @@ int ImageRun::WriteRegion(InputFile& file, RegionState& region) {
   if (region.partition.isCompressed != 1) {
     // Refused before a byte is read when the file's size already says so.
     const auto size = file.Size();
-    if (size && dataOffset_ + *size + kDigestSize > kMaxImageSize) {
+    if (size && dataOffset_ + *size + kSha1DigestSize > kMaxImageSize) {
       ReportImageTooLarge(region.partition.path, size);
       return kImageLimitExceeded;
     }
@@ -152,14 +150,8 @@ int WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& 
                 uint32_t partitionCount) {
   header.magic = kImageMagic;
   header.partitionCount = partitionCount;
-  const ImageHeaderBytes bytes = SerializeImageHeader(header);
-  Sha1Context sha1;
-  Sha1Init(sha1);
-  Sha1Update(sha1, bytes.data(), bytes.size());
-  uint8_t digest[kSha1DigestSize];
-  Sha1Final(sha1, digest);
-  if (!output.SeekTo(0) || !output.Write(bytes.data(), bytes.size()) ||
-      !output.Write(digest, sizeof digest) || !output.Close()) {
+  const ImageHeadBytes head = SerializeImageHead(header);
+  if (!output.SeekTo(0) || !output.Write(head.data(), head.size()) || !output.Close()) {
     ReportOutputWriteFailure(outputPath);
     return kOutputWriteFailed;
   }
@@ -169,8 +161,8 @@ int WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& 
 }  // namespace
 
 int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
-  buffers.input.reset(static_cast<uint8_t*>(allocate(kChunkSize)));
-  if (buffers.input) buffers.output.reset(static_cast<uint8_t*>(allocate(kEncodeCapacity)));
+  buffers.input = AllocateBuffer(kChunkSize, allocate);
+  if (buffers.input) buffers.output = AllocateBuffer(kEncodeCapacity, allocate);
   if (buffers.input && buffers.output) return kWriterOk;
   buffers = {};
   ReportBuffersUnavailable();
@@ -187,13 +179,13 @@ int32_t QueryFileSize(const InputFile& file) {
 
 int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
                 const WriterOptions& options) {
-  const auto narrowed = NarrowText(outputFile);
-  if (!narrowed || narrowed->size() > kMaxNarrowPathBytes) {
+  const NarrowedPath narrowed = NarrowPath(outputFile);
+  if (narrowed.outcome != PathNarrowing::kNarrowed) {
     WriteWideLine(L"Output File = " + outputFile);
-    ReportUnusableOutputPath(outputFile, narrowed.has_value());
+    ReportUnusableOutputPath(outputFile, narrowed.outcome);
     return kFileUnavailable;
   }
-  const std::string& outputPath = *narrowed;
+  const std::string& outputPath = narrowed.path;
   WriteLine("Output File = " + outputPath);
 
   // The header has room for four entries: refused before the output is touched.

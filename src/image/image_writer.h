@@ -27,14 +27,23 @@ struct WriterOptions {
   ISzAlloc* lzmaAllocator = &HeapAllocator;
 };
 
-// Obtains the input buffer, then the output buffer; 1 after printing why not.
+// Obtains the input buffer, then the output buffer. kWriterOk; or
+// kBuffersUnavailable, with neither kept, after printing why.
 int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate = std::malloc);
 
 // The size of an open partition file as a signed 32-bit value, printed on a
-// line of its own; -1, printed nowhere, when it cannot be told.
+// line of its own; -1, printed nowhere, when it cannot be told. Files of
+// 2 GiB or more are refused before it is asked.
 int32_t QueryFileSize(const InputFile& file);
 
-// Fills `header` in place and returns one of the statuses above.
+// Writes the image of `list` to `outputFile`, printing the "Output File = "
+// line, a size line per compressed partition and, on a failure, its
+// message. Fills `header` in place. Returns kWriterOk only when the whole
+// image, header last, is on disk and closed; otherwise one of the statuses
+// of writer_status.h, the output then holding what was written so far (an
+// image without its header), or left untouched when it was refused before
+// it was claimed. Throws std::bad_alloc when memory runs out elsewhere than
+// in the work buffers.
 int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
                 const WriterOptions& options = {});
 

@@ -38,13 +38,9 @@ Packing Pack(const PartitionList& list, const std::string& outputPath,
   return packing;
 }
 
-Bytes Sha1Of(const uint8_t* data, std::size_t length) {
-  Sha1Context context;
-  Sha1Init(context);
-  Sha1Update(context, data, static_cast<uint32_t>(length));
-  Bytes digest(kSha1DigestSize);
-  Sha1Final(context, digest.data());
-  return digest;
+Bytes DigestOf(const uint8_t* data, std::size_t length) {
+  const Sha1Digest digest = Sha1Of(data, length);
+  return Bytes(digest.begin(), digest.end());
 }
 
 Bytes Slice(const Bytes& bytes, uint64_t offset, uint64_t length) {
@@ -136,9 +132,9 @@ TEST(ImageWriter, PartitionSizeCheck) {
         "fill header fail\nPartition size is not enough for upgrade bin size.\n"));
     const Bytes image = ReadBytes(out);
     EXPECT_EQ(Slice(image, 0, 156), Bytes(156, 0));
-    const uint64_t regionLength = image.size() - 156 - kDigestSize;
-    EXPECT_EQ(Slice(image, 156 + regionLength, kDigestSize),
-              Sha1Of(image.data() + 156, regionLength));
+    const uint64_t regionLength = image.size() - 156 - kSha1DigestSize;
+    EXPECT_EQ(Slice(image, 156 + regionLength, kSha1DigestSize),
+              DigestOf(image.data() + 156, regionLength));
     if (!compressed) {
       EXPECT_EQ(regionLength, content.size());
     }
@@ -223,7 +219,7 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
   const std::string out = dir.File("out.bin");
   Bytes earlierRegion(156, 0);
   earlierRegion.insert(earlierRegion.end(), first.begin(), first.end());
-  const Bytes digest = Sha1Of(first.data(), first.size());
+  const Bytes digest = DigestOf(first.data(), first.size());
   earlierRegion.insert(earlierRegion.end(), digest.begin(), digest.end());
 
   const struct {

@@ -1,17 +1,7 @@
-// LZMA encoder adapter over the LZMA SDK.
+// The LZMA encoder adapter: the SDK's calls per partition and per chunk.
 #include "image/lzma_adapter.h"
 
-#include <cstdlib>
-
 namespace vantorel {
-namespace {
-
-void* HeapAlloc(void*, size_t size) { return std::malloc(size); }
-void HeapFree(void*, void* address) { std::free(address); }
-
-}  // namespace
-
-ISzAlloc HeapAllocator = {HeapAlloc, HeapFree};
 
 CLzmaEncProps EncoderSettings() {
   CLzmaEncProps props;

@@ -7,12 +7,10 @@
 #include <cstdint>
 
 #include "LzmaEnc.h"
+#include "image/heap_allocator.h"
 #include "image/image_format.h"
 
 namespace vantorel {
-
-// Allocates from the process heap; no size check, no header.
-extern ISzAlloc HeapAllocator;
 
 // Level 0 with a 16 KiB dictionary; every other field as the SDK defaults it,
 // but for numHashBytes, fixed at 4 so that later SDK releases keep the same

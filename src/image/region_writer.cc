@@ -1,4 +1,6 @@
-// The region writer and its chunk pipeline.
+// The region writer: chunks read in order, encoded or hashed on workers,
+// written in order, failures reported in the order a one-chunk-at-a-time
+// writer would meet them.
 #include "image/region_writer.h"
 
 #include <algorithm>
@@ -52,15 +54,16 @@ void RegionWriter::GrowSlots(std::size_t count) {
   // A failed partition may have left chunks encoding in the background.
   for (auto& slot : slots_) slot->encoding.Wait();
   while (slots_.size() < count) {
-    Buffer input(static_cast<uint8_t*>(allocate_(kChunkSize)));
-    Buffer output(input ? static_cast<uint8_t*>(allocate_(kEncodeCapacity)) : nullptr);
+    Buffer input = AllocateBuffer(kChunkSize, allocate_);
+    Buffer output = input ? AllocateBuffer(kEncodeCapacity, allocate_) : nullptr;
     if (!output) return;  // fewer chunks in flight, the same result
     slots_.push_back(std::make_unique<Slot>(std::move(input), std::move(output)));
   }
 }
 
 int RegionWriter::CheckImageLimit(const RegionState& region, std::size_t length) const {
-  if (region.dataOffset + region.written + length + kDigestSize <= kMaxImageSize) return kWriterOk;
+  if (region.dataOffset + region.written + length + kSha1DigestSize <= kMaxImageSize)
+    return kWriterOk;
   ReportImageTooLarge(region.partition.path, std::nullopt);
   return kImageLimitExceeded;
 }
@@ -82,9 +85,9 @@ int RegionWriter::Append(RegionState& region, const uint8_t* data, std::size_t l
 int RegionWriter::FinishRegion(RegionState& region) {
   // An empty region has had no other check; its digest must fit too.
   if (const int status = CheckImageLimit(region, 0)) return status;
-  uint8_t digest[kSha1DigestSize];
-  Sha1Final(region.sha1, digest);
-  return WriteOutput(digest, sizeof digest);
+  Sha1Digest digest;
+  Sha1Final(region.sha1, digest.data());
+  return WriteOutput(digest.data(), digest.size());
 }
 
 RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& region, Slot& slot,
@@ -97,7 +100,7 @@ RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& re
   return *n < kChunkSize || ReadPastPartition(region) ? ReadAhead::kEnded : ReadAhead::kMore;
 }
 
-int RegionWriter::ReportReadAhead(ReadAhead outcome, const RegionState& region) const {
+int RegionWriter::StatusOfReading(ReadAhead outcome, const RegionState& region) const {
   if (outcome == ReadAhead::kReadFailed) {
     ReportInputReadFailure(region.partition.path);
     return kFileUnavailable;
@@ -128,7 +131,7 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
       idle.pop_back();
       inFlight.push_back(slot);
     }
-    if (inFlight.empty()) return ReportReadAhead(reading, region);
+    if (inFlight.empty()) return StatusOfReading(reading, region);
 
     Slot* slot = inFlight.front();
     inFlight.pop_front();
@@ -158,7 +161,7 @@ int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
     const ReadAhead reading = ReadChunk(file, region, slot, false);
     if (reading == ReadAhead::kReadFailed) {
       finishHashing();
-      return ReportReadAhead(reading, region);
+      return StatusOfReading(reading, region);
     }
     int status = CheckImageLimit(region, slot.length);
     finishHashing();  // the digest takes the chunks in order

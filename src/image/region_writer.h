@@ -13,19 +13,13 @@
 #include <vector>
 
 #include "config/partition_spec.h"
+#include "image/buffer.h"
 #include "image/lzma_adapter.h"
 #include "image/sha1.h"
 #include "image/worker_pool.h"
 #include "platform/files.h"
 
 namespace vantorel {
-
-using BufferAllocator = void* (*)(std::size_t);
-
-struct FreeDeleter {
-  void operator()(uint8_t* block) const { std::free(block); }
-};
-using Buffer = std::unique_ptr<uint8_t[], FreeDeleter>;
 
 struct WorkBuffers {
   Buffer input;   // kChunkSize bytes: one chunk of a partition file
@@ -59,11 +53,18 @@ class RegionWriter {
   RegionWriter& operator=(const RegionWriter&) = delete;
 
   // Writes and digests region bytes unless they, with the digest that must
-  // follow them, would carry the image past its 32-bit limit.
+  // follow them, would carry the image past its 32-bit limit. kWriterOk, or
+  // the status of writer_status.h after printing why not.
   int Append(RegionState& region, const uint8_t* data, std::size_t length);
+  // Reads the file chunk by chunk to its end, or until more was read than
+  // the partition holds, and appends each chunk's stream (compressed) or
+  // its bytes (plain) to the region. kWriterOk, or a status after printing
+  // why; a failure is reported only after every chunk before it is written,
+  // as a writer that handles one chunk at a time would.
   int WriteCompressedChunks(InputFile& file, RegionState& region);
   int WritePlainChunks(InputFile& file, RegionState& region);
-  // Writes the region's digest after it.
+  // Writes the region's digest after it. kWriterOk, or a status after
+  // printing why not.
   int FinishRegion(RegionState& region);
 
  private:
@@ -76,7 +77,9 @@ class RegionWriter {
   int WriteOutput(const uint8_t* data, std::size_t length);
   void GrowSlots(std::size_t count);
   ReadAhead ReadChunk(InputFile& file, RegionState& region, Slot& slot, bool compressed);
-  int ReportReadAhead(ReadAhead outcome, const RegionState& region) const;
+  // kWriterOk when reading ended normally; otherwise prints why and returns
+  // the status.
+  int StatusOfReading(ReadAhead outcome, const RegionState& region) const;
 
   OutputFile& output_;
   const std::string& outputPath_;

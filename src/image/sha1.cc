@@ -1,4 +1,5 @@
-// Streaming SHA-1 (FIPS 180-4).
+// Streaming SHA-1 (FIPS 180-4) over the fastest block function the
+// processor allows.
 #include "image/sha1.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -122,16 +123,9 @@ bool ProcessorHasShaExtensions() {
   return supported;
 }
 
-bool SelectSha1Backend(Sha1Backend backend) {
-  if (backend == Sha1Backend::kShaExtensions && !ProcessorHasShaExtensions()) return false;
-  Backend().store(backend);
-  return true;
-}
-
-Sha1Backend CurrentSha1Backend() { return Backend().load(); }
-
-void Sha1Transform(uint32_t state[5], const uint8_t block[kSha1BlockSize]) {
-  CompressBlocks(state, block, 1);
+std::optional<Sha1Backend> SelectSha1Backend(Sha1Backend backend) {
+  if (backend == Sha1Backend::kShaExtensions && !ProcessorHasShaExtensions()) return std::nullopt;
+  return Backend().exchange(backend);
 }
 
 void Sha1Init(Sha1Context& context) {
@@ -184,6 +178,18 @@ void Sha1Final(Sha1Context& context, uint8_t digest[kSha1DigestSize]) {
   // volatile so that the compiler keeps the clearing of a context about to die.
   volatile uint8_t* bytes = reinterpret_cast<volatile uint8_t*>(&context);
   for (std::size_t i = 0; i < sizeof context; ++i) bytes[i] = 0;
+}
+
+Sha1Digest Sha1Of(const uint8_t* data, std::size_t length) {
+  Sha1Context context;
+  Sha1Init(context);
+  // Sha1Update takes 32-bit lengths; larger inputs go in pieces.
+  constexpr std::size_t kPiece = std::size_t{1} << 30;
+  for (; length > kPiece; length -= kPiece, data += kPiece) Sha1Update(context, data, kPiece);
+  Sha1Update(context, data, static_cast<uint32_t>(length));
+  Sha1Digest digest;
+  Sha1Final(context, digest.data());
+  return digest;
 }
 
 }  // namespace vantorel

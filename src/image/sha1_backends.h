@@ -1,9 +1,11 @@
 // The implementations behind the SHA-1 routine: portable code, and the x86
-// SHA extensions where the processor has them. Chosen once, at run time.
+// SHA extensions where the processor has them. The fastest is chosen once,
+// at run time; tests and benchmarks may choose another.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace vantorel {
 
@@ -15,9 +17,8 @@ void Sha1BlocksShaExtensions(uint32_t state[5], const uint8_t* data, std::size_t
 
 bool ProcessorHasShaExtensions();
 
-// Selects the backend for every later digest; false, and no change, when the
-// processor lacks it. For tests and benchmarks; the default is the fastest.
-bool SelectSha1Backend(Sha1Backend backend);
-Sha1Backend CurrentSha1Backend();
+// Selects the backend for every later digest and returns the one it
+// replaces; nullopt, and no change, when the processor lacks it.
+std::optional<Sha1Backend> SelectSha1Backend(Sha1Backend backend);
 
 }  // namespace vantorel

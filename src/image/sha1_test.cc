@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,13 +27,15 @@ std::string Hex(const uint8_t* bytes, std::size_t length) {
 class Sha1 : public ::testing::TestWithParam<Sha1Backend> {
  protected:
   void SetUp() override {
-    saved_ = CurrentSha1Backend();
-    if (!SelectSha1Backend(GetParam())) GTEST_SKIP() << "no SHA extensions on this processor";
+    saved_ = SelectSha1Backend(GetParam());
+    if (!saved_) GTEST_SKIP() << "no SHA extensions on this processor";
   }
-  void TearDown() override { SelectSha1Backend(saved_); }
+  void TearDown() override {
+    if (saved_) SelectSha1Backend(*saved_);
+  }
 
  private:
-  Sha1Backend saved_ = Sha1Backend::kPortable;
+  std::optional<Sha1Backend> saved_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, Sha1,
@@ -109,16 +112,6 @@ TEST_P(Sha1, FinalZeroesTheContext) {
   Sha1Final(context, digest);
   const Sha1Context zero{};
   EXPECT_EQ(std::memcmp(&context, &zero, sizeof context), 0);
-}
-
-TEST_P(Sha1, TransformLeavesItsBlockUnchanged) {
-  uint8_t block[kSha1BlockSize];
-  for (std::size_t i = 0; i < sizeof block; ++i) block[i] = static_cast<uint8_t>(i * 7);
-  uint8_t copy[kSha1BlockSize];
-  std::memcpy(copy, block, sizeof block);
-  uint32_t state[5] = {1, 2, 3, 4, 5};
-  Sha1Transform(state, block);
-  EXPECT_EQ(std::memcmp(block, copy, sizeof block), 0);
 }
 
 TEST(Sha1Backends, ShaExtensionsAgreeWithThePortableCode) {

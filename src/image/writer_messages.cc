@@ -1,8 +1,10 @@
-// Messages of the image writer.
+// The image writer's messages. Limits in them come from the format's
+// constants, never written out twice.
 #include "image/writer_messages.h"
 
 #include <string_view>
 
+#include "image/image_format.h"
 #include "platform/console.h"
 
 namespace vantorel {
@@ -19,15 +21,14 @@ std::string SizeInParentheses(std::optional<uint64_t> size) {
 
 }  // namespace
 
-void ReportUnusableOutputPath(const std::wstring& outputFile, bool tooLong) {
+void ReportUnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome) {
   WriteLine("");
-  WriteWideLine((tooLong ? L"output file path is longer than 255 bytes: "
-                         : L"output file path holds characters this system cannot use: ") +
-                outputFile);
+  WriteWideLine(L"output file path " + NarrowingFailureText(outcome) + outputFile);
 }
 
 void ReportTooManyPartitions(std::size_t count) {
-  ReportFailure("too many partitions: " + std::to_string(count) + " (an image holds at most 4)");
+  ReportFailure("too many partitions: " + std::to_string(count) + " (an image holds at most " +
+                std::to_string(kMaxPartitions) + ")");
 }
 
 void ReportOutputIsPartitionFile(const std::string& path) {
@@ -68,12 +69,14 @@ void ReportInputReadFailure(const std::string& path) {
 void ReportTooLargeToCompress(const std::string& path, std::optional<uint64_t> size) {
   ReportFailure("partition file too large to compress: " + path +
                 (size ? " is " + std::to_string(*size) + " bytes" : std::string()) +
-                " (a compressed partition must be below 2 GiB)");
+                " (a compressed partition must be below " +
+                std::to_string((kMaxCompressedFileSize + 1) >> 30) + " GiB)");
 }
 
 void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size) {
   ReportFailure("image too large: with " + path + SizeInParentheses(size) +
-                " the image would reach 4 GiB (it holds at most 4294967295 bytes)");
+                " the image would reach " + std::to_string((kMaxImageSize + 1) >> 30) +
+                " GiB (it holds at most " + std::to_string(kMaxImageSize) + " bytes)");
 }
 
 void ReportCompressionFailure(const std::string& path, SRes result) {

@@ -7,10 +7,11 @@
 #include <string>
 
 #include "Types.h"
+#include "platform/text.h"
 
 namespace vantorel {
 
-void ReportUnusableOutputPath(const std::wstring& outputFile, bool tooLong);
+void ReportUnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome);
 void ReportTooManyPartitions(std::size_t count);
 void ReportOutputIsPartitionFile(const std::string& path);
 void ReportOutputIsConfigurationFile(const std::string& path);

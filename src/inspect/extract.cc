@@ -1,4 +1,4 @@
-// Extraction of partitions into files.
+// Extraction of partitions into files put in place whole.
 #include "inspect/extract.h"
 
 namespace vantorel {

@@ -9,7 +9,8 @@
 #include <span>
 
 #include "LzmaDec.h"
-#include "image/lzma_adapter.h"
+#include "image/buffer.h"
+#include "image/heap_allocator.h"
 #include "image/sha1.h"
 
 namespace vantorel {
@@ -18,8 +19,6 @@ namespace {
 // Decoded bytes go to the sink in pieces of this size; the decoder's own
 // dictionary is what carries state between them.
 constexpr std::size_t kDecodeBufferSize = 1 << 20;
-
-const std::array<uint8_t, kLzmaPropertiesSize> kExpectedProperties = {0x5D, 0x00, 0x40, 0x00, 0x00};
 
 std::string Hex(std::span<const uint8_t> bytes) {
   std::string text;
@@ -32,11 +31,6 @@ std::string Hex(std::span<const uint8_t> bytes) {
 }
 
 std::string Number(uint64_t value) { return std::to_string(value); }
-
-struct FreeDeleter {
-  void operator()(uint8_t* block) const { std::free(block); }
-};
-using Buffer = std::unique_ptr<uint8_t[], FreeDeleter>;
 
 // Reports the first problem and stops every later check.
 class Failed {};
@@ -53,8 +47,8 @@ class Inspection {
                          std::string found);
   void ReadExactly(uint8_t* buffer, std::size_t length);
   void CheckEntries(const ImageHeader& header);
-  void CheckEntryWord(std::size_t index, std::size_t word, uint32_t value, uint32_t expected,
-                      const char* name);
+  [[noreturn]] void FailEntry(std::size_t index, EntryField field, std::string expected,
+                              uint32_t found);
   void CheckPartition(PartitionReport& partition);
   void DecodeRegion(PartitionReport& partition, uint64_t originalSize);
   void CheckDigest(PartitionReport& partition);
@@ -94,11 +88,14 @@ void Inspection::ReadExactly(uint8_t* buffer, std::size_t length) {
   position_ += length;
 }
 
-void Inspection::CheckEntryWord(std::size_t index, std::size_t word, uint32_t value,
-                                uint32_t expected, const char* name) {
-  if (value == expected) return;
-  Fail(8 + kPartitionEntrySize * index + 4 * word, "entry " + Number(index) + " " + name,
-       Number(expected), Number(value));
+void Inspection::FailEntry(std::size_t index, EntryField field, std::string expected,
+                           uint32_t found) {
+  static constexpr const char* kNames[kEntryFields] = {
+      "dataOffset",   "startAddress", "dataLength",   "partitionSize",
+      "digestOffset", "digestLength", "isCompressed", "reserved"};
+  Fail(EntryFieldOffset(index, field),
+       "entry " + Number(index) + " " + kNames[static_cast<std::size_t>(field)],
+       std::move(expected), Number(found));
 }
 
 void Inspection::CheckEntries(const ImageHeader& header) {
@@ -106,32 +103,32 @@ void Inspection::CheckEntries(const ImageHeader& header) {
   for (std::size_t i = 0; i < kMaxPartitions; ++i) {
     const PartitionEntry& e = header.entries[i];
     if (i >= header.partitionCount) {
-      const uint32_t words[] = {e.dataOffset,   e.startAddress, e.dataLength,   e.partitionSize,
-                                e.digestOffset, e.digestLength, e.isCompressed, e.reserved};
-      for (std::size_t w = 0; w < 8; ++w) CheckEntryWord(i, w, words[w], 0, "(unused) word");
+      const auto words = EntryWords(e);
+      for (std::size_t w = 0; w < kEntryFields; ++w) {
+        if (words[w] != 0)
+          FailEntry(i, static_cast<EntryField>(w), "0 (an unused entry)", words[w]);
+      }
       continue;
     }
     if (e.dataOffset != expectedOffset) {
-      Fail(8 + kPartitionEntrySize * i, "entry " + Number(i) + " dataOffset",
-           Number(expectedOffset), Number(e.dataOffset));
+      FailEntry(i, EntryField::kDataOffset, Number(expectedOffset), e.dataOffset);
     }
     const uint64_t digestOffset = uint64_t{e.dataOffset} + e.dataLength;
     if (e.digestOffset != digestOffset) {
-      Fail(8 + kPartitionEntrySize * i + 16, "entry " + Number(i) + " digestOffset",
-           Number(digestOffset) + " (dataOffset + dataLength)", Number(e.digestOffset));
+      FailEntry(i, EntryField::kDigestOffset, Number(digestOffset) + " (dataOffset + dataLength)",
+                e.digestOffset);
     }
-    CheckEntryWord(i, 5, e.digestLength, kDigestSize, "digestLength");
-    if (e.isCompressed > 1) {
-      Fail(8 + kPartitionEntrySize * i + 24, "entry " + Number(i) + " isCompressed", "0 or 1",
-           Number(e.isCompressed));
+    if (e.digestLength != kSha1DigestSize) {
+      FailEntry(i, EntryField::kDigestLength, Number(kSha1DigestSize), e.digestLength);
     }
-    CheckEntryWord(i, 7, e.reserved, 0, "reserved");
-    if (uint64_t{e.digestOffset} + kDigestSize > report_.fileSize) {
+    if (e.isCompressed > 1) FailEntry(i, EntryField::kIsCompressed, "0 or 1", e.isCompressed);
+    if (e.reserved != 0) FailEntry(i, EntryField::kReserved, "0", e.reserved);
+    if (uint64_t{e.digestOffset} + kSha1DigestSize > report_.fileSize) {
       Fail(report_.fileSize, "partition " + Number(i) + " region and digest",
-           "a file of at least " + Number(uint64_t{e.digestOffset} + kDigestSize) + " bytes",
+           "a file of at least " + Number(uint64_t{e.digestOffset} + kSha1DigestSize) + " bytes",
            Number(report_.fileSize) + " bytes");
     }
-    expectedOffset = uint64_t{e.digestOffset} + kDigestSize;
+    expectedOffset = uint64_t{e.digestOffset} + kSha1DigestSize;
   }
   if (report_.fileSize != expectedOffset) {
     Fail(expectedOffset, "file size", Number(expectedOffset) + " bytes (after the last digest)",
@@ -181,7 +178,7 @@ class Decoder {
 void Inspection::DecodeRegion(PartitionReport& partition, uint64_t originalSize) {
   const std::string name = "partition " + Number(partition.index) + " stream ";
   Decoder decoder;
-  if (!decoder.Allocate(kExpectedProperties.data())) {
+  if (!decoder.Allocate(kLzmaProperties.data())) {
     Fail(RegionPosition(), "decoder", "memory for a 16 KiB dictionary", "none");
   }
   for (uint64_t k = 0; k < ChunkCount(originalSize); ++k) {
@@ -247,22 +244,22 @@ void Inspection::CheckPartition(PartitionReport& partition) {
   uint64_t originalSize = e.dataLength;
   if (e.isCompressed == 1) {
     if (e.dataLength < kLzmaPartitionHeaderSize) {
-      Fail(uint64_t{e.dataOffset} + 8, name + " dataLength", "at least 13 (the LZMA header)",
-           Number(e.dataLength));
+      FailEntry(partition.index, EntryField::kDataLength,
+                "at least " + Number(kLzmaPartitionHeaderSize) + " (the LZMA header)",
+                e.dataLength);
     }
     LzmaPartitionHeaderBytes head;
     std::copy_n(NextRegionBytes().data(), head.size(), head.begin());
     ConsumeRegionBytes(head.size());
     const LzmaPartitionHeader header = ParseLzmaPartitionHeader(head);
-    if (header.properties != kExpectedProperties) {
-      Fail(e.dataOffset, name + " LZMA properties", Hex(kExpectedProperties),
-           Hex(header.properties));
+    if (header.properties != kLzmaProperties) {
+      Fail(e.dataOffset, name + " LZMA properties", Hex(kLzmaProperties), Hex(header.properties));
     }
     originalSize = header.uncompressedSize;
     partition.originalSize = originalSize;
     if (originalSize > kMaxCompressedFileSize) {
-      Fail(uint64_t{e.dataOffset} + kLzmaPropertiesSize, name + " original size", "below 2 GiB",
-           Number(originalSize));
+      Fail(uint64_t{e.dataOffset} + kLzmaPropertiesSize, name + " original size",
+           "below " + Number((kMaxCompressedFileSize + 1) >> 30) + " GiB", Number(originalSize));
     }
   }
   partition.originalSize = originalSize;
@@ -292,11 +289,13 @@ void Inspection::Run() {
   ReadExactly(head, headLength);
   std::copy_n(head, std::min(headLength, headerBytes.size()), headerBytes.begin());
 
-  const std::array<uint8_t, 4> magic = {0x4D, 0x4D, 0x4D, 0x00};
-  report_.hasMagic = headLength >= 4 && std::equal(magic.begin(), magic.end(), head);
+  const std::size_t magicSize = kImageMagicBytes.size();
+  report_.hasMagic =
+      headLength >= magicSize && std::equal(kImageMagicBytes.begin(), kImageMagicBytes.end(), head);
   if (!report_.hasMagic) {
-    Fail(0, "magic (an unfinished image: the packer writes the header last)", Hex(magic),
-         headLength >= 4 ? Hex({head, 4}) : "a file of " + Number(headLength) + " bytes");
+    Fail(0, "magic (an unfinished image: the packer writes the header last)", Hex(kImageMagicBytes),
+         headLength >= magicSize ? Hex({head, magicSize})
+                                 : "a file of " + Number(headLength) + " bytes");
   }
   if (headLength < kFirstDataOffset) {
     Fail(headLength, "header and its digest", Number(kFirstDataOffset) + " bytes",
@@ -305,21 +304,19 @@ void Inspection::Run() {
   const ImageHeader header = ParseImageHeader(headerBytes);
   report_.partitionCount = header.partitionCount;
   if (header.partitionCount > kMaxPartitions) {
-    Fail(4, "partitionCount", "at most 4", Number(header.partitionCount));
+    Fail(kPartitionCountOffset, "partitionCount", "at most " + Number(kMaxPartitions),
+         Number(header.partitionCount));
   }
   for (std::size_t i = 0; i < header.partitionCount; ++i) {
     report_.partitions.push_back({i, header.entries[i], std::nullopt, DigestStatus::kNotChecked});
   }
   CheckEntries(header);
 
-  Sha1Context sha1;
-  Sha1Init(sha1);
-  Sha1Update(sha1, head, kImageHeaderSize);
-  uint8_t digest[kSha1DigestSize];
-  Sha1Final(sha1, digest);
-  const std::span<const uint8_t> stored(head + kImageHeaderSize, kDigestSize);
-  report_.headerDigest =
-      std::equal(stored.begin(), stored.end(), digest) ? DigestStatus::kOk : DigestStatus::kBad;
+  const Sha1Digest digest = Sha1Of(head, kImageHeaderSize);
+  const std::span<const uint8_t> stored(head + kImageHeaderSize, kSha1DigestSize);
+  report_.headerDigest = std::equal(stored.begin(), stored.end(), digest.begin())
+                             ? DigestStatus::kOk
+                             : DigestStatus::kBad;
   if (report_.headerDigest == DigestStatus::kBad) {
     Fail(kImageHeaderSize, "header digest", Hex(digest), Hex(stored));
   }
@@ -331,8 +328,8 @@ void Inspection::Run() {
     longestRegion = std::max<uint64_t>(longestRegion, p.entry.dataLength);
   }
   inputCapacity_ = static_cast<std::size_t>(std::min<uint64_t>(longestRegion, kChunkSize));
-  input_.reset(static_cast<uint8_t*>(std::malloc(inputCapacity_)));
-  output_.reset(static_cast<uint8_t*>(std::malloc(kDecodeBufferSize)));
+  input_ = AllocateBuffer(inputCapacity_);
+  output_ = AllocateBuffer(kDecodeBufferSize);
   if (!input_ || !output_) Fail(0, "memory", "the read and decode buffers", "none");
   for (PartitionReport& partition : report_.partitions) CheckPartition(partition);
 }

@@ -18,13 +18,9 @@ using Bytes = std::vector<uint8_t>;
 
 // Puts the header and its digest at the start of the image.
 void PutHeader(Bytes& image, const ImageHeader& header) {
-  const ImageHeaderBytes bytes = SerializeImageHeader(header);
-  Sha1Context sha1;
-  Sha1Init(sha1);
-  Sha1Update(sha1, bytes.data(), bytes.size());
+  const ImageHeadBytes head = SerializeImageHead(header);
   if (image.size() < kFirstDataOffset) image.resize(kFirstDataOffset);
-  std::copy(bytes.begin(), bytes.end(), image.begin());
-  Sha1Final(sha1, image.data() + kImageHeaderSize);
+  std::copy(head.begin(), head.end(), image.begin());
 }
 
 ImageReport Inspect(const Bytes& image, PartitionSink* sink = nullptr) {
@@ -171,7 +167,7 @@ TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
       {sized(100, Bytes(5, 0)), 99, "partition 0 original size"},
       {Bytes{0x5E, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0,
        "partition 0 LZMA properties"},
-      {Bytes(12, 0), 0, "partition 0 dataLength"},
+      {Bytes(12, 0), 0, "entry 0 dataLength"},
   };
   for (const auto& c : kCases) {
     const ImageReport report = Inspect(imageWithRegion(c.region, c.partitionSize));

@@ -1,4 +1,5 @@
-// Rendering of inspection reports.
+// Rendering of inspection reports: a table for people, JSON (always valid
+// UTF-8) for build pipelines.
 #include "inspect/report.h"
 
 #include <cstdio>

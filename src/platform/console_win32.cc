@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/text.h"
 #include "platform/windows_text.h"
 
 namespace vantorel {
@@ -23,16 +24,6 @@ bool StandardOutputIsConsole() {
   return console;
 }
 
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length,
-                      nullptr, nullptr);
-  return bytes;
-}
-
 void Write(std::wstring_view text) {
   if (StandardOutputIsConsole()) {
     std::fflush(stdout);
@@ -41,7 +32,7 @@ void Write(std::wstring_view text) {
                   &written, nullptr);
     return;
   }
-  const std::string bytes = Utf8(text);
+  const std::string bytes = Utf8ForDisplay(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 

@@ -20,6 +20,10 @@ bool EnsureDirectory(const std::string& path);
 // there is none.
 std::optional<FileIdentity> IdentityOfEntry(const std::string& path);
 
+// A name for a new file in the target's folder: a dot, the target's name and
+// a random suffix. Another call gives another name.
+std::string TemporaryNameFor(const std::string& target);
+
 class ReplacementFile {
  public:
   // Creates a new file with a name of its own in the target's folder; it

@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
 
 #include "platform/folders.h"
 #include "platform/io_posix.h"
@@ -17,16 +15,6 @@ constexpr intptr_t kClosed = -1;
 constexpr int kNameAttempts = 100;
 
 int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
-
-std::string TemporaryNameFor(const std::string& target) {
-  static std::mt19937_64 random{std::random_device{}()};
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  char suffix[24];
-  std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() >> 16));
-  return folder + "." + name + suffix;
-}
 
 }  // namespace
 

@@ -1,9 +1,6 @@
 // Folders on Windows.
 #include <windows.h>
 
-#include <cstdio>
-#include <random>
-
 #include "platform/folders.h"
 #include "platform/io_win32.h"
 #include "platform/windows_text.h"
@@ -12,16 +9,6 @@ namespace vantorel {
 namespace {
 
 constexpr int kNameAttempts = 100;
-
-std::string TemporaryNameFor(const std::string& target) {
-  static std::mt19937_64 random{std::random_device{}()};
-  const std::size_t slash = target.find_last_of("\\/");
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  char suffix[24];
-  std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() >> 16));
-  return folder + "." + name + suffix;
-}
 
 }  // namespace
 

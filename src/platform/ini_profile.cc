@@ -1,4 +1,5 @@
-// INI profile reader, following the rules of the Windows profile functions.
+// The INI profile reader: decoding, the split into sections and keys, and
+// the answers with the counts and cuts of the Windows profile functions.
 #include "platform/ini_profile.h"
 
 #include <algorithm>

@@ -5,9 +5,9 @@
 
 #include <cerrno>
 
-#include "app/version.h"
 #include "platform/program.h"
 #include "platform/utf8.h"
+#include "platform/version.h"
 
 namespace vantorel {
 
@@ -15,7 +15,9 @@ std::optional<FileVersion> ReadOwnFileVersion() {
   return FileVersion{kVersionMajor, kVersionMinor, kVersionPatch};
 }
 
-std::string UsageProgramName(std::wstring_view fileName) { return EncodeUtf8ForDisplay(fileName); }
+std::string UsageProgramName(std::wstring_view programPath) {
+  return EncodeUtf8ForDisplay(FileNameOf(programPath));
+}
 
 void OpenClosedStandardStreams() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {

@@ -49,7 +49,8 @@ std::optional<FileVersion> ReadOwnFileVersion() {
                      HIWORD(info->dwFileVersionLS)};
 }
 
-std::string UsageProgramName(std::wstring_view fileName) {
+std::string UsageProgramName(std::wstring_view programPath) {
+  const std::wstring_view fileName = FileNameOf(programPath);
   const int capacity = static_cast<int>(fileName.size()) * 2 + 1;
   std::vector<char> name(static_cast<std::size_t>(capacity), '\0');
   const int length =

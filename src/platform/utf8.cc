@@ -1,4 +1,5 @@
-// UTF-8 codec with Latin-1 fallback and byte escapes.
+// The UTF-8 codec of the Linux build: strict validation (no overlong forms,
+// surrogates or values above U+10FFFF), Latin-1 fallback and byte escapes.
 #include "platform/utf8.h"
 
 namespace vantorel {

@@ -1,4 +1,4 @@
-// Conversions the Windows side of the platform layer shares.
+// Latin-1 widening, which the Windows files and console share.
 #include "platform/windows_text.h"
 
 namespace vantorel {

@@ -1,4 +1,5 @@
-// Conversions the Windows side of the platform layer shares.
+// Latin-1 widening, which the Windows files and console share: a narrow
+// path holds one byte per character there.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Decoding of one raw LZMA stream with the SDK's decoder, for tests.
 #include "test_support/lzma_decode.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Temporary folders for tests.
 #include "test_support/temp_dir.h"
 
 #include <cstdlib>

@@ -7,12 +7,12 @@
 
 #include "config/config_reader.h"
 #include "platform/console.h"
-#include "probe_text.h"
+#include "platform/text.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   vantorel::PartitionList list;
-  const int status = vantorel::ReadConfiguration(vantorel::probe::FromUtf8(argv[1]), list);
+  const int status = vantorel::ReadConfiguration(vantorel::WideFromUtf8(argv[1]), list);
   vantorel::WriteLine("status " + std::to_string(status));
   for (const auto& partition : list) {
     std::string hex;

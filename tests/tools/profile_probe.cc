@@ -9,13 +9,13 @@
 
 #include "corpus_line.h"
 #include "platform/profile.h"
-#include "probe_text.h"
+#include "platform/text.h"
 
 namespace {
 
 std::string Answer(const std::string& query, const vantorel::ProfileFile& ini) {
-  using vantorel::probe::FromUtf8;
-  using vantorel::probe::ToUtf8;
+  using vantorel::Utf8ForDisplay;
+  using vantorel::WideFromUtf8;
   if (query.rfind("names\t", 0) == 0) {
     const auto f = vantorel::corpus::Fields(query, 4);
     const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
@@ -27,14 +27,15 @@ std::string Answer(const std::string& query, const vantorel::ProfileFile& ini) {
     for (wchar_t& c : shown) {
       if (c == 0) c = L'|';
     }
-    return "names\t" + f[1] + "\t" + std::to_string(count) + "\t" + ToUtf8(shown);
+    return "names\t" + f[1] + "\t" + std::to_string(count) + "\t" + Utf8ForDisplay(shown);
   }
   const auto f = vantorel::corpus::Fields(query, 6);
   const auto capacity = static_cast<uint32_t>(std::stoul(f[1]));
   std::vector<wchar_t> buffer(capacity + 1, 0);
-  const uint32_t count = ini.String(FromUtf8(f[2]), FromUtf8(f[3]), buffer.data(), capacity);
+  const uint32_t count =
+      ini.String(WideFromUtf8(f[2]), WideFromUtf8(f[3]), buffer.data(), capacity);
   return "value\t" + f[1] + "\t" + f[2] + "\t" + f[3] + "\t" + std::to_string(count) + "\t" +
-         ToUtf8(buffer.data());
+         Utf8ForDisplay(buffer.data());
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ifstream expected(argv[2], std::ios::binary);
-  const vantorel::ProfileFile ini(vantorel::probe::FromUtf8(argv[1]), std::size_t{1} << 30);
+  const vantorel::ProfileFile ini(vantorel::WideFromUtf8(argv[1]), std::size_t{1} << 30);
   std::string query;
   while (std::getline(expected, query)) {
     if (query.empty()) continue;
