@@ -13,19 +13,33 @@
 #include "app/banners.h"
 #include "config/config_reader.h"
 #include "image/image_writer.h"
+#include "image/progress.h"
 #include "platform/console.h"
+#include "platform/threads.h"
 
 namespace vantorel {
 namespace {
 
+// The status of a run refused before it opened anything.
+constexpr int kWorkersRefused = 1;
+
 // Reads the configuration, then writes the image: the first non-zero status,
 // or the writer's 0.
 int ReadAndWrite(const std::wstring& configFile, const std::wstring& outputFile) {
+  const WorkerChoice workers = ChooseWorkers();
+  if (!workers.workers) {
+    WriteLine("");
+    WriteWideLine(workers.refusal);
+    return kWorkersRefused;
+  }
   PartitionList list;
   ImageHeader header{};
   if (const int status = ReadConfiguration(configFile, list)) return status;
+  Progress progress;
   WriterOptions options;
   options.configFile = configFile;
+  options.workers = workers.workers;
+  options.progress = &progress;
   return ImageWriter(list, header, outputFile, options);
 }
 

@@ -4,17 +4,15 @@
 
 #include <algorithm>
 #include <string_view>
-#include <thread>
 
 #include "image/sha1.h"
 #include "image/writer_messages.h"
 #include "platform/console.h"
 #include "platform/text.h"
+#include "platform/threads.h"
 
 namespace vantorel {
 namespace {
-
-unsigned DefaultThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // The size field of a compressed region whose file's size cannot be told.
 constexpr uint64_t kUnknownSize = ~uint64_t{0};
@@ -158,6 +156,29 @@ int WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& 
   return kWriterOk;
 }
 
+// The bytes of all partition files, when every size can be told.
+std::optional<uint64_t> TotalSize(const PartitionList& list) {
+  uint64_t total = 0;
+  for (const PartitionSpec& partition : list) {
+    const auto size = SizeOfPath(partition.path);
+    if (!size) return std::nullopt;
+    total += *size;
+  }
+  return total;
+}
+
+int WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header, OutputFile& output,
+               const std::string& outputPath, Progress* progress) {
+  if (progress) progress->Begin(list.size(), TotalSize(list));
+  uint32_t filled = 0;
+  for (const PartitionSpec& partition : list) {
+    if (progress) progress->StartPartition(filled);
+    if (const int status = run.WritePartition(partition, header.entries[filled])) return status;
+    ++filled;
+  }
+  return WriteHeader(output, outputPath, header, filled);
+}
+
 }  // namespace
 
 int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
@@ -204,14 +225,12 @@ int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstri
 
   const LzmaEncoderAdapter adapter(options.lzmaAllocator);
   RegionWriter regions(output, outputPath, buffers, adapter,
-                       options.threads.value_or(DefaultThreads()), options.allocateBuffer);
+                       options.workers.value_or(ProcessorCount()), options.allocateBuffer,
+                       options.progress);
   ImageRun run(regions, options.lzmaAllocator, output.Identity());
-  uint32_t filled = 0;
-  for (const PartitionSpec& partition : list) {
-    if (const int status = run.WritePartition(partition, header.entries[filled])) return status;
-    ++filled;
-  }
-  return WriteHeader(output, outputPath, header, filled);
+  const int status = WriteImage(run, list, header, output, outputPath, options.progress);
+  if (options.statistics) options.statistics->maxEncodesInFlight = regions.maxEncodesInFlight();
+  return status;
 }
 
 }  // namespace vantorel

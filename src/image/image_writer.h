@@ -16,12 +16,22 @@
 
 namespace vantorel {
 
+// What a run of the writer measured, for tests and benchmarks.
+struct WriterStatistics {
+  unsigned maxEncodesInFlight = 0;  // chunks being encoded at one time, at most
+};
+
 struct WriterOptions {
   // Refused as the output path, like every partition file.
   std::wstring configFile;
-  // Worker threads for encoding and hashing; none: one per processor core.
-  // 0 does everything on the calling thread. The image is the same for all.
-  std::optional<unsigned> threads;
+  // Workers for encoding and hashing, and so chunks in flight; none: one per
+  // processor. 0 does everything on the calling thread. The image is the
+  // same for every number.
+  std::optional<unsigned> workers;
+  // Told of the partitions and bytes as they are done; none: nothing shown.
+  Progress* progress = nullptr;
+  // Filled in when given, whatever the outcome.
+  WriterStatistics* statistics = nullptr;
   // Seams for tests that make allocations fail.
   BufferAllocator allocateBuffer = std::malloc;
   ISzAlloc* lzmaAllocator = &HeapAllocator;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <random>
@@ -58,12 +59,13 @@ struct Input {
 void ExpectImageOf(const Bytes& image, const std::vector<Input>& inputs) {
   testing::MemorySource source(image);
   testing::CollectingSink sink;
-  const ImageReport report = InspectImage(source, &sink);
+  const ImageReport report = InspectImage(source, {.sink = &sink});
+  const auto partitions = sink.Partitions();
   ASSERT_TRUE(report.Sound()) << report.problem->what << " at " << report.problem->offset;
-  ASSERT_EQ(sink.partitions.size(), inputs.size());
+  ASSERT_EQ(partitions.size(), inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     EXPECT_EQ(report.partitions[i].entry.isCompressed, inputs[i].compressed ? 1u : 0u) << i;
-    EXPECT_TRUE(sink.partitions[i] == inputs[i].content) << "partition " << i;
+    EXPECT_TRUE(partitions[i] == inputs[i].content) << "partition " << i;
   }
 }
 
@@ -175,12 +177,13 @@ struct CountingLzmaAllocator {
 
 WriterOptions WithThreads(unsigned threads) {
   WriterOptions options;
-  options.threads = threads;
+  options.workers = threads;
   return options;
 }
 
 // Chunks encoded and hashed on any number of workers give the bytes of the
-// writer that does everything on one thread.
+// writer that does everything on one thread, with as many chunks encoded at
+// once as there are workers, up to the chunks of the partition.
 TEST(ImageWriter, ThreadCountsGiveIdenticalImages) {
   TempDir dir;
   std::string text;
@@ -192,11 +195,16 @@ TEST(ImageWriter, ThreadCountsGiveIdenticalImages) {
   };
   Packing reference;
   Bytes referenceImage;
-  for (const unsigned threads : {0u, 1u, 2u, 8u}) {
+  const unsigned kMostChunks = 4;
+  for (const unsigned threads : {0u, 1u, 2u, 8u, 16u}) {
     SCOPED_TRACE("threads " + std::to_string(threads));
     const std::string out = dir.File("out" + std::to_string(threads));
-    const Packing packing = Pack(list, out, WithThreads(threads));
+    WriterStatistics statistics;
+    WriterOptions options = WithThreads(threads);
+    options.statistics = &statistics;
+    const Packing packing = Pack(list, out, options);
     ASSERT_EQ(packing.status, kWriterOk);
+    EXPECT_EQ(statistics.maxEncodesInFlight, std::clamp(threads, 1u, kMostChunks));
     if (threads == 0) {
       reference = packing;
       referenceImage = ReadBytes(out);
@@ -273,7 +281,7 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
     for (const auto& c : kCases) {
       SCOPED_TRACE(std::string(c.label) + ", threads " + std::to_string(threads));
       WriterOptions options = c.options;
-      options.threads = threads;
+      options.workers = threads;
       if (options.lzmaAllocator != &HeapAllocator) CountingLzmaAllocator::FailingOnCall(1);
       const Packing packing = Pack(c.list, out, options);
       EXPECT_EQ(packing.status, c.status);

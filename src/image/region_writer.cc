@@ -11,13 +11,6 @@
 #include "image/writer_status.h"
 
 namespace vantorel {
-namespace {
-
-// Chunks read and not yet written, at most: each holds up to 16 MiB read and
-// its stream, so this bounds memory whatever the number of workers.
-constexpr std::size_t kMaxChunksInFlight = 3;
-
-}  // namespace
 
 struct RegionWriter::Slot {
   Slot(uint8_t* in, uint8_t* out) : input(in), output(out) {}
@@ -38,13 +31,14 @@ struct RegionWriter::Slot {
 };
 
 RegionWriter::RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
-                           const LzmaEncoderAdapter& adapter, unsigned threads,
-                           BufferAllocator allocate)
+                           const LzmaEncoderAdapter& adapter, unsigned workers,
+                           BufferAllocator allocate, Progress* progress)
     : output_(output),
       outputPath_(outputPath),
       adapter_(adapter),
       allocate_(allocate),
-      pool_(threads) {
+      progress_(progress),
+      pool_(workers) {
   slots_.push_back(std::make_unique<Slot>(buffers.input.get(), buffers.output.get()));
 }
 
@@ -112,8 +106,25 @@ int RegionWriter::StatusOfReading(ReadAhead outcome, const RegionState& region) 
   return kWriterOk;
 }
 
+void RegionWriter::EncodeSlot(Slot& slot) {
+  const unsigned encoding = ++encoding_;
+  unsigned most = maxEncoding_;
+  while (encoding > most && !maxEncoding_.compare_exchange_weak(most, encoding)) {
+  }
+  slot.streamLength = 0;
+  slot.result = adapter_.EncodeChunk(slot.input, slot.length, slot.output, kEncodeCapacity,
+                                     slot.streamLength);
+  --encoding_;
+}
+
+void RegionWriter::Advance(uint64_t bytes) {
+  if (progress_) progress_->Advance(bytes);
+}
+
 int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
-  GrowSlots(std::min<std::size_t>(pool_.threads() + 1, kMaxChunksInFlight));
+  // As many chunks in flight as there are workers, fewer when memory for
+  // more cannot be had; with no worker, one chunk at a time.
+  GrowSlots(std::max<std::size_t>(pool_.maxThreads(), 1));
   std::vector<Slot*> idle;
   for (auto& slot : slots_) idle.push_back(slot.get());
   std::deque<Slot*> inFlight;  // in chunk order
@@ -123,11 +134,7 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
       Slot* slot = idle.back();
       reading = ReadChunk(file, region, *slot, true);
       if (reading != ReadAhead::kMore && reading != ReadAhead::kEnded) break;
-      slot->encoding = pool_.Submit([this, slot] {
-        slot->streamLength = 0;
-        slot->result = adapter_.EncodeChunk(slot->input, slot->length, slot->output,
-                                            kEncodeCapacity, slot->streamLength);
-      });
+      slot->encoding = pool_.Submit([this, slot] { EncodeSlot(*slot); });
       idle.pop_back();
       inFlight.push_back(slot);
     }
@@ -146,12 +153,13 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
     // Chunks still encoding finish in the background: their slots wait for
     // them before they are used again or released.
     if (status != kWriterOk) return status;
+    Advance(slot->length);
     idle.push_back(slot);
   }
 }
 
 int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
-  GrowSlots(pool_.threads() > 0 ? 2 : 1);
+  GrowSlots(pool_.maxThreads() > 0 ? 2 : 1);
   const std::size_t slots = std::min<std::size_t>(slots_.size(), 2);
   TaskHandle hashing;  // of the chunk written last
   const auto finishHashing = [&] { hashing.Finish(); };
@@ -177,6 +185,7 @@ int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
       return status;
     }
     region.written += slot.length;
+    Advance(slot.length);
   }
 }
 

@@ -6,8 +6,8 @@
 // reading, encoding and writing one chunk after the other.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +15,7 @@
 #include "config/partition_spec.h"
 #include "image/buffer.h"
 #include "image/lzma_adapter.h"
+#include "image/progress.h"
 #include "image/sha1.h"
 #include "image/worker_pool.h"
 #include "platform/files.h"
@@ -43,11 +44,13 @@ inline bool ReadPastPartition(const RegionState& region) {
 
 class RegionWriter {
  public:
-  // `threads` workers (0: everything on the caller's thread); buffers beyond
-  // the two work buffers come from `allocate`, and are done without when
-  // they cannot be had.
+  // Up to `workers` worker threads (0: everything on the caller's thread)
+  // and as many chunks in flight; buffers beyond the two work buffers come
+  // from `allocate`, and are done without when they cannot be had. Tells
+  // `progress`, if any, of every chunk written.
   RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
-               const LzmaEncoderAdapter& adapter, unsigned threads, BufferAllocator allocate);
+               const LzmaEncoderAdapter& adapter, unsigned workers, BufferAllocator allocate,
+               Progress* progress);
   ~RegionWriter();
   RegionWriter(const RegionWriter&) = delete;
   RegionWriter& operator=(const RegionWriter&) = delete;
@@ -67,6 +70,9 @@ class RegionWriter {
   // printing why not.
   int FinishRegion(RegionState& region);
 
+  // The most chunks that were being encoded at one time.
+  unsigned maxEncodesInFlight() const { return maxEncoding_; }
+
  private:
   struct Slot;
   // Failures found while reading ahead wait until the chunks before them
@@ -74,6 +80,9 @@ class RegionWriter {
   enum class ReadAhead { kMore, kEnded, kReadFailed, kTooLarge };
 
   int CheckImageLimit(const RegionState& region, std::size_t length) const;
+  // Runs on a worker: encodes the slot's chunk into its stream.
+  void EncodeSlot(Slot& slot);
+  void Advance(uint64_t bytes);
   int WriteOutput(const uint8_t* data, std::size_t length);
   void GrowSlots(std::size_t count);
   ReadAhead ReadChunk(InputFile& file, RegionState& region, Slot& slot, bool compressed);
@@ -85,6 +94,9 @@ class RegionWriter {
   const std::string& outputPath_;
   const LzmaEncoderAdapter& adapter_;
   BufferAllocator allocate_;
+  Progress* progress_;
+  std::atomic<unsigned> encoding_ = 0;
+  std::atomic<unsigned> maxEncoding_ = 0;
   std::vector<std::unique_ptr<Slot>> slots_;
   WorkerPool pool_;  // last, so that its threads end before what they use
 };

@@ -1,14 +1,13 @@
 // Extraction: each partition's original bytes as DIR/partition-N.bin, each
-// file written whole under a temporary name and then put in place, so that
-// an interrupted extraction leaves no half-written partition and nothing at
-// a target is ever written through.
+// file written whole under a temporary name and put in place only once the
+// partition is proven sound, so that an interrupted extraction leaves no
+// half-written partition and nothing found at a target is written through.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "inspect/image_reader.h"
-#include "platform/folders.h"
 
 namespace vantorel {
 
@@ -17,15 +16,12 @@ std::string ExtractedFileName(const std::string& directory, std::size_t index);
 class DirectorySink : public PartitionSink {
  public:
   explicit DirectorySink(std::string directory) : directory_(std::move(directory)) {}
-  // Starts partition `index` in a new temporary file; false when none can be created.
-  bool Begin(std::size_t index) override;
-  bool Write(const uint8_t* data, std::size_t length) override;
-  // Puts the finished partition in place of its target; false when that fails.
-  bool End() override;
+  // A writer into a new temporary file beside the target; null when none
+  // can be created.
+  std::unique_ptr<PartitionWriter> Begin(std::size_t index) override;
 
  private:
   std::string directory_;
-  std::unique_ptr<ReplacementFile> file_;
 };
 
 }  // namespace vantorel

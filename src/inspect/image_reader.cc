@@ -1,91 +1,57 @@
-// The image reader. Regions follow each other without gaps once the entries
-// are checked, so the whole file is read once, front to back.
+// The image reader: the header and the entries, checked in order on the
+// calling thread, then the regions, one partition per worker. Regions follow
+// each other without gaps once the entries are checked, so together they
+// read the whole file once.
 #include "inspect/image_reader.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
+#include <atomic>
 #include <span>
 
-#include "LzmaDec.h"
-#include "image/buffer.h"
-#include "image/heap_allocator.h"
-#include "image/sha1.h"
+#include "image/worker_pool.h"
+#include "inspect/hex.h"
+#include "inspect/region_check.h"
 
 namespace vantorel {
 namespace {
 
-// Decoded bytes go to the sink in pieces of this size; the decoder's own
-// dictionary is what carries state between them.
-constexpr std::size_t kDecodeBufferSize = 1 << 20;
-
-std::string Hex(std::span<const uint8_t> bytes) {
-  std::string text;
-  for (uint8_t b : bytes) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%s%02X", text.empty() ? "" : " ", b);
-    text += digits;
-  }
-  return text;
-}
-
 std::string Number(uint64_t value) { return std::to_string(value); }
 
-// Reports the first problem and stops every later check.
+// Ends the check of the header at its first problem.
 class Failed {};
+
+void LowerTo(std::atomic<std::size_t>& value, std::size_t candidate) {
+  std::size_t current = value;
+  while (candidate < current && !value.compare_exchange_weak(current, candidate)) {
+  }
+}
 
 class Inspection {
  public:
-  Inspection(ByteSource& source, PartitionSink* sink, ImageReport& report)
-      : source_(source), sink_(sink), report_(report) {}
+  Inspection(ByteSource& source, const InspectOptions& options, ImageReport& report)
+      : source_(source), options_(options), report_(report) {}
 
-  void Run();
+  // Checks the header and the entries; false after recording a problem.
+  bool CheckHeader();
+  // Checks every region; the first problem in partition order is recorded.
+  void CheckRegions();
 
  private:
   [[noreturn]] void Fail(uint64_t offset, std::string what, std::string expected,
                          std::string found);
-  void ReadExactly(uint8_t* buffer, std::size_t length);
+  void RunHeaderChecks();
   void CheckEntries(const ImageHeader& header);
   [[noreturn]] void FailEntry(std::size_t index, EntryField field, std::string expected,
                               uint32_t found);
-  void CheckPartition(PartitionReport& partition);
-  void DecodeRegion(PartitionReport& partition, uint64_t originalSize);
-  void CheckDigest(PartitionReport& partition);
-  void Deliver(const uint8_t* data, std::size_t length);
-
-  // The region being read: bytes still to come, and what is in the buffer.
-  std::span<const uint8_t> NextRegionBytes();
-  void ConsumeRegionBytes(std::size_t count);
-  // Offset in the file of the next region byte not yet consumed.
-  uint64_t RegionPosition() const;
 
   ByteSource& source_;
-  PartitionSink* sink_;
+  const InspectOptions& options_;
   ImageReport& report_;
-  Buffer input_;  // region bytes as read, at most one 16 MiB chunk
-  std::size_t inputCapacity_ = 0;
-  Buffer output_;          // decoded bytes, kDecodeBufferSize
-  uint64_t position_ = 0;  // of the next byte read from the source
-  uint64_t regionLeft_ = 0;
-  std::size_t bufferStart_ = 0;
-  std::size_t bufferEnd_ = 0;
-  Sha1Context sha1_{};
 };
 
 void Inspection::Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
   report_.problem = Problem{offset, std::move(what), std::move(expected), std::move(found)};
   throw Failed();
-}
-
-void Inspection::ReadExactly(uint8_t* buffer, std::size_t length) {
-  const auto n = source_.Read(buffer, length);
-  if (!n) Fail(position_, "read error", "readable bytes", "an error from the system");
-  if (*n != length) {
-    Fail(position_ + *n, "end of file", Number(length) + " more bytes",
-         Number(*n) + " bytes (the file changed while it was read)");
-  }
-  position_ += length;
 }
 
 void Inspection::FailEntry(std::size_t index, EntryField field, std::string expected,
@@ -136,157 +102,18 @@ void Inspection::CheckEntries(const ImageHeader& header) {
   }
 }
 
-std::span<const uint8_t> Inspection::NextRegionBytes() {
-  if (bufferStart_ == bufferEnd_ && regionLeft_ > 0) {
-    const std::size_t length =
-        static_cast<std::size_t>(std::min<uint64_t>(regionLeft_, inputCapacity_));
-    ReadExactly(input_.get(), length);
-    Sha1Update(sha1_, input_.get(), static_cast<uint32_t>(length));
-    regionLeft_ -= length;
-    bufferStart_ = 0;
-    bufferEnd_ = length;
-  }
-  return {input_.get() + bufferStart_, bufferEnd_ - bufferStart_};
-}
-
-void Inspection::ConsumeRegionBytes(std::size_t count) { bufferStart_ += count; }
-
-uint64_t Inspection::RegionPosition() const { return position_ - (bufferEnd_ - bufferStart_); }
-
-void Inspection::Deliver(const uint8_t* data, std::size_t length) {
-  if (sink_ && length > 0 && !sink_->Write(data, length)) {
-    Fail(RegionPosition(), "extraction", "the partition written out", "a failed write");
-  }
-}
-
-// Owns a decoder's probability tables and dictionary.
-class Decoder {
- public:
-  Decoder() { LzmaDec_Construct(&state_); }
-  ~Decoder() { LzmaDec_Free(&state_, &HeapAllocator); }
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
-  bool Allocate(const uint8_t* properties) {
-    return LzmaDec_Allocate(&state_, properties, kLzmaPropertiesSize, &HeapAllocator) == SZ_OK;
-  }
-  CLzmaDec* get() { return &state_; }
-
- private:
-  CLzmaDec state_;
-};
-
-void Inspection::DecodeRegion(PartitionReport& partition, uint64_t originalSize) {
-  const std::string name = "partition " + Number(partition.index) + " stream ";
-  Decoder decoder;
-  if (!decoder.Allocate(kLzmaProperties.data())) {
-    Fail(RegionPosition(), "decoder", "memory for a 16 KiB dictionary", "none");
-  }
-  for (uint64_t k = 0; k < ChunkCount(originalSize); ++k) {
-    const uint64_t chunkStart = RegionPosition();
-    LzmaDec_Init(decoder.get());
-    uint64_t left = ChunkLength(originalSize, k);
-    for (;;) {
-      const std::span<const uint8_t> in = NextRegionBytes();
-      SizeT inLength = in.size();
-      SizeT outLength = static_cast<SizeT>(std::min<uint64_t>(left, kDecodeBufferSize));
-      const ELzmaFinishMode finish = outLength == left ? LZMA_FINISH_END : LZMA_FINISH_ANY;
-      ELzmaStatus status;
-      const SRes result = LzmaDec_DecodeToBuf(decoder.get(), output_.get(), &outLength, in.data(),
-                                              &inLength, finish, &status);
-      ConsumeRegionBytes(inLength);
-      Deliver(output_.get(), outLength);
-      left -= outLength;
-      if (result != SZ_OK) {
-        Fail(chunkStart, name + Number(k), "a valid LZMA stream",
-             "data that does not decode (LZMA status " + Number(result) + ")");
-      }
-      if (status == LZMA_STATUS_FINISHED_WITH_MARK) {
-        Fail(RegionPosition(), name + Number(k), "no end marker", "an end marker");
-      }
-      if (left == 0 && status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK) break;
-      if (in.empty() || (inLength == 0 && outLength == 0)) {
-        Fail(RegionPosition(), name + Number(k),
-             Number(ChunkLength(originalSize, k)) + " bytes decoded",
-             Number(ChunkLength(originalSize, k) - left) + " bytes before the region ends");
-      }
-    }
-  }
-  if (!NextRegionBytes().empty()) {
-    Fail(RegionPosition(), "partition " + Number(partition.index) + " region",
-         "to end after its last stream",
-         Number(bufferEnd_ - bufferStart_ + regionLeft_) + " more bytes");
-  }
-}
-
-void Inspection::CheckDigest(PartitionReport& partition) {
-  uint8_t computed[kSha1DigestSize];
-  Sha1Final(sha1_, computed);
-  uint8_t stored[kSha1DigestSize];
-  const uint64_t offset = position_;
-  ReadExactly(stored, sizeof stored);
-  if (std::equal(std::begin(computed), std::end(computed), std::begin(stored))) {
-    partition.digest = DigestStatus::kOk;
-    return;
-  }
-  partition.digest = DigestStatus::kBad;
-  Fail(offset, "partition " + Number(partition.index) + " digest", Hex(computed), Hex(stored));
-}
-
-void Inspection::CheckPartition(PartitionReport& partition) {
-  const PartitionEntry& e = partition.entry;
-  const std::string name = "partition " + Number(partition.index);
-  Sha1Init(sha1_);
-  regionLeft_ = e.dataLength;
-  bufferStart_ = bufferEnd_ = 0;
-  if (sink_ && !sink_->Begin(partition.index)) {
-    Fail(e.dataOffset, "extraction", "a file for " + name, "none could be created");
-  }
-  uint64_t originalSize = e.dataLength;
-  if (e.isCompressed == 1) {
-    if (e.dataLength < kLzmaPartitionHeaderSize) {
-      FailEntry(partition.index, EntryField::kDataLength,
-                "at least " + Number(kLzmaPartitionHeaderSize) + " (the LZMA header)",
-                e.dataLength);
-    }
-    LzmaPartitionHeaderBytes head;
-    std::copy_n(NextRegionBytes().data(), head.size(), head.begin());
-    ConsumeRegionBytes(head.size());
-    const LzmaPartitionHeader header = ParseLzmaPartitionHeader(head);
-    if (header.properties != kLzmaProperties) {
-      Fail(e.dataOffset, name + " LZMA properties", Hex(kLzmaProperties), Hex(header.properties));
-    }
-    originalSize = header.uncompressedSize;
-    partition.originalSize = originalSize;
-    if (originalSize > kMaxCompressedFileSize) {
-      Fail(uint64_t{e.dataOffset} + kLzmaPropertiesSize, name + " original size",
-           "below " + Number((kMaxCompressedFileSize + 1) >> 30) + " GiB", Number(originalSize));
-    }
-  }
-  partition.originalSize = originalSize;
-  if (originalSize > e.partitionSize) {
-    Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
-         name + " original size", "at most partitionSize (" + Number(e.partitionSize) + ")",
-         Number(originalSize));
-  }
-  if (e.isCompressed == 1) {
-    DecodeRegion(partition, originalSize);
-  } else {
-    for (auto bytes = NextRegionBytes(); !bytes.empty(); bytes = NextRegionBytes()) {
-      Deliver(bytes.data(), bytes.size());
-      ConsumeRegionBytes(bytes.size());
-    }
-  }
-  CheckDigest(partition);
-  if (sink_ && !sink_->End()) Fail(e.digestOffset, "extraction", "the file closed", "an error");
-}
-
-void Inspection::Run() {
+void Inspection::RunHeaderChecks() {
   report_.fileSize = source_.Size();
   ImageHeaderBytes headerBytes{};
   const std::size_t headLength =
       static_cast<std::size_t>(std::min<uint64_t>(report_.fileSize, kFirstDataOffset));
   uint8_t head[kFirstDataOffset] = {};
-  ReadExactly(head, headLength);
+  const auto n = source_.ReadAt(0, head, headLength);
+  if (!n) Fail(0, "read error", "readable bytes", "an error from the system");
+  if (*n != headLength) {
+    Fail(*n, "end of file", Number(headLength) + " more bytes",
+         Number(*n) + " bytes (the file changed while it was read)");
+  }
   std::copy_n(head, std::min(headLength, headerBytes.size()), headerBytes.begin());
 
   const std::size_t magicSize = kImageMagicBytes.size();
@@ -308,7 +135,7 @@ void Inspection::Run() {
          Number(header.partitionCount));
   }
   for (std::size_t i = 0; i < header.partitionCount; ++i) {
-    report_.partitions.push_back({i, header.entries[i], std::nullopt, DigestStatus::kNotChecked});
+    report_.partitions.push_back({.index = i, .entry = header.entries[i]});
   }
   CheckEntries(header);
 
@@ -320,29 +147,55 @@ void Inspection::Run() {
   if (report_.headerDigest == DigestStatus::kBad) {
     Fail(kImageHeaderSize, "header digest", Hex(digest), Hex(stored));
   }
+}
 
-  if (header.partitionCount == 0) return;
-  // Buffers no larger than the regions need, and never above their fixed sizes.
-  uint64_t longestRegion = 1;
-  for (const PartitionReport& p : report_.partitions) {
-    longestRegion = std::max<uint64_t>(longestRegion, p.entry.dataLength);
+bool Inspection::CheckHeader() {
+  try {
+    RunHeaderChecks();
+    return true;
+  } catch (const Failed&) {
+    return false;
   }
-  inputCapacity_ = static_cast<std::size_t>(std::min<uint64_t>(longestRegion, kChunkSize));
-  input_ = AllocateBuffer(inputCapacity_);
-  output_ = AllocateBuffer(kDecodeBufferSize);
-  if (!input_ || !output_) Fail(0, "memory", "the read and decode buffers", "none");
-  for (PartitionReport& partition : report_.partitions) CheckPartition(partition);
+}
+
+void Inspection::CheckRegions() {
+  std::atomic<std::size_t> firstUnsound = report_.partitions.size();
+  RegionCheckContext context{source_, options_, firstUnsound};
+  std::vector<std::optional<Problem>> problems(report_.partitions.size());
+  {
+    WorkerPool pool(options_.workers);
+    std::vector<TaskHandle> checks;
+    for (PartitionReport& partition : report_.partitions) {
+      checks.push_back(pool.Submit([this, &context, &partition, &problems, &firstUnsound] {
+        if (options_.progress) options_.progress->StartPartition(partition.index);
+        problems[partition.index] = CheckRegion(context, partition);
+        if (problems[partition.index]) LowerTo(firstUnsound, partition.index);
+      }));
+    }
+    for (TaskHandle& check : checks) check.Finish();
+  }
+  // What a reader that stops at the first problem would report.
+  const std::size_t first = firstUnsound;
+  if (first == report_.partitions.size()) return;
+  report_.problem = std::move(problems[first]);
+  for (std::size_t i = first + 1; i < report_.partitions.size(); ++i) {
+    PartitionReport& later = report_.partitions[i];
+    later = PartitionReport{.index = later.index, .entry = later.entry};
+  }
 }
 
 }  // namespace
 
-ImageReport InspectImage(ByteSource& source, PartitionSink* sink) {
+ImageReport InspectImage(ByteSource& source, const InspectOptions& options) {
   ImageReport report;
-  Inspection inspection(source, sink, report);
-  try {
-    inspection.Run();
-  } catch (const Failed&) {
+  Inspection inspection(source, options, report);
+  if (!inspection.CheckHeader()) return report;
+  if (options.progress) {
+    uint64_t total = 0;
+    for (const PartitionReport& p : report.partitions) total += p.entry.dataLength;
+    options.progress->Begin(report.partitions.size(), total);
   }
+  inspection.CheckRegions();
   return report;
 }
 

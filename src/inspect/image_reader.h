@@ -1,34 +1,52 @@
 // Reads an update image back and proves it sound: every field, offset,
 // digest and compressed stream the format promises. Images are untrusted:
-// every length is checked before use, memory is two fixed chunk buffers
-// whatever the header claims, and nothing is read past the end of the file.
+// every length is checked before use, nothing is read past the end of the
+// file, and memory stays a few small buffers per worker whatever the header
+// claims. The regions of different partitions are checked on workers at
+// once; the report is the same for every number of workers.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "image/image_format.h"
+#include "image/progress.h"
+#include "image/sha1.h"
 
 namespace vantorel {
 
-// Where the image's bytes come from, read front to back.
+// Where the image's bytes come from.
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
-  // Up to `capacity` bytes; fewer only at the end; nullopt on a read error.
-  virtual std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity) = 0;
+  // Up to `capacity` bytes from `offset`; fewer only at the end; nullopt on
+  // a read error. Called from several threads at once.
+  virtual std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer,
+                                            std::size_t capacity) = 0;
   virtual uint64_t Size() const = 0;
 };
 
-// Receives the original bytes of each partition, in order (extraction).
+// Receives the original bytes of one partition, in order.
+class PartitionWriter {
+ public:
+  virtual ~PartitionWriter() = default;
+  // False when the bytes could not be kept.
+  virtual bool Write(const uint8_t* data, std::size_t length) = 0;
+  // Called once the partition is proven sound; false when it cannot be kept.
+  // A writer dropped without Finish keeps nothing.
+  virtual bool Finish() = 0;
+};
+
+// Hands out a writer per partition (extraction). Called from the workers,
+// each for partitions of its own.
 class PartitionSink {
  public:
   virtual ~PartitionSink() = default;
-  virtual bool Begin(std::size_t index) = 0;
-  virtual bool Write(const uint8_t* data, std::size_t length) = 0;
-  virtual bool End() = 0;
+  // The writer of partition `index`; null when none can be had.
+  virtual std::unique_ptr<PartitionWriter> Begin(std::size_t index) = 0;
 };
 
 enum class DigestStatus { kNotChecked, kOk, kBad };
@@ -38,6 +56,8 @@ struct PartitionReport {
   PartitionEntry entry;
   std::optional<uint64_t> originalSize;  // known once the region's head is read
   DigestStatus digest = DigestStatus::kNotChecked;
+  // SHA-1 of the original bytes, when asked for and the region is sound.
+  std::optional<Sha1Digest> originalDigest;
 };
 
 struct Problem {
@@ -53,12 +73,23 @@ struct ImageReport {
   uint32_t partitionCount = 0;
   DigestStatus headerDigest = DigestStatus::kNotChecked;
   std::vector<PartitionReport> partitions;
-  std::optional<Problem> problem;  // the first one found; none when sound
+  // The first problem in the order the image is laid out: the header's, then
+  // partition 0's, and so on; none when sound. Partitions after the one with
+  // the problem are left unchecked.
+  std::optional<Problem> problem;
 
   bool Sound() const { return hasMagic && !problem; }
 };
 
-// Verifies the image; with a sink, hands it every partition's original bytes.
-ImageReport InspectImage(ByteSource& source, PartitionSink* sink = nullptr);
+struct InspectOptions {
+  unsigned workers = 0;           // 0: everything on the calling thread
+  PartitionSink* sink = nullptr;  // given every partition's original bytes
+  Progress* progress = nullptr;   // told of the region bytes checked
+  bool digestOriginals = false;   // fill PartitionReport::originalDigest
+};
+
+// Verifies the image. Never throws for anything the image holds; throws
+// std::bad_alloc when memory for the report runs out.
+ImageReport InspectImage(ByteSource& source, const InspectOptions& options = {});
 
 }  // namespace vantorel

@@ -23,9 +23,9 @@ void PutHeader(Bytes& image, const ImageHeader& header) {
   std::copy(head.begin(), head.end(), image.begin());
 }
 
-ImageReport Inspect(const Bytes& image, PartitionSink* sink = nullptr) {
+ImageReport Inspect(const Bytes& image, PartitionSink* sink = nullptr, unsigned workers = 0) {
   testing::MemorySource source(image);
-  return InspectImage(source, sink);
+  return InspectImage(source, {.workers = workers, .sink = sink});
 }
 
 // One plain and one compressed partition, packed by the writer.
@@ -59,7 +59,7 @@ TEST_F(TwoPartitionImage, IsSoundAndExtractsItsPartitions) {
   ASSERT_EQ(report.partitions.size(), 2u);
   EXPECT_EQ(report.partitions[1].originalSize, compressed.size());
   EXPECT_EQ(report.partitions[1].digest, DigestStatus::kOk);
-  EXPECT_EQ(sink.partitions, (std::vector<Bytes>{plain, compressed}));
+  EXPECT_EQ(sink.Partitions(), (std::vector<Bytes>{plain, compressed}));
 }
 
 TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {
@@ -69,6 +69,10 @@ TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {
       corrupt[position] ^= mask;
       const ImageReport report = Inspect(corrupt);
       ASSERT_FALSE(report.Sound()) << "flip at byte " << position;
+      // The first problem in file order, whatever the workers.
+      const ImageReport parallel = Inspect(corrupt, nullptr, 3);
+      ASSERT_EQ(parallel.problem->offset, report.problem->offset) << position;
+      ASSERT_EQ(parallel.problem->what, report.problem->what) << position;
     }
   }
 }

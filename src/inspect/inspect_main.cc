@@ -12,6 +12,8 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/program.h"
+#include "platform/text.h"
+#include "platform/threads.h"
 
 namespace {
 
@@ -34,6 +36,7 @@ struct Options {
   bool force = false;
   bool json = false;
   bool help = false;
+  unsigned workers = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -67,8 +70,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 class FileSource : public vantorel::ByteSource {
  public:
   FileSource(vantorel::InputFile& file, uint64_t size) : file_(file), size_(size) {}
-  std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity) override {
-    return file_.Read(buffer, capacity);
+  std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer,
+                                    std::size_t capacity) override {
+    return file_.ReadAt(offset, buffer, capacity);
   }
   uint64_t Size() const override { return size_; }
 
@@ -83,7 +87,8 @@ struct Inspected {
 };
 
 // Inspects the image once, handing partitions to the sink if there is one.
-std::optional<Inspected> Inspect(const std::string& path, vantorel::PartitionSink* sink) {
+std::optional<Inspected> Inspect(const std::string& path, unsigned workers,
+                                 vantorel::PartitionSink* sink) {
   vantorel::InputFile file(path);
   const auto size = file.IsOpen() ? file.Size() : std::nullopt;
   if (!size) {
@@ -91,7 +96,12 @@ std::optional<Inspected> Inspect(const std::string& path, vantorel::PartitionSin
     return std::nullopt;
   }
   FileSource source(file, *size);
-  return Inspected{vantorel::InspectImage(source, sink), file.Identity()};
+  vantorel::Progress progress;
+  vantorel::InspectOptions options;
+  options.workers = workers;
+  options.sink = sink;
+  options.progress = &progress;
+  return Inspected{vantorel::InspectImage(source, options), file.Identity()};
 }
 
 // Refuses targets that exist (unless forced) and, always, a target that is
@@ -123,7 +133,7 @@ int Extract(const Options& options, const Inspected& image) {
   }
   if (!TargetsMayBeReplaced(options, image)) return kNotSound;
   vantorel::DirectorySink sink(options.extractDirectory);
-  const auto again = Inspect(options.image, &sink);
+  const auto again = Inspect(options.image, options.workers, &sink);
   if (!again || !again->report.Sound()) {
     const bool known = again && again->report.problem;
     std::fprintf(stderr, "vantorel-inspect: extraction failed%s%s\n", known ? ": " : "",
@@ -149,7 +159,14 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kSound;
   }
-  const auto image = Inspect(options.image, nullptr);
+  const vantorel::WorkerChoice workers = vantorel::ChooseWorkers();
+  if (!workers.workers) {
+    std::fprintf(stderr, "vantorel-inspect: %s\n",
+                 vantorel::Utf8ForDisplay(workers.refusal).c_str());
+    return kUsageError;
+  }
+  options.workers = *workers.workers;
+  const auto image = Inspect(options.image, options.workers, nullptr);
   if (!image) return kNotSound;
   const std::string text = options.json ? vantorel::FormatReportJson(options.image, image->report)
                                         : vantorel::FormatReportText(options.image, image->report);

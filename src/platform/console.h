@@ -1,6 +1,10 @@
 // Standard output, the one place every message goes, and the pause after a
 // failed run. Narrow text is written as it is; wide text is converted the
 // platform's way. Lines are written and flushed in program order.
+//
+// Standard error carries nothing but a status line for people watching a
+// long run at a terminal, updated in place and erased before anything is
+// written to standard output.
 #pragma once
 
 #include <string_view>
@@ -13,6 +17,17 @@ void WriteWideLine(std::wstring_view text);
 // Writes the text as it is, without a flush.
 void WriteText(std::string_view text);
 void WriteWideText(std::wstring_view text);
+
+// True when standard error is a terminal (a console on Windows).
+bool StandardErrorIsTerminal();
+// Shows `text` (ASCII) as the status line on standard error, in place of
+// the one shown before. Safe from any thread.
+void ShowStatusLine(std::string_view text);
+// Erases the status line, if one is shown. Every write to standard output
+// does this first. Safe from any thread.
+void ClearStatusLine();
+// Writes bytes to standard error as they are, unbuffered.
+void WriteStandardError(std::string_view bytes);
 
 // Lets the user read the messages before a console window closes.
 void PauseAfterFailure();

@@ -8,13 +8,24 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/io_posix.h"
 #include "platform/utf8.h"
 
 namespace vantorel {
 
-void WriteText(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void WriteText(std::string_view text) {
+  ClearStatusLine();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
 
 void WriteWideText(std::wstring_view text) { WriteText(EncodeUtf8ForDisplay(text)); }
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+void WriteStandardError(std::string_view bytes) {
+  [[maybe_unused]] const bool written =
+      WriteAll(STDERR_FILENO, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
 
 void WriteLine(std::string_view text) {
   WriteText(text);

@@ -25,6 +25,7 @@ bool StandardOutputIsConsole() {
 }
 
 void Write(std::wstring_view text) {
+  ClearStatusLine();
   if (StandardOutputIsConsole()) {
     std::fflush(stdout);
     DWORD written;
@@ -39,6 +40,22 @@ void Write(std::wstring_view text) {
 }  // namespace
 
 void WriteText(std::string_view text) { Write(WidenLatin1(text)); }
+
+bool StandardErrorIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void WriteStandardError(std::string_view bytes) {
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD written;
+  if (StandardErrorIsTerminal()) {
+    const std::wstring text = WidenLatin1(bytes);
+    WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+}
 
 void WriteWideText(std::wstring_view text) { Write(text); }
 

@@ -32,6 +32,9 @@ class InputFile {
   // Fills the buffer up to its capacity or to the end of the file; the byte
   // count, or nullopt on a read error.
   std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity);
+  // As Read, from `offset`, leaving the position of Read alone; safe from
+  // several threads at once.
+  std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer, std::size_t capacity) const;
   // The size of the open file; nullopt when it is no regular file or the
   // size cannot be told.
   std::optional<uint64_t> Size() const;
@@ -83,6 +86,9 @@ FileContent ReadWholeFile(const std::string& path, std::size_t limit);
 // The identity of the file a path names, links followed; nullopt when it
 // names none.
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);
+
+// The size of the regular file a path names; nullopt for anything else.
+std::optional<uint64_t> SizeOfPath(const std::string& path);
 
 // The identity of the file standard output writes to; nullopt when it is no
 // file that has one.

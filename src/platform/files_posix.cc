@@ -44,10 +44,15 @@ InputFile::~InputFile() {
 
 bool InputFile::IsOpen() const { return handle_ != kClosed; }
 
-std::optional<std::size_t> InputFile::Read(uint8_t* buffer, std::size_t capacity) {
+namespace {
+
+// Fills the buffer with what `readSome(destination, room, filledSoFar)`
+// delivers, as read() does, resuming after interruptions, up to the end.
+template <typename ReadSome>
+std::optional<std::size_t> Fill(uint8_t* buffer, std::size_t capacity, ReadSome readSome) {
   std::size_t filled = 0;
   while (filled < capacity) {
-    const ssize_t n = read(Descriptor(handle_), buffer + filled, capacity - filled);
+    const ssize_t n = readSome(buffer + filled, capacity - filled, filled);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -56,6 +61,21 @@ std::optional<std::size_t> InputFile::Read(uint8_t* buffer, std::size_t capacity
     filled += static_cast<std::size_t>(n);
   }
   return filled;
+}
+
+}  // namespace
+
+std::optional<std::size_t> InputFile::Read(uint8_t* buffer, std::size_t capacity) {
+  return Fill(buffer, capacity, [this](uint8_t* to, std::size_t room, std::size_t) {
+    return read(Descriptor(handle_), to, room);
+  });
+}
+
+std::optional<std::size_t> InputFile::ReadAt(uint64_t offset, uint8_t* buffer,
+                                             std::size_t capacity) const {
+  return Fill(buffer, capacity, [this, offset](uint8_t* to, std::size_t room, std::size_t done) {
+    return pread(Descriptor(handle_), to, room, static_cast<off_t>(offset + done));
+  });
 }
 
 std::optional<uint64_t> InputFile::Size() const {
@@ -114,6 +134,12 @@ std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
   struct stat info;
   if (stat(NativePath(path).c_str(), &info) != 0) return std::nullopt;
   return IdentityOf(info);
+}
+
+std::optional<uint64_t> SizeOfPath(const std::string& path) {
+  struct stat info;
+  if (stat(NativePath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
 }
 
 std::optional<FileIdentity> StandardOutputIdentity() { return IdentityOfDescriptor(STDOUT_FILENO); }

@@ -56,6 +56,25 @@ std::optional<std::size_t> InputFile::Read(uint8_t* buffer, std::size_t capacity
   return filled;
 }
 
+std::optional<std::size_t> InputFile::ReadAt(uint64_t offset, uint8_t* buffer,
+                                             std::size_t capacity) const {
+  std::size_t filled = 0;
+  while (filled < capacity) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity - filled, 1 << 30));
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(offset + filled);
+    where.OffsetHigh = static_cast<DWORD>((offset + filled) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), buffer + filled, wanted, &got, &where)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    filled += got;
+  }
+  return filled;
+}
+
 std::optional<uint64_t> InputFile::Size() const {
   LARGE_INTEGER size;
   if (GetFileType(AsHandle(handle_)) != FILE_TYPE_DISK ||
@@ -117,6 +136,11 @@ std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
   const auto identity = IdentityOfHandle(handle);
   CloseHandle(handle);
   return identity;
+}
+
+std::optional<uint64_t> SizeOfPath(const std::string& path) {
+  const InputFile file(path);
+  return file.IsOpen() ? file.Size() : std::nullopt;
 }
 
 std::optional<FileIdentity> StandardOutputIdentity() {

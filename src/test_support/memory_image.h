@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "inspect/image_reader.h"
@@ -12,36 +14,55 @@ namespace vantorel::testing {
 
 class MemorySource : public ByteSource {
  public:
-  MemorySource(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  explicit MemorySource(const std::vector<uint8_t>& bytes)
-      : MemorySource(bytes.data(), bytes.size()) {}
-  std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity) override {
-    const std::size_t n = std::min(capacity, size_ - position_);
-    if (n > 0) std::memcpy(buffer, data_ + position_, n);
-    position_ += n;
+  explicit MemorySource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer,
+                                    std::size_t capacity) override {
+    if (offset >= bytes_.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(capacity, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
     return n;
   }
-  uint64_t Size() const override { return size_; }
+  uint64_t Size() const override { return bytes_.size(); }
 
  private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t position_ = 0;
+  const std::vector<uint8_t>& bytes_;
 };
 
+// Keeps each partition's bytes once it is finished.
 class CollectingSink : public PartitionSink {
  public:
-  bool Begin(std::size_t) override {
-    partitions.emplace_back();
-    return true;
+  std::unique_ptr<PartitionWriter> Begin(std::size_t index) override {
+    return std::make_unique<Writer>(*this, index);
   }
-  bool Write(const uint8_t* data, std::size_t length) override {
-    partitions.back().insert(partitions.back().end(), data, data + length);
-    return true;
+  // The finished partitions, by index.
+  std::vector<std::vector<uint8_t>> Partitions() const {
+    std::vector<std::vector<uint8_t>> all;
+    for (const auto& [index, bytes] : finished_) all.push_back(bytes);
+    return all;
   }
-  bool End() override { return true; }
 
-  std::vector<std::vector<uint8_t>> partitions;
+ private:
+  class Writer : public PartitionWriter {
+   public:
+    Writer(CollectingSink& sink, std::size_t index) : sink_(sink), index_(index) {}
+    bool Write(const uint8_t* data, std::size_t length) override {
+      bytes_.insert(bytes_.end(), data, data + length);
+      return true;
+    }
+    bool Finish() override {
+      const std::lock_guard lock(sink_.mutex_);
+      sink_.finished_[index_] = std::move(bytes_);
+      return true;
+    }
+
+   private:
+    CollectingSink& sink_;
+    std::size_t index_;
+    std::vector<uint8_t> bytes_;
+  };
+
+  std::mutex mutex_;
+  std::map<std::size_t, std::vector<uint8_t>> finished_;
 };
 
 }  // namespace vantorel::testing

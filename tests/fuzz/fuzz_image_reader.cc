@@ -3,7 +3,8 @@
 #include "test_support/memory_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vantorel::testing::MemorySource source(data, size);
+  const std::vector<uint8_t> bytes(data, data + size);
+  vantorel::testing::MemorySource source(bytes);
   const vantorel::ImageReport report = vantorel::InspectImage(source);
   if (report.problem && report.problem->offset > size + 20) __builtin_trap();
   return 0;

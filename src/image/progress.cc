@@ -1,0 +1,89 @@
+// The status line of a long run, refreshed by a thread of its own so that it
+// moves even while one slow chunk is encoded.
+#include "image/progress.h"
+
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace vantorel {
+namespace {
+
+constexpr auto kQuietStart = std::chrono::seconds(1);
+constexpr auto kRefreshEvery = std::chrono::milliseconds(250);
+constexpr double kMegabyte = 1e6;
+
+std::string Format(const char* format, auto... values) {
+  char text[160];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+}  // namespace
+
+Progress::Progress(bool show) : show_(show) {}
+
+Progress::Progress() : Progress(StandardErrorIsTerminal()) {}
+
+Progress::~Progress() {
+  if (ticker_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    stop_.notify_all();
+    ticker_.join();
+  }
+  if (show_) ClearStatusLine();
+}
+
+void Progress::Begin(std::size_t partitions, std::optional<uint64_t> totalBytes) {
+  partitions_ = partitions;
+  total_ = totalBytes;
+  start_ = std::chrono::steady_clock::now();
+  if (!show_ || ticker_.joinable()) return;
+  try {
+    ticker_ = std::thread([this] { Tick(); });
+  } catch (const std::exception&) {
+    // Without a thread of its own the line moves only as the work does.
+  }
+}
+
+void Progress::StartPartition(std::size_t index) {
+  partition_ = index;
+  if (!ticker_.joinable()) Refresh();
+}
+
+void Progress::Advance(uint64_t bytes) {
+  done_ += bytes;
+  if (!ticker_.joinable()) Refresh();
+}
+
+void Progress::Refresh() {
+  if (!show_) return;
+  const std::string line =
+      Describe(partition_, partitions_, done_, total_, std::chrono::steady_clock::now() - start_);
+  if (!line.empty()) ShowStatusLine(line);
+}
+
+void Progress::Tick() {
+  std::unique_lock lock(mutex_);
+  while (!stop_.wait_for(lock, kRefreshEvery, [this] { return stopping_; })) Refresh();
+}
+
+std::string Progress::Describe(std::size_t partition, std::size_t partitions, uint64_t done,
+                               std::optional<uint64_t> total,
+                               std::chrono::duration<double> elapsed) {
+  if (elapsed < kQuietStart || partitions == 0) return {};
+  const double rate = static_cast<double>(done) / elapsed.count();
+  std::string line = Format("partition %zu of %zu, %.1f", partition + 1, partitions,
+                            static_cast<double>(done) / kMegabyte);
+  if (total) line += Format(" of %.1f", static_cast<double>(*total) / kMegabyte);
+  line += Format(" MB, %.1f MB/s", rate / kMegabyte);
+  if (total && rate > 0 && *total >= done) {
+    line += Format(", %.0f s left", static_cast<double>(*total - done) / rate);
+  }
+  return line;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,58 @@
+// Progress of a long run for people watching it at a terminal: one status
+// line on standard error, "partition k of n, done of total MB, rate MB/s,
+// time left", refreshed in place a few times a second once the run has
+// lasted a second, and erased before any line on standard output and when
+// the run ends. When standard error is no terminal it shows nothing at all,
+// so logs and pipes see exactly what they always saw.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace vantorel {
+
+class Progress {
+ public:
+  // Shows nothing unless `show` (by default: standard error is a terminal).
+  explicit Progress(bool show);
+  Progress();
+  // Erases the line and stops refreshing it.
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  // The work ahead: `partitions` partitions, `totalBytes` bytes in all when
+  // known. Starts the clock.
+  void Begin(std::size_t partitions, std::optional<uint64_t> totalBytes);
+  // Work on partition `index` (from 0) has begun.
+  void StartPartition(std::size_t index);
+  // `bytes` more are done. Safe from any thread.
+  void Advance(uint64_t bytes);
+
+  // The status line for the given state; empty before the first second.
+  static std::string Describe(std::size_t partition, std::size_t partitions, uint64_t done,
+                              std::optional<uint64_t> total, std::chrono::duration<double> elapsed);
+
+ private:
+  void Refresh();
+  void Tick();
+
+  const bool show_;
+  std::size_t partitions_ = 0;
+  std::optional<uint64_t> total_;
+  std::atomic<std::size_t> partition_ = 0;
+  std::atomic<uint64_t> done_ = 0;
+  std::chrono::steady_clock::time_point start_;
+  std::mutex mutex_;
+  std::condition_variable stop_;
+  bool stopping_ = false;
+  std::thread ticker_;
+};
+
+}  // namespace vantorel

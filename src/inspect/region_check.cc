@@ -1,0 +1,252 @@
+// The check of one region. The region is read in pieces of at most one
+// MiB, so that memory stays small whatever the image claims; the decoder's
+// dictionary is what carries state from one piece to the next.
+#include "inspect/region_check.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+
+#include "LzmaDec.h"
+#include "image/buffer.h"
+#include "image/heap_allocator.h"
+#include "inspect/hex.h"
+
+namespace vantorel {
+namespace {
+
+constexpr std::size_t kPieceSize = 1 << 20;
+
+std::string Number(uint64_t value) { return std::to_string(value); }
+
+// Ends the check at its first problem.
+struct Failed {
+  Problem problem;
+};
+
+// Owns a decoder's probability tables and dictionary.
+class Decoder {
+ public:
+  Decoder() { LzmaDec_Construct(&state_); }
+  ~Decoder() { LzmaDec_Free(&state_, &HeapAllocator); }
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+  bool Allocate() {
+    return LzmaDec_Allocate(&state_, kLzmaProperties.data(), kLzmaPropertiesSize, &HeapAllocator) ==
+           SZ_OK;
+  }
+  CLzmaDec* get() { return &state_; }
+
+ private:
+  CLzmaDec state_;
+};
+
+class RegionCheck {
+ public:
+  RegionCheck(RegionCheckContext& context, PartitionReport& partition)
+      : context_(context),
+        partition_(partition),
+        name_("partition " + Number(partition.index)),
+        position_(partition.entry.dataOffset),
+        regionEnd_(uint64_t{partition.entry.dataOffset} + partition.entry.dataLength) {}
+
+  void Run();
+
+ private:
+  [[noreturn]] void Fail(uint64_t offset, std::string what, std::string expected,
+                         std::string found) {
+    throw Failed{{offset, std::move(what), std::move(expected), std::move(found)}};
+  }
+  void ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length);
+  // The region bytes read and not yet consumed, reading the next piece when
+  // none are left; empty at the region's end.
+  std::span<const uint8_t> NextBytes();
+  void Consume(std::size_t count) { bufferStart_ += count; }
+  // Offset in the file of the next region byte not yet consumed.
+  uint64_t Position() const { return position_ - (bufferEnd_ - bufferStart_); }
+  uint64_t ReadHead();
+  void DecodeStreams(uint64_t originalSize);
+  void CopyPlainBytes();
+  void Deliver(const uint8_t* data, std::size_t length);
+  void CheckDigest();
+
+  RegionCheckContext& context_;
+  PartitionReport& partition_;
+  const std::string name_;
+  uint64_t position_;  // of the next byte read from the source
+  const uint64_t regionEnd_;
+  Buffer input_;
+  Buffer output_;
+  std::size_t bufferStart_ = 0;
+  std::size_t bufferEnd_ = 0;
+  Sha1Context regionSha1_{};
+  Sha1Context originalSha1_{};
+  std::unique_ptr<PartitionWriter> writer_;
+};
+
+void RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length) {
+  if (context_.firstUnsound < partition_.index) {
+    Fail(offset, "abandoned", "", "an earlier partition is not sound");
+  }
+  const auto n = context_.source.ReadAt(offset, buffer, length);
+  if (!n) Fail(offset, "read error", "readable bytes", "an error from the system");
+  if (*n != length) {
+    Fail(offset + *n, "end of file", Number(length) + " more bytes",
+         Number(*n) + " bytes (the file changed while it was read)");
+  }
+}
+
+std::span<const uint8_t> RegionCheck::NextBytes() {
+  if (bufferStart_ == bufferEnd_ && position_ < regionEnd_) {
+    const auto length =
+        static_cast<std::size_t>(std::min<uint64_t>(regionEnd_ - position_, kPieceSize));
+    ReadExactly(position_, input_.get(), length);
+    Sha1Update(regionSha1_, input_.get(), static_cast<uint32_t>(length));
+    if (context_.options.progress) context_.options.progress->Advance(length);
+    position_ += length;
+    bufferStart_ = 0;
+    bufferEnd_ = length;
+  }
+  return {input_.get() + bufferStart_, bufferEnd_ - bufferStart_};
+}
+
+void RegionCheck::Deliver(const uint8_t* data, std::size_t length) {
+  if (length == 0) return;
+  if (context_.options.digestOriginals) {
+    Sha1Update(originalSha1_, data, static_cast<uint32_t>(length));
+  }
+  if (writer_ && !writer_->Write(data, length)) {
+    Fail(Position(), "extraction", "the partition written out", "a failed write");
+  }
+}
+
+// A compressed region opens with the property bytes and the original size.
+uint64_t RegionCheck::ReadHead() {
+  const PartitionEntry& e = partition_.entry;
+  if (e.dataLength < kLzmaPartitionHeaderSize) {
+    Fail(EntryFieldOffset(partition_.index, EntryField::kDataLength),
+         "entry " + Number(partition_.index) + " dataLength",
+         "at least " + Number(kLzmaPartitionHeaderSize) + " (the LZMA header)",
+         Number(e.dataLength));
+  }
+  LzmaPartitionHeaderBytes head;
+  std::copy_n(NextBytes().data(), head.size(), head.begin());
+  Consume(head.size());
+  const LzmaPartitionHeader header = ParseLzmaPartitionHeader(head);
+  if (header.properties != kLzmaProperties) {
+    Fail(e.dataOffset, name_ + " LZMA properties", Hex(kLzmaProperties), Hex(header.properties));
+  }
+  partition_.originalSize = header.uncompressedSize;
+  if (header.uncompressedSize > kMaxCompressedFileSize) {
+    Fail(uint64_t{e.dataOffset} + kLzmaPropertiesSize, name_ + " original size",
+         "below " + Number((kMaxCompressedFileSize + 1) >> 30) + " GiB",
+         Number(header.uncompressedSize));
+  }
+  return header.uncompressedSize;
+}
+
+void RegionCheck::DecodeStreams(uint64_t originalSize) {
+  const std::string stream = name_ + " stream ";
+  Decoder decoder;
+  if (!decoder.Allocate()) Fail(Position(), "decoder", "memory for a 16 KiB dictionary", "none");
+  for (uint64_t k = 0; k < ChunkCount(originalSize); ++k) {
+    const uint64_t chunkStart = Position();
+    const uint64_t chunkLength = ChunkLength(originalSize, k);
+    LzmaDec_Init(decoder.get());
+    uint64_t left = chunkLength;
+    for (;;) {
+      const std::span<const uint8_t> in = NextBytes();
+      SizeT inLength = in.size();
+      SizeT outLength = static_cast<SizeT>(std::min<uint64_t>(left, kPieceSize));
+      const ELzmaFinishMode finish = outLength == left ? LZMA_FINISH_END : LZMA_FINISH_ANY;
+      ELzmaStatus status;
+      const SRes result = LzmaDec_DecodeToBuf(decoder.get(), output_.get(), &outLength, in.data(),
+                                              &inLength, finish, &status);
+      Consume(inLength);
+      Deliver(output_.get(), outLength);
+      left -= outLength;
+      if (result != SZ_OK) {
+        Fail(chunkStart, stream + Number(k), "a valid LZMA stream",
+             "data that does not decode (LZMA status " + Number(result) + ")");
+      }
+      if (status == LZMA_STATUS_FINISHED_WITH_MARK) {
+        Fail(Position(), stream + Number(k), "no end marker", "an end marker");
+      }
+      if (left == 0 && status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK) break;
+      if (in.empty() || (inLength == 0 && outLength == 0)) {
+        Fail(Position(), stream + Number(k), Number(chunkLength) + " bytes decoded",
+             Number(chunkLength - left) + " bytes before the region ends");
+      }
+    }
+  }
+  if (Position() != regionEnd_) {
+    Fail(Position(), name_ + " region", "to end after its last stream",
+         Number(regionEnd_ - Position()) + " more bytes");
+  }
+}
+
+void RegionCheck::CopyPlainBytes() {
+  for (auto bytes = NextBytes(); !bytes.empty(); bytes = NextBytes()) {
+    Deliver(bytes.data(), bytes.size());
+    Consume(bytes.size());
+  }
+}
+
+void RegionCheck::CheckDigest() {
+  Sha1Digest computed;
+  Sha1Final(regionSha1_, computed.data());
+  Sha1Digest stored;
+  ReadExactly(regionEnd_, stored.data(), stored.size());
+  if (computed != stored) {
+    partition_.digest = DigestStatus::kBad;
+    Fail(regionEnd_, name_ + " digest", Hex(computed), Hex(stored));
+  }
+  partition_.digest = DigestStatus::kOk;
+}
+
+void RegionCheck::Run() {
+  const PartitionEntry& e = partition_.entry;
+  input_ = AllocateBuffer(kPieceSize);
+  output_ = AllocateBuffer(kPieceSize);
+  if (!input_ || !output_) Fail(e.dataOffset, "memory", "the read and decode buffers", "none");
+  Sha1Init(regionSha1_);
+  Sha1Init(originalSha1_);
+  if (context_.options.sink) {
+    writer_ = context_.options.sink->Begin(partition_.index);
+    if (!writer_) Fail(e.dataOffset, "extraction", "a file for " + name_, "none could be created");
+  }
+  const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;
+  partition_.originalSize = originalSize;
+  if (originalSize > e.partitionSize) {
+    Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
+         name_ + " original size", "at most partitionSize (" + Number(e.partitionSize) + ")",
+         Number(originalSize));
+  }
+  if (e.isCompressed == 1) {
+    DecodeStreams(originalSize);
+  } else {
+    CopyPlainBytes();
+  }
+  CheckDigest();
+  if (context_.options.digestOriginals) {
+    Sha1Digest original;
+    Sha1Final(originalSha1_, original.data());
+    partition_.originalDigest = original;
+  }
+  if (writer_ && !writer_->Finish()) {
+    Fail(e.digestOffset, "extraction", "the file closed", "an error");
+  }
+}
+
+}  // namespace
+
+std::optional<Problem> CheckRegion(RegionCheckContext& context, PartitionReport& partition) {
+  try {
+    RegionCheck(context, partition).Run();
+    return std::nullopt;
+  } catch (Failed& failed) {
+    return std::move(failed.problem);
+  }
+}
+
+}  // namespace vantorel

@@ -1,0 +1,36 @@
+// The status line on standard error, the same on every platform: written
+// over with a carriage return and blanks, so that it needs no terminal
+// control sequences and works on a Windows console too.
+#include "platform/console.h"
+
+#include <mutex>
+#include <string>
+
+namespace vantorel {
+namespace {
+
+std::mutex& StatusMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::size_t shownLength = 0;  // of the status line on screen; guarded by StatusMutex
+
+}  // namespace
+
+void ShowStatusLine(std::string_view text) {
+  std::lock_guard lock(StatusMutex());
+  std::string line = "\r" + std::string(text);
+  if (text.size() < shownLength) line += std::string(shownLength - text.size(), ' ');
+  WriteStandardError(line);
+  shownLength = text.size();
+}
+
+void ClearStatusLine() {
+  std::lock_guard lock(StatusMutex());
+  if (shownLength == 0) return;
+  WriteStandardError("\r" + std::string(shownLength, ' ') + "\r");
+  shownLength = 0;
+}
+
+}  // namespace vantorel
