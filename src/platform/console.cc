@@ -20,8 +20,9 @@ std::size_t shownLength = 0;  // of the status line on screen; guarded by Status
 
 void ShowStatusLine(std::string_view text) {
   std::lock_guard lock(StatusMutex());
-  std::string line = "\r" + std::string(text);
-  if (text.size() < shownLength) line += std::string(shownLength - text.size(), ' ');
+  std::string line(1, '\r');
+  line.append(text);
+  if (text.size() < shownLength) line.append(shownLength - text.size(), ' ');
   WriteStandardError(line);
   shownLength = text.size();
 }
@@ -29,7 +30,10 @@ void ShowStatusLine(std::string_view text) {
 void ClearStatusLine() {
   std::lock_guard lock(StatusMutex());
   if (shownLength == 0) return;
-  WriteStandardError("\r" + std::string(shownLength, ' ') + "\r");
+  std::string blank(1, '\r');
+  blank.append(shownLength, ' ');
+  blank += '\r';
+  WriteStandardError(blank);
   shownLength = 0;
 }
 
