@@ -68,7 +68,8 @@ class RegionCheck {
   void DecodeStreams(uint64_t originalSize);
   void CopyPlainBytes();
   void Deliver(const uint8_t* data, std::size_t length);
-  void CheckDigest();
+  // The region's SHA-1, once it matches the stored digest.
+  Sha1Digest CheckDigest();
 
   RegionCheckContext& context_;
   PartitionReport& partition_;
@@ -112,7 +113,8 @@ std::span<const uint8_t> RegionCheck::NextBytes() {
 
 void RegionCheck::Deliver(const uint8_t* data, std::size_t length) {
   if (length == 0) return;
-  if (context_.options.digestOriginals) {
+  // A plain region is its original bytes: its own digest serves.
+  if (context_.options.digestOriginals && partition_.entry.isCompressed == 1) {
     Sha1Update(originalSha1_, data, static_cast<uint32_t>(length));
   }
   if (writer_ && !writer_->Write(data, length)) {
@@ -192,7 +194,7 @@ void RegionCheck::CopyPlainBytes() {
   }
 }
 
-void RegionCheck::CheckDigest() {
+Sha1Digest RegionCheck::CheckDigest() {
   Sha1Digest computed;
   Sha1Final(regionSha1_, computed.data());
   Sha1Digest stored;
@@ -202,6 +204,7 @@ void RegionCheck::CheckDigest() {
     Fail(regionEnd_, name_ + " digest", Hex(computed), Hex(stored));
   }
   partition_.digest = DigestStatus::kOk;
+  return computed;
 }
 
 void RegionCheck::Run() {
@@ -227,10 +230,10 @@ void RegionCheck::Run() {
   } else {
     CopyPlainBytes();
   }
-  CheckDigest();
+  const Sha1Digest regionDigest = CheckDigest();
   if (context_.options.digestOriginals) {
-    Sha1Digest original;
-    Sha1Final(originalSha1_, original.data());
+    Sha1Digest original = regionDigest;
+    if (e.isCompressed == 1) Sha1Final(originalSha1_, original.data());
     partition_.originalDigest = original;
   }
   if (writer_ && !writer_->Finish()) {

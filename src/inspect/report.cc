@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "inspect/hex.h"
 #include "platform/utf8.h"
 
 namespace vantorel {
@@ -49,38 +50,111 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-}  // namespace
+std::string PartitionName(std::optional<std::size_t> index) {
+  return index ? "partition " + std::to_string(*index) + " " : "";
+}
 
-std::string FormatReportText(const std::string& imagePath, const ImageReport& report) {
-  std::string text = "image: " + imagePath + " (" + std::to_string(report.fileSize) + " bytes)\n";
-  if (report.hasMagic) {
-    text += "magic: 4D 4D 4D 00\npartitions: " + std::to_string(report.partitionCount) + "\n";
-    text += std::string("header digest: ") + DigestText(report.headerDigest) + "\n";
+std::string TableText(const ImageReport& report) {
+  std::string text = Format("\n%-3s %-10s %-10s %10s %10s  %-10s %10s %7s  %s\n", "#", "start",
+                            "size", "offset", "length", "kind", "original", "ratio", "digest");
+  for (const PartitionReport& p : report.partitions) {
+    const std::string original = p.originalSize ? std::to_string(*p.originalSize) : "-";
+    text += Format("%-3zu 0x%08X 0x%08X %10u %10u  %-10s %10s %7s  %s\n", p.index,
+                   p.entry.startAddress, p.entry.partitionSize, p.entry.dataOffset,
+                   p.entry.dataLength, p.entry.isCompressed ? "compressed" : "plain",
+                   original.c_str(), Ratio(p).c_str(), DigestText(p.digest));
   }
-  if (!report.partitions.empty()) {
-    text += Format("\n%-3s %-10s %-10s %10s %10s  %-10s %10s %7s  %s\n", "#", "start", "size",
-                   "offset", "length", "kind", "original", "ratio", "digest");
-    for (const PartitionReport& p : report.partitions) {
-      const std::string original = p.originalSize ? std::to_string(*p.originalSize) : "-";
-      text += Format("%-3zu 0x%08X 0x%08X %10u %10u  %-10s %10s %7s  %s\n", p.index,
-                     p.entry.startAddress, p.entry.partitionSize, p.entry.dataOffset,
-                     p.entry.dataLength, p.entry.isCompressed ? "compressed" : "plain",
-                     original.c_str(), Ratio(p).c_str(), DigestText(p.digest));
-    }
-  }
-  text += "\n";
-  if (report.Sound()) return text + "image is sound\n";
+  return text;
+}
+
+std::string ProblemText(const ImageReport& report) {
+  std::string text;
   if (!report.hasMagic) text += "unfinished image: no magic at byte 0\n";
   const Problem& problem = *report.problem;
   text += "problem at byte " + std::to_string(problem.offset) + ": " + problem.what + "\n";
   text += "  expected: " + problem.expected + "\n  found:    " + problem.found + "\n";
-  return text + "image is NOT sound\n";
+  return text;
 }
 
-std::string FormatReportJson(const std::string& imagePath, const ImageReport& report) {
-  std::string json = "{\n  \"image\": " + JsonString(imagePath) +
+std::string ConfigText(const ConfigComparison& config) {
+  std::string text = "\nconfiguration: " + config.configPath + "\n";
+  for (const ConfigFinding& f : config.findings) {
+    text += "mismatch: " + PartitionName(f.partition) + f.field + ": configuration " +
+            f.configured + ", image " + f.image + "\n";
+  }
+  return text + (config.findings.empty() ? "image matches the configuration\n"
+                                         : "image does NOT match the configuration\n");
+}
+
+std::string JsonNumbers(const std::vector<std::size_t>& numbers) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    json += (i ? ", " : "") + std::to_string(numbers[i]);
+  }
+  return json + "]";
+}
+
+std::string WarningsJson(const std::vector<LayoutWarning>& warnings) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < warnings.size(); ++i) {
+    const LayoutWarning& w = warnings[i];
+    json += std::string(i ? "," : "") + "\n    {\"kind\": " + JsonString(w.kind) +
+            ", \"partitions\": " + JsonNumbers(w.partitions) + ", \"text\": " + JsonString(w.text) +
+            "}";
+  }
+  return json + (warnings.empty() ? "]" : "\n  ]");
+}
+
+std::string ConfigJson(const std::optional<ConfigComparison>& config) {
+  if (!config) return "null";
+  std::string json = "{\"file\": " + JsonString(config->configPath) +
+                     ", \"matches\": " + (config->findings.empty() ? "true" : "false") +
+                     ", \"findings\": [";
+  for (std::size_t i = 0; i < config->findings.size(); ++i) {
+    const ConfigFinding& f = config->findings[i];
+    json += std::string(i ? "," : "") +
+            "\n    {\"partition\": " + (f.partition ? std::to_string(*f.partition) : "null") +
+            ", \"field\": " + JsonString(f.field) +
+            ", \"configured\": " + JsonString(f.configured) +
+            ", \"image\": " + JsonString(f.image) + "}";
+  }
+  return json + (config->findings.empty() ? "]}" : "\n  ]}");
+}
+
+}  // namespace
+
+bool InspectionSummary::Passed() const {
+  return report.Sound() && (!config || config->findings.empty()) && !(strict && !warnings.empty());
+}
+
+std::string FormatReportText(const InspectionSummary& summary) {
+  const ImageReport& report = summary.report;
+  std::string text =
+      "image: " + summary.imagePath + " (" + std::to_string(report.fileSize) + " bytes)\n";
+  if (report.hasMagic) {
+    text += "magic: " + Hex(kImageMagicBytes) +
+            "\npartitions: " + std::to_string(report.partitionCount) + "\n";
+    text += std::string("header digest: ") + DigestText(report.headerDigest) + "\n";
+  }
+  if (!report.partitions.empty()) text += TableText(report);
+  if (!summary.warnings.empty()) text += "\n";
+  for (const LayoutWarning& w : summary.warnings) text += "warning: " + w.text + "\n";
+  if (summary.config) text += ConfigText(*summary.config);
+  text += "\n";
+  if (!report.Sound()) return text + ProblemText(report) + "image is NOT sound\n";
+  text += "image is sound\n";
+  if (summary.strict && !summary.warnings.empty()) {
+    text += "flash layout warnings count as failures (--strict)\n";
+  }
+  return text;
+}
+
+std::string FormatReportJson(const InspectionSummary& summary) {
+  const ImageReport& report = summary.report;
+  std::string json = "{\n  \"image\": " + JsonString(summary.imagePath) +
                      ",\n  \"size\": " + std::to_string(report.fileSize) +
                      ",\n  \"sound\": " + (report.Sound() ? "true" : "false") +
+                     ",\n  \"passed\": " + (summary.Passed() ? "true" : "false") +
                      ",\n  \"unfinished\": " + (report.hasMagic ? "false" : "true") +
                      ",\n  \"partitionCount\": " + std::to_string(report.partitionCount) +
                      ",\n  \"headerDigest\": " + JsonString(DigestText(report.headerDigest)) +
@@ -96,6 +170,9 @@ std::string FormatReportJson(const std::string& imagePath, const ImageReport& re
             ", \"digest\": " + JsonString(DigestText(p.digest)) + "}";
   }
   json += report.partitions.empty() ? "],\n" : "\n  ],\n";
+  json += "  \"warnings\": " + WarningsJson(summary.warnings) + ",\n";
+  json += "  \"strict\": " + std::string(summary.strict ? "true" : "false") + ",\n";
+  json += "  \"config\": " + ConfigJson(summary.config) + ",\n";
   if (report.problem) {
     const Problem& problem = *report.problem;
     json += "  \"problem\": {\"offset\": " + std::to_string(problem.offset) +

@@ -1,13 +1,38 @@
-// The inspection report as text for people and as JSON for build pipelines.
+// The inspection report as text for people and as JSON (always valid UTF-8)
+// for build pipelines: the image's fields, its verdict and first problem,
+// the flash layout's warnings and, when asked, the comparison with a
+// configuration.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "inspect/config_check.h"
 #include "inspect/image_reader.h"
+#include "inspect/layout.h"
 
 namespace vantorel {
 
-std::string FormatReportText(const std::string& imagePath, const ImageReport& report);
-std::string FormatReportJson(const std::string& imagePath, const ImageReport& report);
+struct ConfigComparison {
+  std::string configPath;  // UTF-8
+  std::vector<ConfigFinding> findings;
+};
+
+struct InspectionSummary {
+  std::string imagePath;  // UTF-8
+  ImageReport report;
+  std::vector<LayoutWarning> warnings;  // of a sound image
+  std::optional<ConfigComparison> config;
+  bool strict = false;  // warnings count as failures
+
+  // What vantorel-inspect's exit status says: sound, matching the
+  // configuration if one was given, and without warnings under --strict.
+  bool Passed() const;
+};
+
+// Both print nothing and cannot fail.
+std::string FormatReportText(const InspectionSummary& summary);
+std::string FormatReportJson(const InspectionSummary& summary);
 
 }  // namespace vantorel

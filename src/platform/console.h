@@ -17,6 +17,8 @@ void WriteWideLine(std::wstring_view text);
 // Writes the text as it is, without a flush.
 void WriteText(std::string_view text);
 void WriteWideText(std::wstring_view text);
+// Writes UTF-8 text, as the platform writes wide text, and flushes.
+void WriteUtf8Text(std::string_view text);
 
 // True when standard error is a terminal (a console on Windows).
 bool StandardErrorIsTerminal();
@@ -26,8 +28,8 @@ void ShowStatusLine(std::string_view text);
 // Erases the status line, if one is shown. Every write to standard output
 // does this first. Safe from any thread.
 void ClearStatusLine();
-// Writes bytes to standard error as they are, unbuffered.
-void WriteStandardError(std::string_view bytes);
+// Writes UTF-8 text to standard error, unbuffered.
+void WriteStandardError(std::string_view text);
 
 // Lets the user read the messages before a console window closes.
 void PauseAfterFailure();

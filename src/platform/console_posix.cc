@@ -20,11 +20,16 @@ void WriteText(std::string_view text) {
 
 void WriteWideText(std::wstring_view text) { WriteText(EncodeUtf8ForDisplay(text)); }
 
+void WriteUtf8Text(std::string_view text) {
+  WriteText(text);
+  std::fflush(stdout);
+}
+
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-void WriteStandardError(std::string_view bytes) {
+void WriteStandardError(std::string_view text) {
   [[maybe_unused]] const bool written =
-      WriteAll(STDERR_FILENO, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      WriteAll(STDERR_FILENO, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 void WriteLine(std::string_view text) {

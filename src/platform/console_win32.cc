@@ -46,18 +46,23 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-void WriteStandardError(std::string_view bytes) {
+void WriteStandardError(std::string_view text) {
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   DWORD written;
   if (StandardErrorIsTerminal()) {
-    const std::wstring text = WidenLatin1(bytes);
-    WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const std::wstring wide = WideFromUtf8(text);
+    WriteConsoleW(error, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
   } else {
-    WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   }
 }
 
 void WriteWideText(std::wstring_view text) { Write(text); }
+
+void WriteUtf8Text(std::string_view text) {
+  Write(WideFromUtf8(text));
+  std::fflush(stdout);
+}
 
 void WriteLine(std::string_view text) {
   WriteText(text);

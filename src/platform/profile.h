@@ -23,6 +23,8 @@ class ProfileFile {
   // True when the file holds more than maxBytes; it then answers like a
   // file without sections.
   bool TooLarge() const;
+  // False when the file cannot be opened or read.
+  bool Readable() const;
 
   // As GetPrivateProfileSectionNamesW: the count written before the final
   // zero.

@@ -10,14 +10,16 @@ namespace vantorel {
 struct ProfileFile::State {
   IniDocument document;
   bool tooLarge = false;
+  bool readable = false;
 };
 
 ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
-    : state_(std::make_unique<State>(State{IniDocument::Parse({}), false})) {
+    : state_(std::make_unique<State>(State{IniDocument::Parse({}), false, false})) {
   const auto narrowPath = NarrowText(path);
   if (!narrowPath || narrowPath->empty()) return;
   const FileContent content = ReadWholeFile(*narrowPath, maxBytes);
   state_->tooLarge = content.outcome == FileContent::Outcome::kTooLarge;
+  state_->readable = content.outcome != FileContent::Outcome::kUnreadable;
   if (content.outcome == FileContent::Outcome::kRead) {
     state_->document = IniDocument::Parse(content.bytes);
   }
@@ -26,6 +28,8 @@ ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
 ProfileFile::~ProfileFile() = default;
 
 bool ProfileFile::TooLarge() const { return state_->tooLarge; }
+
+bool ProfileFile::Readable() const { return state_->readable; }
 
 uint32_t ProfileFile::SectionNames(wchar_t* buffer, uint32_t capacity) const {
   return state_->document.SectionNames(buffer, capacity);

@@ -4,6 +4,8 @@
 // kernel32 reads the file at each call, so only its size is checked here.
 #include <windows.h>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/profile.h"
@@ -19,22 +21,24 @@ std::wstring FullPath(const std::wstring& path) {
   return full.data();
 }
 
-bool HoldsMoreThan(const std::wstring& path, std::size_t maxBytes) {
+// Whether the file opens, and whether it holds more than `maxBytes`.
+std::pair<bool, bool> OpensAndHoldsMoreThan(const std::wstring& path, std::size_t maxBytes) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return {false, false};
   LARGE_INTEGER size;
   const bool tooLarge =
       GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) > maxBytes;
   CloseHandle(file);
-  return tooLarge;
+  return {true, tooLarge};
 }
 
 }  // namespace
 
 struct ProfileFile::State {
   std::wstring fullPath;
+  bool readable = false;
   bool tooLarge = false;
 };
 
@@ -42,12 +46,14 @@ ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
     : state_(std::make_unique<State>()) {
   if (path.empty()) return;
   state_->fullPath = FullPath(path);
-  state_->tooLarge = HoldsMoreThan(state_->fullPath, maxBytes);
+  std::tie(state_->readable, state_->tooLarge) = OpensAndHoldsMoreThan(state_->fullPath, maxBytes);
 }
 
 ProfileFile::~ProfileFile() = default;
 
 bool ProfileFile::TooLarge() const { return state_->tooLarge; }
+
+bool ProfileFile::Readable() const { return state_->readable; }
 
 uint32_t ProfileFile::SectionNames(wchar_t* buffer, uint32_t capacity) const {
   if (state_->fullPath.empty() || state_->tooLarge) {

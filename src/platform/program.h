@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantorel {
 
@@ -27,6 +28,19 @@ std::string UsageProgramName(std::wstring_view programPath);
 // closed, so that no file the program opens can take its place and receive
 // what is printed. Nothing to do on Windows.
 void OpenClosedStandardStreams();
+
+// The arguments of main() as the wide argument vector the programs take:
+// decoded from UTF-8 on Linux, where bytes that are not UTF-8 are escaped so
+// that a path made of them opens the same file. Throws std::bad_alloc.
+class WideArguments {
+ public:
+  WideArguments(int argc, char** argv);
+  const wchar_t* const* argv() const { return pointers_.data(); }
+
+ private:
+  std::vector<std::wstring> texts_;
+  std::vector<const wchar_t*> pointers_;
+};
 
 // The part of the path after its last backslash; the whole path without one.
 inline std::wstring_view FileNameOf(std::wstring_view path) {

@@ -55,15 +55,24 @@ class Runner:
 
 
 def inspect_program():
+    if WINE_EXE:  # vantorel-inspect.exe beside Vantorel.exe
+        return os.path.join(os.path.dirname(os.path.abspath(WINE_EXE)), "vantorel-inspect.exe")
     return os.path.abspath(os.environ.get("VANTOREL_INSPECT",
                                           str(ROOT / "build" / "vantorel-inspect")))
 
 
-def inspect(image, *options, timeout=600):
-    """Runs vantorel-inspect; its exit status and what it printed."""
-    done = subprocess.run([inspect_program(), *options, str(image)], stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
-    return done.returncode, done.stdout.decode(), done.stderr.decode()
+def inspect(image, *options, timeout=600, cwd=None):
+    """Runs vantorel-inspect (under Wine for the Windows build); its exit
+    status and what it printed, line ends as Linux writes them."""
+    command = [inspect_program(), *options, str(image)]
+    if WINE_EXE:
+        command.insert(0, WINE_LOADER)
+    done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=timeout, cwd=cwd)
+    out, err = (done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace"))
+    if WINE_EXE:
+        out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")
+    return done.returncode, out, err
 
 
 def assert_inspect_round_trip(image, partitions, folder):

@@ -1,10 +1,11 @@
 """vantorel-inspect as a user runs it: report, JSON, extraction, refusals."""
 import json
 import os
+import subprocess
 
 import pytest
 
-from conftest import inspect
+from conftest import inspect, inspect_program, linux_only
 
 CONFIG = ("[Plain]\nFile=plain.bin\nStart_Address=0x8000\nPartition_Size=0x1000\n"
           "Is_Compressed=false\n[Packed]\nFile=packed.bin\nStart_Address=0x18000\n"
@@ -110,6 +111,7 @@ EXTRACTION = {
 }
 
 
+@linux_only
 @pytest.mark.parametrize("case", EXTRACTION)
 def test_extraction_targets(run, case):
     plant, force, status, refusal = EXTRACTION[case]
@@ -131,6 +133,7 @@ def test_extraction_targets(run, case):
     assert sorted(p.name for p in folder.iterdir()) == ["partition-0.bin", "partition-1.bin"]
 
 
+@linux_only
 def test_json_is_utf8_whatever_the_path(run):
     image = packed_image(run)
     odd = run.folder / os.fsdecode(b"caf\xe9 \xff.img")
@@ -138,3 +141,141 @@ def test_json_is_utf8_whatever_the_path(run):
     status, out, _ = inspect(odd, "--json")
     assert status == 0
     assert json.loads(out)["image"].endswith("caf\ufffd \ufffd.img")
+
+
+THREE = {"A": (0x10000, 0x80000, True), "B": (0x90000, 0x20000, False),
+         "C": (0xB0000, 0x10000, True)}
+
+
+def three_partitions(run, sections=THREE, extra=""):
+    lines = []
+    for name, (start, size, compressed) in sections.items():
+        lines += [f"[{name}]", f"File={name.lower()}.bin", f"Start_Address={start:#x}",
+                  f"Partition_Size={size:#x}", f"Is_Compressed={str(compressed).lower()}"]
+    return "\n".join(lines) + "\n" + extra
+
+
+def swapped(sections):
+    items = list(sections.items())
+    items[0], items[1] = items[1], items[0]
+    return dict(items)
+
+
+# Each single change to a configuration or its files after the image was made
+# from them: what is changed, and the findings (partition, field) it gives.
+CONFIG_CHANGES = {
+    "nothing": (lambda run: None, []),
+    "a file's byte": (lambda run: run.write("b.bin", b"plain" * 999 + b"plai?"), [(1, "content")]),
+    "a file's length": (lambda run: run.write("a.bin", A_CONTENT + b"x"), [(0, "size")]),
+    "an address": (lambda run: run.write("cfg.ini", three_partitions(
+        run, {**THREE, "C": (0xC0000, 0x10000, True)})), [(2, "Start_Address")]),
+    "a size": (lambda run: run.write("cfg.ini", three_partitions(
+        run, {**THREE, "B": (0x90000, 0x21000, False)})), [(1, "Partition_Size")]),
+    "the flag": (lambda run: run.write("cfg.ini", three_partitions(
+        run, {**THREE, "A": (0x10000, 0x80000, False)})), [(0, "Is_Compressed")]),
+    "a partition added": (lambda run: run.write("cfg.ini", three_partitions(
+        run, {**THREE, "D": (0xD0000, 0x1000, False)})), [(None, "partitions")]),
+    "a partition removed": (lambda run: run.write("cfg.ini", three_partitions(
+        run, {k: v for k, v in THREE.items() if k != "C"})), [(None, "partitions")]),
+    "the order of two sections": (lambda run: run.write("cfg.ini", three_partitions(
+        run, swapped(THREE))), [(0, f) for f in ["Start_Address", "Partition_Size",
+                                                 "Is_Compressed", "size"]]
+        + [(1, f) for f in ["Start_Address", "Partition_Size", "Is_Compressed", "size"]]),
+    "a file missing": (lambda run: (run.folder / "c.bin").unlink(), [(2, "File")]),
+}
+A_CONTENT = b"firmware " * 7000
+
+
+@pytest.mark.parametrize("change", CONFIG_CHANGES)
+def test_image_against_its_configuration(run, change):
+    alter, expected = CONFIG_CHANGES[change]
+    run.write("cfg.ini", three_partitions(run))
+    run.write("a.bin", A_CONTENT)
+    run.write("b.bin", b"plain" * 1000)
+    run.write("c.bin", bytes(300))
+    assert run("-i", "cfg.ini", "-o", "out.img").status == 0
+    alter(run)
+    status, out, err = inspect(run.folder / "out.img", "--config", "cfg.ini", cwd=run.folder)
+    assert err == ""
+    assert status == (1 if expected else 0), out
+    if expected:
+        for partition, field in expected:
+            where = f"partition {partition} " if partition is not None else ""
+            assert f"\nmismatch: {where}{field}: configuration " in out, out
+        assert out.endswith("image does NOT match the configuration\n\nimage is sound\n")
+    else:
+        assert out.endswith("image matches the configuration\n\nimage is sound\n")
+    status, out, _ = inspect(run.folder / "out.img", "--config", "cfg.ini", "--json",
+                             cwd=run.folder)
+    config = json.loads(out)["config"]
+    assert [(f["partition"], f["field"]) for f in config["findings"]] == expected
+    assert config["matches"] == (not expected)
+
+
+@pytest.mark.parametrize("content, reason", [
+    (None, "cannot read configuration file: cfg.ini"),
+    ("just text\n", "configuration file has no sections: cfg.ini"),
+    ("[A]\nFile=a.bin\nStart_Address=0\nIs_Compressed=true\n", "[A] has no Partition_Size value"),
+    ("[General Setting]\nBase_Directory=\n[A]\n", "[General Setting] has no Base_Directory value"),
+    ("[General Setting]\nBase_Directory=folder\n[A]\nFile=" + "n" * 250 + "\n",
+     "[A] partition file path is longer than 255 bytes: folder\\" + "n" * 250),
+    (b"[A]\n" + bytes(16 << 20), "configuration file too large: cfg.ini (at most 16 MiB)"),
+], ids=["missing", "no sections", "no key", "no base directory", "long path", "too large"])
+def test_configuration_that_cannot_be_read(run, content, reason):
+    image = packed_image(run)
+    (run.folder / "cfg.ini").unlink()
+    if content is not None:
+        run.write("cfg.ini", content)
+    status, out, err = inspect(image, "--config", "cfg.ini", cwd=run.folder)
+    assert (status, out) == (2, "")
+    assert err.startswith("vantorel-inspect: " + reason) and err.count("\n") == 1, err
+
+
+# Flash ranges [start, start + size) of two partitions, and the warnings.
+@pytest.mark.parametrize("layout, warnings", [
+    ([(0x0, 0x1000), (0x1000, 0x1000)], []),
+    ([(0x0, 0x2000), (0x1000, 0x2000)],
+     ["partitions 0 and 1 overlap in flash: [0x00000000, 0x00002000) and "
+      "[0x00001000, 0x00003000)"]),
+    ([(0x1000, 0x0), (0x0, 0x2000)], []),
+    ([(0xFFFFF000, 0x2000), (0x0, 0x1000)],
+     ["partition 0 runs past 4 GiB in flash: [0xFFFFF000, 0x100001000)"]),
+    ([(0xFFFFFFFF, 0xFFFFFFFF), (0x10, 0xFFFFFFF0)],
+     ["partition 0 runs past 4 GiB in flash: [0xFFFFFFFF, 0x1FFFFFFFE)",
+      "partitions 0 and 1 overlap in flash: [0xFFFFFFFF, 0x1FFFFFFFE) and "
+      "[0x00000010, 0x100000000)"]),
+])
+def test_flash_layout_warnings(run, layout, warnings):
+    config = "".join(f"[P{i}]\nFile=p.bin\nStart_Address={start:#x}\nPartition_Size={size:#x}\n"
+                     f"Is_Compressed=false\n" for i, (start, size) in enumerate(layout))
+    run.write("cfg.ini", config)
+    run.write("p.bin", b"")
+    assert run("-i", "cfg.ini", "-o", "out.img").status == 0
+    status, out, _ = inspect(run.folder / "out.img")
+    assert status == 0
+    assert [line[len("warning: "):] for line in out.splitlines()
+            if line.startswith("warning: ")] == warnings
+    assert [w["text"] for w in json.loads(inspect(run.folder / "out.img", "--json")[1])[
+        "warnings"]] == warnings
+    status, out, _ = inspect(run.folder / "out.img", "--strict")
+    assert status == (1 if warnings else 0)
+
+
+@linux_only
+@pytest.mark.skipif("ASAN_OPTIONS" in os.environ, reason="the memory of an uninstrumented build")
+def test_large_partitions_are_checked_in_bounded_memory(run):
+    config = ""
+    for name in ["a", "b"]:
+        with open(run.folder / f"{name}.bin", "wb") as sparse:
+            sparse.truncate(1 << 30)
+        config += (f"[{name}]\nFile={name}.bin\nStart_Address=0\nPartition_Size=0x40000000\n"
+                   f"Is_Compressed=false\n")
+    run.write("cfg.ini", config)
+    assert run("-i", "cfg.ini", "-o", "big.img").status == 0
+    checker = subprocess.Popen([inspect_program(), "--config", "cfg.ini", "big.img"],
+                               cwd=run.folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+    out = checker.stdout.read().decode()
+    _, status, usage = os.wait4(checker.pid, 0)
+    assert os.waitstatus_to_exitcode(status) == 0, out
+    assert out.endswith("image matches the configuration\n\nimage is sound\n")
+    assert usage.ru_maxrss < 64 << 10, f"{usage.ru_maxrss} KiB"

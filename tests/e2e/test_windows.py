@@ -74,3 +74,33 @@ def test_same_inputs_pack_to_the_same_bytes(tmp_path):
     windows("Vantorel.exe", "-i", "cfg.ini", "-o", "windows.img", cwd=tmp_path)
     linux("vantorel", "-i", "cfg.ini", "-o", "linux.img", cwd=tmp_path)
     assert (tmp_path / "windows.img").read_bytes() == (tmp_path / "linux.img").read_bytes()
+
+
+def run_both(program, *args, cwd):
+    """The exit status and output of the program on each build."""
+    done = [subprocess.run(command, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL, timeout=300)
+            for command in ([WINE_LOADER, str(WINDOWS_BUILD / f"{program}.exe"), *args],
+                            [str(LINUX_BUILD / program), *args])]
+    return [(d.returncode, d.stdout.replace(b"\r\n", b"\n")) for d in done]
+
+
+def test_inspect_gives_the_same_verdicts_tables_and_json(tmp_path):
+    rng = random.Random(16)
+    (tmp_path / "a.bin").write_bytes(b"".join(rng.choice([b"ab", b"cde", b"\x00"])
+                                              for _ in range(40000)))
+    (tmp_path / "b.bin").write_bytes(rng.randbytes(3000))
+    (tmp_path / "cfg.ini").write_text(
+        "[A]\r\nFile=a.bin\r\nStart_Address=0x1000\r\nPartition_Size=0x20000\r\n"
+        "Is_Compressed=true\r\n[B]\r\nFile=b.bin\r\nStart_Address=0x2000\r\n"
+        "Partition_Size=0x1000\r\nIs_Compressed=false\r\n")
+    linux("vantorel", "-i", "cfg.ini", "-o", "good.img", cwd=tmp_path)
+    bad = bytearray((tmp_path / "good.img").read_bytes())
+    bad[170] ^= 0x40
+    (tmp_path / "bad.img").write_bytes(bad)
+    (tmp_path / "b.bin").write_bytes(rng.randbytes(3000))  # no longer what the image holds
+    for args in [["good.img"], ["bad.img"], ["--json", "bad.img"], ["--strict", "good.img"],
+                 ["--config", "cfg.ini", "good.img"], ["--json", "--config", "cfg.ini", "good.img"],
+                 ["--bogus"]]:
+        windows_result, linux_result = run_both("vantorel-inspect", *args, cwd=tmp_path)
+        assert windows_result == linux_result, args

@@ -1,0 +1,113 @@
+// The comparison of an image with its configuration. Partitions are paired
+// by position: a partition added, removed or moved shows in the count and in
+// the fields of every position it shifts.
+#include "inspect/config_check.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "image/buffer.h"
+#include "image/worker_pool.h"
+#include "inspect/hex.h"
+#include "platform/files.h"
+
+namespace vantorel {
+namespace {
+
+constexpr std::size_t kPieceSize = 1 << 20;
+
+std::string Address(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+std::string Flag(bool compressed) { return compressed ? "true" : "false"; }
+
+std::string DigestText(const Sha1Digest& digest) {
+  std::string text = Hex(digest);
+  std::erase(text, ' ');
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return static_cast<char>(c >= 'A' && c <= 'F' ? c + 32 : c); });
+  return "SHA-1 " + text;
+}
+
+// What a configured file holds, read up to one byte beyond `expectedSize`.
+struct FileContentDigest {
+  bool readable = false;
+  uint64_t size = 0;  // bytes read; expectedSize + 1 when the file holds more
+  Sha1Digest digest{};
+};
+
+FileContentDigest DigestFile(const std::string& path, uint64_t expectedSize) {
+  InputFile file(path);
+  Buffer buffer = AllocateBuffer(kPieceSize);
+  if (!file.IsOpen() || !buffer) return {};
+  FileContentDigest content{true, 0, {}};
+  Sha1Context sha1;
+  Sha1Init(sha1);
+  for (uint64_t left = expectedSize + 1; left > 0;) {
+    const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(kPieceSize, left));
+    const auto n = file.Read(buffer.get(), wanted);
+    if (!n) return {};
+    Sha1Update(sha1, buffer.get(), static_cast<uint32_t>(*n));
+    content.size += *n;
+    left -= *n;
+    if (*n < wanted) break;
+  }
+  Sha1Final(sha1, content.digest.data());
+  return content;
+}
+
+void CompareEntry(std::size_t index, const PartitionSpec& spec, const PartitionReport& partition,
+                  const FileContentDigest& file, std::vector<ConfigFinding>& findings) {
+  const PartitionEntry& e = partition.entry;
+  const auto differ = [&](std::string field, std::string configured, std::string image) {
+    if (configured != image) {
+      findings.push_back({index, std::move(field), std::move(configured), std::move(image)});
+    }
+  };
+  differ("Start_Address", Address(spec.startAddress), Address(e.startAddress));
+  differ("Partition_Size", Address(spec.partitionSize), Address(e.partitionSize));
+  differ("Is_Compressed", Flag(spec.isCompressed == 1), Flag(e.isCompressed == 1));
+  const uint64_t originalSize = partition.originalSize.value_or(0);
+  if (!file.readable) {
+    findings.push_back({index, "File", spec.path, "a partition the file cannot be read to check"});
+  } else if (file.size != originalSize) {
+    differ("size",
+           file.size > originalSize ? "more than " + std::to_string(originalSize) + " bytes"
+                                    : std::to_string(file.size) + " bytes",
+           std::to_string(originalSize) + " bytes");
+  } else if (partition.originalDigest) {
+    differ("content", DigestText(file.digest), DigestText(*partition.originalDigest));
+  }
+}
+
+}  // namespace
+
+std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
+                                                    const PartitionList& list, unsigned workers) {
+  std::vector<ConfigFinding> findings;
+  if (list.size() != report.partitions.size()) {
+    findings.push_back({std::nullopt, "partitions", std::to_string(list.size()),
+                        std::to_string(report.partitions.size())});
+  }
+  const std::size_t paired = std::min(list.size(), report.partitions.size());
+  std::vector<FileContentDigest> files(paired);
+  {
+    WorkerPool pool(workers);
+    std::vector<TaskHandle> reads;
+    for (std::size_t i = 0; i < paired; ++i) {
+      reads.push_back(pool.Submit([&files, &list, &report, i] {
+        files[i] = DigestFile(list[i].path, report.partitions[i].originalSize.value_or(0));
+      }));
+    }
+    for (TaskHandle& read : reads) read.Finish();
+  }
+  for (std::size_t i = 0; i < paired; ++i) {
+    CompareEntry(i, list[i], report.partitions[i], files[i], findings);
+  }
+  return findings;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,32 @@
+// Whether an image is exactly what a configuration and its files make: the
+// count of partitions, each entry's Start_Address, Partition_Size and
+// compression flag, and each partition's original bytes against its
+// configured file, compared through SHA-1 without holding either in memory.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/partition_spec.h"
+#include "inspect/image_reader.h"
+
+namespace vantorel {
+
+struct ConfigFinding {
+  std::optional<std::size_t> partition;  // none for the count of partitions
+  std::string field;       // "partitions", a configuration key, "File", "size" or "content"
+  std::string configured;  // what the configuration says
+  std::string image;       // what the image holds
+};
+
+// Compares a sound image's report, made with InspectOptions::digestOriginals,
+// with the partitions of a configuration. Reads each configured file (paths
+// as the packer opens them, at most one byte beyond the partition's original
+// size) on `workers` workers. Returns every mismatch, in partition order and
+// in the order above within a partition; empty when the image matches.
+// Prints nothing.
+std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
+                                                    const PartitionList& list, unsigned workers);
+
+}  // namespace vantorel

@@ -1,0 +1,155 @@
+// The run of vantorel-inspect: options, configuration, verification, the
+// checks built on it, the report, extraction.
+#include "inspect/inspect_tool.h"
+
+#include <optional>
+#include <string>
+
+#include "config/config_reader.h"
+#include "image/progress.h"
+#include "inspect/extract.h"
+#include "inspect/inspect_arguments.h"
+#include "inspect/report.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/text.h"
+#include "platform/threads.h"
+
+namespace vantorel {
+namespace {
+
+void Complain(const std::wstring& text) {
+  WriteStandardError(Utf8ForDisplay(L"vantorel-inspect: " + text + L"\n"));
+}
+
+class FileSource : public ByteSource {
+ public:
+  FileSource(const InputFile& file, uint64_t size) : file_(file), size_(size) {}
+  std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer,
+                                    std::size_t capacity) override {
+    return file_.ReadAt(offset, buffer, capacity);
+  }
+  uint64_t Size() const override { return size_; }
+
+ private:
+  const InputFile& file_;
+  uint64_t size_;
+};
+
+struct Inspected {
+  ImageReport report;
+  std::optional<FileIdentity> identity;  // of the image file
+};
+
+// Inspects the image once; nullopt after saying why it cannot be read.
+std::optional<Inspected> Inspect(const InspectCommand& command, const std::string& imagePath,
+                                 InspectOptions options) {
+  const InputFile file(imagePath);
+  const auto size = file.IsOpen() ? file.Size() : std::nullopt;
+  if (!size) {
+    Complain(L"cannot read " + command.image + L" as a file");
+    return std::nullopt;
+  }
+  FileSource source(file, *size);
+  Progress progress;
+  options.progress = &progress;
+  return Inspected{InspectImage(source, options), file.Identity()};
+}
+
+// Refuses targets that exist (unless forced) and, always, a target that is
+// the image itself: putting a partition in its place would destroy it.
+bool TargetsMayBeReplaced(const InspectCommand& command, const std::string& directory,
+                          const Inspected& image) {
+  for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
+    const std::string target = ExtractedFileName(directory, i);
+    const auto existing = IdentityOfEntry(target);
+    if (!existing) continue;
+    if (existing == image.identity) {
+      Complain(WideFromUtf8(target) + L" is the image being read; nothing extracted");
+      return false;
+    }
+    if (!command.force) {
+      Complain(WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
+      return false;
+    }
+  }
+  return true;
+}
+
+int Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
+            const Inspected& image) {
+  const NarrowedPath directory = NarrowPath(command.extractDirectory);
+  if (directory.outcome != PathNarrowing::kNarrowed || !EnsureDirectory(directory.path)) {
+    Complain(L"cannot create folder " + command.extractDirectory);
+    return kInspectFailed;
+  }
+  if (!TargetsMayBeReplaced(command, directory.path, image)) return kInspectFailed;
+  DirectorySink sink(directory.path);
+  const auto again = Inspect(command, imagePath, {.workers = workers, .sink = &sink});
+  if (!again || !again->report.Sound()) {
+    const bool known = again && again->report.problem;
+    Complain(L"extraction failed" +
+             (known ? L": " + WideFromUtf8(again->report.problem->what) : std::wstring()));
+    return kInspectFailed;
+  }
+  if (command.json) return kInspectPassed;
+  for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
+    WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
+                  std::to_string(i) + ".bin\n");
+  }
+  return kInspectPassed;
+}
+
+}  // namespace
+
+int RunInspect(int argc, const wchar_t* const* argv) {
+  InspectCommand command;
+  std::wstring error;
+  if (!ParseInspectArguments(argc, argv, command, error)) {
+    Complain(error);
+    WriteStandardError(kInspectUsage);
+    return kInspectMisuse;
+  }
+  if (command.help) {
+    WriteUtf8Text(kInspectUsage);
+    return kInspectPassed;
+  }
+  const WorkerChoice workers = ChooseWorkers();
+  if (!workers.workers) {
+    Complain(workers.refusal);
+    return kInspectMisuse;
+  }
+  PartitionList list;
+  if (!command.config.empty() &&
+      ReadConfiguration(command.config, list, ReaderLines::kSilent, &error) != kConfigOk) {
+    Complain(error);
+    return kInspectMisuse;
+  }
+  const NarrowedPath imagePath = NarrowPath(command.image);
+  if (imagePath.outcome != PathNarrowing::kNarrowed) {
+    Complain(L"image path " + NarrowingFailureText(imagePath.outcome) + command.image);
+    return kInspectFailed;
+  }
+  const auto image = Inspect(command, imagePath.path,
+                             {.workers = *workers.workers, .digestOriginals = !list.empty()});
+  if (!image) return kInspectFailed;
+
+  InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
+  if (summary.report.Sound()) {
+    summary.warnings = CheckFlashLayout(summary.report.partitions);
+    if (!command.config.empty()) {
+      summary.config =
+          ConfigComparison{Utf8ForDisplay(command.config),
+                           CompareWithConfiguration(summary.report, list, *workers.workers)};
+    }
+  }
+  WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
+  if (!summary.report.Sound()) return kInspectFailed;
+  const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
+  if (command.extractDirectory.empty()) return status;
+  const int extracted = Extract(command, imagePath.path, *workers.workers, *image);
+  return status == kInspectPassed ? extracted : status;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,20 @@
+// One run of vantorel-inspect, from its arguments to its exit status.
+#pragma once
+
+namespace vantorel {
+
+inline constexpr int kInspectPassed = 0;
+inline constexpr int kInspectFailed = 1;
+inline constexpr int kInspectMisuse = 2;
+
+// Verifies the image the arguments name (and compares it with a
+// configuration, checks its flash layout, extracts it, as asked), prints the
+// report on standard output and every complaint about the run itself on
+// standard error. Returns kInspectPassed when the image is sound, matches
+// the configuration if one was given and, under --strict, has no layout
+// warning; kInspectMisuse for unusable options, a VANTOREL_THREADS value or
+// a configuration that cannot be read; kInspectFailed otherwise. Writes
+// nothing but what --extract asks for.
+int RunInspect(int argc, const wchar_t* const* argv);
+
+}  // namespace vantorel
