@@ -59,12 +59,5 @@ TEST(OptionScanner, ScansEveryKindOfArgumentVector) {
   }
 }
 
-TEST(OptionScanner, OptionArgumentPointsIntoTheArgumentVector) {
-  const wchar_t* argv[] = {L"vantorel", L"-icfg.ini"};
-  OptionScanner scanner;
-  ASSERT_EQ(scanner.NextOption(2, argv), 'i');
-  EXPECT_EQ(scanner.optionArgument, argv[1] + 2);
-}
-
 }  // namespace
 }  // namespace vantorel

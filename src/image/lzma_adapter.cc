@@ -7,7 +7,12 @@ CLzmaEncProps EncoderSettings() {
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
   props.level = 0;
-  props.dictSize = 0x4000;
+  props.dictSize = kLzmaDictionarySize;
+  // What level 0 gives anyway; stated, so that the property bytes follow
+  // from the same constants.
+  props.lc = kLzmaLiteralContextBits;
+  props.lp = kLzmaLiteralPositionBits;
+  props.pb = kLzmaPositionBits;
   props.numHashBytes = 4;
   return props;
 }

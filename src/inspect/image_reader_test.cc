@@ -73,6 +73,10 @@ TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {
       const ImageReport parallel = Inspect(corrupt, nullptr, 3);
       ASSERT_EQ(parallel.problem->offset, report.problem->offset) << position;
       ASSERT_EQ(parallel.problem->what, report.problem->what) << position;
+      ASSERT_EQ(parallel.partitions.size(), report.partitions.size());
+      for (std::size_t i = 0; i < report.partitions.size(); ++i) {
+        ASSERT_EQ(parallel.partitions[i].digest, report.partitions[i].digest) << position;
+      }
     }
   }
 }
@@ -90,54 +94,67 @@ TEST_F(TwoPartitionImage, EveryTruncationIsFound) {
   EXPECT_EQ(Inspect(longer).problem->what, "file size");
 }
 
-TEST(ImageReader, UnfinishedImagesAreNamedSo) {
-  for (const Bytes& image : {Bytes(), Bytes(3, 0x4D), Bytes(156, 0), Bytes(1000, 0)}) {
-    const ImageReport report = Inspect(image);
-    EXPECT_FALSE(report.hasMagic);
-    ASSERT_TRUE(report.problem);
-    EXPECT_EQ(report.problem->offset, 0u);
-    EXPECT_NE(report.problem->what.find("unfinished"), std::string::npos);
-  }
-}
-
-// Hostile header fields, each with its header digest made right so that the
-// field itself must be caught.
+// Unfinished images and hostile header fields, each with its header digest
+// made right so that the field itself must be caught: the problem and the
+// byte it names.
 TEST(ImageReader, HostileHeadersAreReportedNotTrusted) {
   const auto imageWith = [](auto change) {
-    Bytes image(156 + 40, 0);
+    Bytes image(156 + 40 + 40, 0);
     ImageHeader header;
     header.magic = kImageMagic;
-    header.partitionCount = 1;
+    header.partitionCount = 2;
     header.entries[0] = MakePartitionEntry(156, 20, 0, 1000, 0);
+    header.entries[1] = MakePartitionEntry(196, 20, 0, 1000, 0);
     change(header);
     PutHeader(image, header);
     return image;
   };
-  const std::vector<Bytes> kImages = {
-      imageWith([](ImageHeader& h) { h.partitionCount = 5; }),
-      imageWith([](ImageHeader& h) { h.partitionCount = 0xFFFFFFFF; }),
-      imageWith([](ImageHeader& h) { h.entries[0].dataOffset = 0xFFFFFF00; }),
-      imageWith([](ImageHeader& h) {
-        h.entries[0].dataLength = 0xFFFFFFF0;  // wraps in 32 bits
-        h.entries[0].digestOffset = 156 + 0xFFFFFFF0u;
-      }),
-      imageWith([](ImageHeader& h) {
-        h.entries[0] = MakePartitionEntry(156, 0xFFFFFF00, 0, 0xFFFFFFFF, 1);
-      }),
-      imageWith([](ImageHeader& h) { h.entries[0].digestLength = 0xFFFFFFFF; }),
-      imageWith([](ImageHeader& h) { h.entries[2].reserved = 1; }),
-      imageWith([](ImageHeader& h) {
-        for (PartitionEntry& e : h.entries) e = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
-        h.partitionCount = ~0u;
-      }),
+  const auto entry = [](std::size_t index, EntryField field) {
+    return EntryFieldOffset(index, field);
   };
-  for (std::size_t i = 0; i < kImages.size(); ++i) {
-    const ImageReport report = Inspect(kImages[i]);
-    ASSERT_TRUE(report.problem) << i;
-    EXPECT_NE(report.problem->what, "header digest") << i;
+  const std::string kUnfinished = "magic (an unfinished image: the packer writes the header last)";
+  const struct {
+    Bytes image;
+    uint64_t offset;
+    std::string what;
+  } kCases[] = {
+      {Bytes(), 0, kUnfinished},
+      {Bytes(3, 0x4D), 0, kUnfinished},
+      {Bytes(156, 0), 0, kUnfinished},
+      {Bytes(1000, 0), 0, kUnfinished},
+      {imageWith([](ImageHeader& h) { h.partitionCount = 5; }), 4, "partitionCount"},
+      {imageWith([](ImageHeader& h) { h.partitionCount = 0xFFFFFFFF; }), 4, "partitionCount"},
+      {imageWith([](ImageHeader& h) { h.entries[0].dataOffset = 0xFFFFFF00; }),
+       entry(0, EntryField::kDataOffset), "entry 0 dataOffset"},
+      {imageWith([](ImageHeader& h) {
+         h.entries[0].dataLength = 0xFFFFFFF0;  // wraps in 32 bits
+         h.entries[0].digestOffset = 156 + 0xFFFFFFF0u;
+       }),
+       entry(0, EntryField::kDigestOffset), "entry 0 digestOffset"},
+      {imageWith([](ImageHeader& h) { h.entries[1].digestLength = 0xFFFFFFFF; }),
+       entry(1, EntryField::kDigestLength), "entry 1 digestLength"},
+      {imageWith([](ImageHeader& h) { h.entries[1].isCompressed = 2; }),
+       entry(1, EntryField::kIsCompressed), "entry 1 isCompressed"},
+      {imageWith([](ImageHeader& h) { h.entries[1].reserved = 1; }),
+       entry(1, EntryField::kReserved), "entry 1 reserved"},
+      {imageWith([](ImageHeader& h) { h.entries[2].partitionSize = 1; }),
+       entry(2, EntryField::kPartitionSize), "entry 2 partitionSize"},
+      {imageWith([](ImageHeader& h) { h.entries[1] = MakePartitionEntry(196, 1000, 0, 0, 0); }),
+       236, "partition 1 region and digest"},
+      {imageWith([](ImageHeader& h) {
+         for (PartitionEntry& e : h.entries) e = {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u};
+         h.partitionCount = ~0u;
+       }),
+       4, "partitionCount"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const ImageReport report = Inspect(c.image);
+    ASSERT_TRUE(report.problem);
+    EXPECT_EQ(report.problem->what, c.what);
+    EXPECT_EQ(report.problem->offset, c.offset);
   }
 }
-
 // A compressed region whose size field claims far more than its streams hold.
 TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
   const auto imageWithRegion = [](const Bytes& region, uint32_t partitionSize) {
@@ -152,31 +169,33 @@ TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
     image.resize(image.size() + 20);
     return image;
   };
-  const Bytes kLzmaHead = {0x5D, 0, 0x40, 0, 0};
   auto sized = [&](uint64_t size, const Bytes& streams) {
-    Bytes region = kLzmaHead;
+    Bytes region(kLzmaProperties.begin(), kLzmaProperties.end());
     for (int i = 0; i < 8; ++i) region.push_back(static_cast<uint8_t>(size >> (8 * i)));
     region.insert(region.end(), streams.begin(), streams.end());
     return region;
   };
+  // The problem, and the byte it names: region offsets count from 156.
   const struct {
     Bytes region;
     uint32_t partitionSize;
     const char* what;
+    uint64_t offset;
   } kCases[] = {
-      {sized(0, Bytes(5, 0)), 0, "partition 0 digest"},  // sound but for the zero digest
-      {sized(0, Bytes(6, 0)), 0, "partition 0 region"},
-      {sized(1, Bytes(5, 0)), 1, "partition 0 stream 0"},
-      {sized(~0ull, Bytes(5, 0)), 0xFFFFFFFF, "partition 0 original size"},
-      {sized(100, Bytes(5, 0)), 99, "partition 0 original size"},
+      {sized(0, Bytes(5, 0)), 0, "partition 0 digest", 174},  // sound but for the zero digest
+      {sized(0, Bytes(6, 0)), 0, "partition 0 region", 174},
+      {sized(1, Bytes(5, 0)), 1, "partition 0 stream 0", 174},
+      {sized(~0ull, Bytes(5, 0)), 0xFFFFFFFF, "partition 0 original size", 161},
+      {sized(100, Bytes(5, 0)), 99, "partition 0 original size", 161},
       {Bytes{0x5E, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0,
-       "partition 0 LZMA properties"},
-      {Bytes(12, 0), 0, "entry 0 dataLength"},
+       "partition 0 LZMA properties", 156},
+      {Bytes(12, 0), 0, "entry 0 dataLength", 16},
   };
   for (const auto& c : kCases) {
     const ImageReport report = Inspect(imageWithRegion(c.region, c.partitionSize));
     ASSERT_TRUE(report.problem) << c.what;
     EXPECT_EQ(report.problem->what, c.what);
+    EXPECT_EQ(report.problem->offset, c.offset) << c.what;
   }
 }
 

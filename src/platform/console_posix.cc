@@ -42,19 +42,23 @@ void WriteWideLine(std::wstring_view text) { WriteLine(EncodeUtf8ForDisplay(text
 
 namespace {
 
-// Reads one key without waiting for a line end, restoring the terminal after.
-void WaitForOneKey() {
+// Shows the prompt and reads one key without waiting for a line end. The
+// terminal stops echoing before the prompt shows, so that a key pressed at
+// once is not echoed either; it is restored after.
+void PromptForOneKey(std::string_view prompt) {
   termios saved;
-  if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
+  const bool known = tcgetattr(STDIN_FILENO, &saved) == 0;
   termios raw = saved;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
-    char key;
-    [[maybe_unused]] const ssize_t ignored = read(STDIN_FILENO, &key, 1);
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-  }
+  const bool silenced = known && tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+  WriteText(prompt);
+  std::fflush(stdout);
+  if (!silenced) return;
+  char key;
+  [[maybe_unused]] const ssize_t ignored = read(STDIN_FILENO, &key, 1);
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
 }  // namespace
@@ -62,9 +66,7 @@ void WaitForOneKey() {
 // Only an interactive user is asked to press a key; scripts and CI never wait.
 void PauseAfterFailure() {
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
-  WriteText("Press any key to continue . . . ");
-  std::fflush(stdout);
-  WaitForOneKey();
+  PromptForOneKey("Press any key to continue . . . ");
   WriteLine("");
 }
 

@@ -42,23 +42,20 @@ class CollectingSink : public PartitionSink {
   }
 
  private:
-  class Writer : public PartitionWriter {
-   public:
-    Writer(CollectingSink& sink, std::size_t index) : sink_(sink), index_(index) {}
+  struct Writer : PartitionWriter {
+    Writer(CollectingSink& sink, std::size_t index) : sink(sink), index(index) {}
     bool Write(const uint8_t* data, std::size_t length) override {
-      bytes_.insert(bytes_.end(), data, data + length);
+      bytes.insert(bytes.end(), data, data + length);
       return true;
     }
     bool Finish() override {
-      const std::lock_guard lock(sink_.mutex_);
-      sink_.finished_[index_] = std::move(bytes_);
+      const std::lock_guard lock(sink.mutex_);
+      sink.finished_[index] = std::move(bytes);
       return true;
     }
-
-   private:
-    CollectingSink& sink_;
-    std::size_t index_;
-    std::vector<uint8_t> bytes_;
+    CollectingSink& sink;
+    std::size_t index;
+    std::vector<uint8_t> bytes;
   };
 
   std::mutex mutex_;

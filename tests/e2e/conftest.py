@@ -2,7 +2,9 @@
 fresh temporary folder and looks at all it printed and its exit status."""
 import os
 import pathlib
+import select
 import subprocess
+import time
 
 import pytest
 
@@ -62,9 +64,14 @@ def inspect_program():
 
 
 def inspect(image, *options, timeout=600, cwd=None):
+    """Runs vantorel-inspect on the image with the options before it."""
+    return inspect_arguments([*options, str(image)], timeout=timeout, cwd=cwd)
+
+
+def inspect_arguments(arguments, timeout=600, cwd=None):
     """Runs vantorel-inspect (under Wine for the Windows build); its exit
     status and what it printed, line ends as Linux writes them."""
-    command = [inspect_program(), *options, str(image)]
+    command = [inspect_program(), *arguments]
     if WINE_EXE:
         command.insert(0, WINE_LOADER)
     done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -89,3 +96,19 @@ def run(tmp_path):
     program = WINE_EXE or os.environ.get("VANTOREL", str(ROOT / "build" / "vantorel"))
     program = os.path.abspath(program)
     return Runner(program, tmp_path)
+
+
+def read_terminal(leader, until=None, timeout=30):
+    """What a pseudo-terminal shows, until `until` appears or it closes."""
+    shown, deadline = b"", time.monotonic() + timeout
+    while until is None or until not in shown:
+        ready, _, _ = select.select([leader], [], [], max(0.0, deadline - time.monotonic()))
+        assert ready, f"nothing more within {timeout} s after {shown[-200:]!r}"
+        try:
+            data = os.read(leader, 4096)
+        except OSError:  # the program closed its end
+            break
+        if not data:
+            break
+        shown += data
+    return shown

@@ -4,49 +4,15 @@ import random
 
 import pathlib
 
-from conftest import BANNER, WINE_EXE, assert_inspect_round_trip
+from conftest import BANNER, ROOT, WINE_EXE, assert_inspect_round_trip
 from image_check import CHUNK, Partition, check_image
 
-EXAMPLE = """[General Setting]
-Base_Directory=D:\\fw
-[Bootloader]
-File=boot.bin
-[Application]
-File=app.bin
-Start_Address=0x10000
-Partition_Size=0x80000
-Is_Compressed=true
-[Resources]
-File=res.bin
-Start_Address=589824
-Partition_Size=0x20000
-Is_Compressed=false
-"""
-
-EXAMPLE_TRANSCRIPT = BANNER + """config file: cfg.ini
-output file: out.bin
-[debug]GetPrivateProfileSectionNames, configFile = cfg.ini
-sectionNames = General Setting
-sectionNames = Bootloader
-sectionNames = Application
-sectionNames = Resources
-Packaging...
-Read general setting...
-Base directory is D:\\fw\\
-Read bootloader/ ext-bootloader...
-Start_address = 65536
-Partition_Size = 524288
-Is_Compressed = 1
-[Application]
-Start_address = 589824
-Partition_Size = 131072
-Is_Compressed = 0
-[Resources]
-
-Output File = out.bin
-300000
-Creating IoT file...[OK]
-"""
+# The example of the configuration corpus, and the reader's lines for it.
+CORPUS_EXAMPLE = ROOT / "tests" / "data" / "config" / "example"
+EXAMPLE = CORPUS_EXAMPLE.with_suffix(".ini").read_text()
+EXAMPLE_TRANSCRIPT = (BANNER + "config file: example.ini\noutput file: out.bin\n"
+                      + CORPUS_EXAMPLE.with_suffix(".reading").read_text().split("status ")[0]
+                      + "Output File = out.bin\n300000\nCreating IoT file...[OK]\n")
 
 
 def firmware_like(rng, size):
@@ -62,14 +28,14 @@ def test_the_complete_example_run(run):
     rng = random.Random(1)
     app = firmware_like(rng, 300000)
     res = rng.randbytes(5000)
-    run.write("cfg.ini", EXAMPLE)
+    run.write("example.ini", EXAMPLE)
     run.write("D:/fw/app.bin", app)  # D:\fw\ on Linux is the folder "D:" here
     run.write("D:/fw/res.bin", res)
     if WINE_EXE:  # and on Windows, drive D: is made that folder
         drive = pathlib.Path(os.environ["WINEPREFIX"]) / "dosdevices" / "d:"
         drive.unlink(missing_ok=True)
         drive.symlink_to(run.folder / "D:")
-    result = run("-i", "cfg.ini", "-o", "out.bin")
+    result = run("-i", "example.ini", "-o", "out.bin")
     assert result.output == EXAMPLE_TRANSCRIPT
     assert result.status == 0
     partitions = [Partition(app, True, 0x10000, 0x80000), Partition(res, False, 589824, 0x20000)]

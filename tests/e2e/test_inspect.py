@@ -1,11 +1,12 @@
 """vantorel-inspect as a user runs it: report, JSON, extraction, refusals."""
+import hashlib
 import json
 import os
 import subprocess
 
 import pytest
 
-from conftest import inspect, inspect_program, linux_only
+from conftest import inspect, inspect_arguments, inspect_program, linux_only
 
 CONFIG = ("[Plain]\nFile=plain.bin\nStart_Address=0x8000\nPartition_Size=0x1000\n"
           "Is_Compressed=false\n[Packed]\nFile=packed.bin\nStart_Address=0x18000\n"
@@ -45,36 +46,40 @@ def test_json_report(run):
     assert status == 1 and not report["sound"]
     assert report["problem"]["what"] == "partition 0 digest"
     assert report["problem"]["offset"] == 156 + 1024
+    digest = hashlib.sha1(data[156:156 + 1024]).hexdigest().upper()
+    spaced = " ".join(digest[i:i + 2] for i in range(0, 40, 2))
+    stored = " ".join(f"{b:02X}" for b in data[1180:1200])
+    assert inspect(image)[1].endswith(
+        f"problem at byte 1180: partition 0 digest\n  expected: {spaced}\n"
+        f"  found:    {stored}\nimage is NOT sound\n")
 
 
 def test_unfinished_image(run):
-    run.write("cfg.ini", CONFIG)
-    run.write("plain.bin", b"x")
-    result = run("-i", "cfg.ini", "-o", "out.img")  # packed.bin is missing
-    assert result.status == 1
+    run.write("out.img", bytes(200))
     status, out, _ = inspect(run.folder / "out.img")
     assert status == 1
-    assert "unfinished image" in out and out.endswith("image is NOT sound\n")
+    assert out.endswith("\nunfinished image: no magic at byte 0\nproblem at byte 0: magic (an "
+                        "unfinished image: the packer writes the header last)\n  expected: 4D 4D "
+                        "4D 00\n  found:    00 00 00 00\nimage is NOT sound\n")
 
 
-def test_extraction_refuses_to_overwrite_unless_forced(run):
-    image = packed_image(run)
-    target = run.folder / "parts"
-    assert inspect(image, "--extract", str(target))[0] == 0
-    (target / "partition-1.bin").write_bytes(b"mine")
-    status, _, err = inspect(image, "--extract", str(target))
-    assert status == 1 and "exists" in err
-    assert (target / "partition-1.bin").read_bytes() == b"mine"
-    assert inspect(image, "--extract", str(target), "--force")[0] == 0
-    assert (target / "partition-1.bin").read_bytes() == b"firmware " * 3000
-
-
-def test_usage(run):
-    assert inspect(run.folder / "none.img")[0] == 1
-    status, out, _ = inspect("--help")
-    assert status == 0 and out.startswith("usage: vantorel-inspect")
-    assert inspect("--bogus")[0] == 2
-    assert inspect("a.img", "--extract")[0] == 2
+# Argument vectors (the image path last, as given), the exit status, and
+# the line on standard error.
+@pytest.mark.parametrize("args, status, complaint", [
+    (["none.img"], 1, "vantorel-inspect: cannot read none.img as a file\n"),
+    (["--help"], 0, ""),
+    (["--bogus", "a.img"], 2, "vantorel-inspect: unknown option --bogus\n"),
+    (["a.img", "--extract"], 2, "vantorel-inspect: --extract needs a value\n"),
+    (["a.img", "--config"], 2, "vantorel-inspect: --config needs a value\n"),
+    (["a.img", "b.img"], 2, "vantorel-inspect: one image at a time (b.img)\n"),
+    ([], 2, "vantorel-inspect: no image given\n"),
+], ids=["missing image", "help", "unknown option", "extract without folder",
+        "config without file", "two images", "no image"])
+def test_usage(run, args, status, complaint):
+    code, out, err = inspect_arguments(args, cwd=run.folder)
+    assert code == status
+    assert err.startswith(complaint) and (status != 2 or "usage: vantorel-inspect" in err)
+    assert out.startswith("usage: vantorel-inspect") == (status == 0)
 
 
 def plant_link(folder, image):
@@ -82,6 +87,11 @@ def plant_link(folder, image):
     outside.write_bytes(b"not ours")
     (folder / "partition-0.bin").symlink_to(outside)
     return outside, b"not ours"
+
+
+def plant_file(folder, image):
+    (folder / "partition-0.bin").write_bytes(b"mine")
+    return folder / "partition-0.bin", b"mine"
 
 
 def plant_fifo(folder, image):
@@ -98,11 +108,13 @@ def plant_hard_link(folder, image):
     return image, image.read_bytes()
 
 
-# Extraction never writes through what it finds at a target, never hangs on
-# it, and never destroys the image it reads. Each case: what is planted at
+# Extraction replaces what it finds at a target only when forced, never
+# writes through it, never hangs on it, and never destroys the image it reads. Each case: what is planted at
 # DIR/partition-0.bin, whether --force is given, the exit status, a phrase
 # of the refusal (None: extracted), and the file that must keep its bytes.
 EXTRACTION = {
+    "a file": (plant_file, False, 1, "exists"),
+    "a file, forced": (lambda folder, image: plant_file(folder, image) and None, True, 0, None),
     "a link to a file outside, forced": (plant_link, True, 0, None),
     "a link to a file outside": (plant_link, False, 1, "exists"),
     "a pipe, forced": (plant_fifo, True, 0, None),
@@ -143,58 +155,50 @@ def test_json_is_utf8_whatever_the_path(run):
     assert json.loads(out)["image"].endswith("caf\ufffd \ufffd.img")
 
 
-THREE = {"A": (0x10000, 0x80000, True), "B": (0x90000, 0x20000, False),
-         "C": (0xB0000, 0x10000, True)}
+SECTIONS = {"A": (0x10000, 0x80000, True), "B": (0x90000, 0x20000, False),
+            "C": (0xB0000, 0x10000, True)}
+FILES = {"a.bin": b"firmware " * 7000, "b.bin": b"plain" * 1000, "c.bin": bytes(300)}
 
 
-def three_partitions(run, sections=THREE, extra=""):
-    lines = []
-    for name, (start, size, compressed) in sections.items():
-        lines += [f"[{name}]", f"File={name.lower()}.bin", f"Start_Address={start:#x}",
-                  f"Partition_Size={size:#x}", f"Is_Compressed={str(compressed).lower()}"]
-    return "\n".join(lines) + "\n" + extra
-
-
-def swapped(sections):
-    items = list(sections.items())
-    items[0], items[1] = items[1], items[0]
-    return dict(items)
+def configuration(sections):
+    return "".join(f"[{name}]\nFile={name.lower()}.bin\nStart_Address={start:#x}\n"
+                   f"Partition_Size={size:#x}\nIs_Compressed={str(compressed).lower()}\n"
+                   for name, (start, size, compressed) in sections.items())
 
 
 # Each single change to a configuration or its files after the image was made
-# from them: what is changed, and the findings (partition, field) it gives.
+# from them: the sections then, the files written anew (None: removed), and
+# the findings (partition, field) it gives.
+ALL_BUT_FILE = ["Start_Address", "Partition_Size", "Is_Compressed", "size"]
 CONFIG_CHANGES = {
-    "nothing": (lambda run: None, []),
-    "a file's byte": (lambda run: run.write("b.bin", b"plain" * 999 + b"plai?"), [(1, "content")]),
-    "a file's length": (lambda run: run.write("a.bin", A_CONTENT + b"x"), [(0, "size")]),
-    "an address": (lambda run: run.write("cfg.ini", three_partitions(
-        run, {**THREE, "C": (0xC0000, 0x10000, True)})), [(2, "Start_Address")]),
-    "a size": (lambda run: run.write("cfg.ini", three_partitions(
-        run, {**THREE, "B": (0x90000, 0x21000, False)})), [(1, "Partition_Size")]),
-    "the flag": (lambda run: run.write("cfg.ini", three_partitions(
-        run, {**THREE, "A": (0x10000, 0x80000, False)})), [(0, "Is_Compressed")]),
-    "a partition added": (lambda run: run.write("cfg.ini", three_partitions(
-        run, {**THREE, "D": (0xD0000, 0x1000, False)})), [(None, "partitions")]),
-    "a partition removed": (lambda run: run.write("cfg.ini", three_partitions(
-        run, {k: v for k, v in THREE.items() if k != "C"})), [(None, "partitions")]),
-    "the order of two sections": (lambda run: run.write("cfg.ini", three_partitions(
-        run, swapped(THREE))), [(0, f) for f in ["Start_Address", "Partition_Size",
-                                                 "Is_Compressed", "size"]]
-        + [(1, f) for f in ["Start_Address", "Partition_Size", "Is_Compressed", "size"]]),
-    "a file missing": (lambda run: (run.folder / "c.bin").unlink(), [(2, "File")]),
+    "nothing": (SECTIONS, {}, []),
+    "a file's byte": (SECTIONS, {"b.bin": b"plain" * 999 + b"plai?"}, [(1, "content")]),
+    "a file's length": (SECTIONS, {"a.bin": FILES["a.bin"] + b"x"}, [(0, "size")]),
+    "an address": ({**SECTIONS, "C": (0xC0000, 0x10000, True)}, {}, [(2, "Start_Address")]),
+    "a size": ({**SECTIONS, "B": (0x90000, 0x21000, False)}, {}, [(1, "Partition_Size")]),
+    "the flag": ({**SECTIONS, "A": (0x10000, 0x80000, False)}, {}, [(0, "Is_Compressed")]),
+    "a partition added": ({**SECTIONS, "D": (0xD0000, 0x1000, False)}, {},
+                          [(None, "partitions")]),
+    "a partition removed": ({"A": SECTIONS["A"], "B": SECTIONS["B"]}, {}, [(None, "partitions")]),
+    "the order of two sections": ({"B": SECTIONS["B"], "A": SECTIONS["A"], "C": SECTIONS["C"]}, {},
+                                  [(0, f) for f in ALL_BUT_FILE] + [(1, f) for f in ALL_BUT_FILE]),
+    "a file missing": (SECTIONS, {"c.bin": None}, [(2, "File")]),
 }
-A_CONTENT = b"firmware " * 7000
 
 
 @pytest.mark.parametrize("change", CONFIG_CHANGES)
 def test_image_against_its_configuration(run, change):
-    alter, expected = CONFIG_CHANGES[change]
-    run.write("cfg.ini", three_partitions(run))
-    run.write("a.bin", A_CONTENT)
-    run.write("b.bin", b"plain" * 1000)
-    run.write("c.bin", bytes(300))
+    sections, files, expected = CONFIG_CHANGES[change]
+    run.write("cfg.ini", configuration(SECTIONS))
+    for name, content in FILES.items():
+        run.write(name, content)
     assert run("-i", "cfg.ini", "-o", "out.img").status == 0
-    alter(run)
+    run.write("cfg.ini", configuration(sections))
+    for name, content in files.items():
+        if content is None:
+            (run.folder / name).unlink()
+        else:
+            run.write(name, content)
     status, out, err = inspect(run.folder / "out.img", "--config", "cfg.ini", cwd=run.folder)
     assert err == ""
     assert status == (1 if expected else 0), out
@@ -267,8 +271,8 @@ def test_large_partitions_are_checked_in_bounded_memory(run):
     config = ""
     for name in ["a", "b"]:
         with open(run.folder / f"{name}.bin", "wb") as sparse:
-            sparse.truncate(1 << 30)
-        config += (f"[{name}]\nFile={name}.bin\nStart_Address=0\nPartition_Size=0x40000000\n"
+            sparse.truncate(256 << 20)
+        config += (f"[{name}]\nFile={name}.bin\nStart_Address=0\nPartition_Size=0x10000000\n"
                    f"Is_Compressed=false\n")
     run.write("cfg.ini", config)
     assert run("-i", "cfg.ini", "-o", "big.img").status == 0

@@ -60,6 +60,15 @@ def test_configuration_reader_agrees_on_both_builds(case):
             == linux("vantorel_config_probe", f"{case}.ini", cwd=CORPUS))
 
 
+CONFIG_CORPUS = ROOT / "tests" / "data" / "config"
+
+
+@pytest.mark.parametrize("case", sorted(p.stem for p in CONFIG_CORPUS.glob("*.ini")))
+def test_configuration_corpus_reads_as_recorded(case):
+    assert (windows("vantorel_config_probe.exe", f"{case}.ini", cwd=CONFIG_CORPUS)
+            == (CONFIG_CORPUS / f"{case}.reading").read_bytes())
+
+
 def test_same_inputs_pack_to_the_same_bytes(tmp_path):
     rng = random.Random(8)
     config = []

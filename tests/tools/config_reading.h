@@ -1,0 +1,31 @@
+// How the configuration corpus records a reading: after the reader's own
+// lines, its status, why it failed (when it did) and the partition list, the
+// paths in hexadecimal so that any byte shows.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "config/config_reader.h"
+#include "platform/text.h"
+
+namespace vantorel::corpus {
+
+inline std::string DescribeReading(int status, const std::wstring& why, const PartitionList& list) {
+  std::string text = "status " + std::to_string(status) + "\n";
+  if (status != kConfigOk) text += "why " + Utf8ForDisplay(why) + "\n";
+  for (const PartitionSpec& partition : list) {
+    std::string hex;
+    for (const unsigned char c : partition.path) {
+      char digits[3];
+      std::snprintf(digits, sizeof digits, "%02x", c);
+      hex += digits;
+    }
+    text += "record " + hex + " " + std::to_string(partition.startAddress) + " " +
+            std::to_string(partition.partitionSize) + " " + std::to_string(partition.isCompressed) +
+            "\n";
+  }
+  return text;
+}
+
+}  // namespace vantorel::corpus
