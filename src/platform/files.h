@@ -58,8 +58,9 @@ class OutputFile {
   bool IsOpen() const;
   std::optional<FileIdentity> Identity() const;
   // Takes an exclusive advisory lock without waiting, held until the file is
-  // closed; false when another process holds it. Other programs' reads and
-  // writes are not restricted.
+  // closed; false only when another process holds it (a file system without
+  // locks leaves the file unlocked). Other programs' reads and writes are
+  // not restricted.
   bool TryLock();
   // Empties a regular file; false when that fails. Devices and pipes are
   // left as they are.

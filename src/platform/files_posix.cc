@@ -105,7 +105,7 @@ bool OutputFile::TryLock() {
   do {
     result = flock(Descriptor(handle_), LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
-  return result == 0;
+  return result == 0 || errno != EWOULDBLOCK;
 }
 
 bool OutputFile::Truncate() {

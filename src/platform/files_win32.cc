@@ -105,7 +105,8 @@ bool OutputFile::TryLock() {
   OVERLAPPED where{};
   where.OffsetHigh = kLockOffsetHigh;
   return LockFileEx(AsHandle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                    &where) != 0;
+                    &where) != 0 ||
+         GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
 bool OutputFile::Truncate() {
