@@ -1,7 +1,7 @@
 # What `cmake --install` puts where, and the package CPack makes of it
 # (`cmake --build <folder> --target package`): a Debian package on Linux, a
-# .zip in the Windows cross build. Files that need the version or
-# compression are made at build time in <build>/packaging/.
+# .zip in the Windows cross build. Files that need the version, compression
+# or other line ends are made at build time in <build>/packaging/.
 
 include(GNUInstallDirs)
 set(_staged "${CMAKE_CURRENT_BINARY_DIR}/packaging")
@@ -21,9 +21,26 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  # The .zip: Vantorel.exe, the README and the example, side by side.
+  # The .zip: the programs, the licence, the README and the example, side by
+  # side; the licence and the README with Windows line ends.
+  set(_windows_texts)
+  foreach(_text "LICENSE=LICENSE.txt" "README.md=README.md")
+    string(REPLACE "=" ";" _text "${_text}")
+    list(GET _text 0 _source)
+    list(GET _text 1 _target)
+    add_custom_command(
+      OUTPUT "${_staged}/${_target}"
+      COMMAND "${CMAKE_COMMAND}" "-DINPUT=${PROJECT_SOURCE_DIR}/${_source}"
+              "-DOUTPUT=${_staged}/${_target}" -P "${_here}/crlf.cmake"
+      DEPENDS "${PROJECT_SOURCE_DIR}/${_source}" "${_here}/crlf.cmake"
+      COMMENT "Windows line ends for ${_target}"
+      VERBATIM)
+    list(APPEND _windows_texts "${_staged}/${_target}")
+  endforeach()
+  add_custom_target(vantorel_package_files ALL DEPENDS ${_windows_texts})
+
   install(TARGETS ${_programs} RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
+  install(FILES ${_windows_texts} DESTINATION .)
   install(DIRECTORY examples/ DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "Vantorel-${PROJECT_VERSION}-win64")
