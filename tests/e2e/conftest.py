@@ -35,7 +35,7 @@ class Runner:
         # The usage text names the program by what follows the last backslash.
         self.usage_name = "Vantorel.exe" if WINE_EXE else program
 
-    def __call__(self, *args, timeout=600):
+    def __call__(self, *args, timeout=120):
         command = [WINE_LOADER, self.program, *args] if WINE_EXE else [self.program, *args]
         done = subprocess.run(command, cwd=self.folder, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
@@ -63,12 +63,12 @@ def inspect_program():
                                           str(ROOT / "build" / "vantorel-inspect")))
 
 
-def inspect(image, *options, timeout=600, cwd=None):
+def inspect(image, *options, timeout=120, cwd=None):
     """Runs vantorel-inspect on the image with the options before it."""
     return inspect_arguments([*options, str(image)], timeout=timeout, cwd=cwd)
 
 
-def inspect_arguments(arguments, timeout=600, cwd=None):
+def inspect_arguments(arguments, timeout=120, cwd=None):
     """Runs vantorel-inspect (under Wine for the Windows build); its exit
     status and what it printed, line ends as Linux writes them."""
     command = [inspect_program(), *arguments]

@@ -36,7 +36,7 @@ def with_workers(value, *args, **kwargs):
     if value is not None:
         env["VANTOREL_THREADS"] = value
     return subprocess.run(*args, env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                          timeout=300, **kwargs)
+                          timeout=120, **kwargs)
 
 
 @linux_only
