@@ -4,7 +4,7 @@
 #include "platform/program.h"
 
 int main(int argc, char** argv) {
-  vantorel::OpenClosedStandardStreams();
+  vantorel::PrepareProcess();
   try {
     const vantorel::WideArguments arguments(argc, argv);
     return vantorel::Run(argc, arguments.argv());

@@ -86,12 +86,15 @@ int RegionWriter::FinishRegion(RegionState& region) {
 
 RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& region, Slot& slot,
                                                 bool compressed) {
-  const auto n = file.Read(slot.input, kChunkSize);
+  // One byte beyond the partition is all it takes to know it does not fit.
+  const auto wanted = static_cast<std::size_t>(
+      std::min<uint64_t>(kChunkSize, uint64_t{region.partition.partitionSize} + 1 - region.read));
+  const auto n = file.Read(slot.input, wanted);
   if (!n) return ReadAhead::kReadFailed;
   region.read += *n;
   if (compressed && region.read > kMaxCompressedFileSize) return ReadAhead::kTooLarge;
   slot.length = *n;
-  return *n < kChunkSize || ReadPastPartition(region) ? ReadAhead::kEnded : ReadAhead::kMore;
+  return *n < wanted || ReadPastPartition(region) ? ReadAhead::kEnded : ReadAhead::kMore;
 }
 
 int RegionWriter::StatusOfReading(ReadAhead outcome, const RegionState& region) const {

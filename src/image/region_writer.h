@@ -37,7 +37,8 @@ struct RegionState {
 };
 
 // Once more bytes were read than the partition holds, the size check's
-// failure is certain, and nothing more of the file is read.
+// failure is certain, and nothing more of the file is read: at most one byte
+// beyond the partition.
 inline bool ReadPastPartition(const RegionState& region) {
   return region.read > region.partition.partitionSize;
 }

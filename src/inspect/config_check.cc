@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 #include "image/buffer.h"
-#include "image/worker_pool.h"
 #include "inspect/hex.h"
 #include "platform/files.h"
 
@@ -33,6 +34,8 @@ std::string DigestText(const Sha1Digest& digest) {
 }
 
 // What a configured file holds, read up to one byte beyond `expectedSize`.
+// A file that cannot be read for want of handles or memory is no finding
+// about the file: that throws.
 struct FileContentDigest {
   bool readable = false;
   uint64_t size = 0;  // bytes read; expectedSize + 1 when the file holds more
@@ -41,8 +44,10 @@ struct FileContentDigest {
 
 FileContentDigest DigestFile(const std::string& path, uint64_t expectedSize) {
   InputFile file(path);
+  if (file.LackedResources()) throw std::runtime_error("no file handle left to read " + path);
   Buffer buffer = AllocateBuffer(kPieceSize);
-  if (!file.IsOpen() || !buffer) return {};
+  if (!buffer) throw std::bad_alloc();
+  if (!file.IsOpen()) return {};
   FileContentDigest content{true, 0, {}};
   Sha1Context sha1;
   Sha1Init(sha1);
@@ -86,26 +91,19 @@ void CompareEntry(std::size_t index, const PartitionSpec& spec, const PartitionR
 }  // namespace
 
 std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
-                                                    const PartitionList& list, unsigned workers) {
+                                                    const PartitionList& list) {
   std::vector<ConfigFinding> findings;
   if (list.size() != report.partitions.size()) {
     findings.push_back({std::nullopt, "partitions", std::to_string(list.size()),
                         std::to_string(report.partitions.size())});
   }
+  // One file at a time: reading them is quick beside decoding, and a run
+  // out of handles is then no matter of how many workers there are.
   const std::size_t paired = std::min(list.size(), report.partitions.size());
-  std::vector<FileContentDigest> files(paired);
-  {
-    WorkerPool pool(workers);
-    std::vector<TaskHandle> reads;
-    for (std::size_t i = 0; i < paired; ++i) {
-      reads.push_back(pool.Submit([&files, &list, &report, i] {
-        files[i] = DigestFile(list[i].path, report.partitions[i].originalSize.value_or(0));
-      }));
-    }
-    for (TaskHandle& read : reads) read.Finish();
-  }
   for (std::size_t i = 0; i < paired; ++i) {
-    CompareEntry(i, list[i], report.partitions[i], files[i], findings);
+    const PartitionReport& partition = report.partitions[i];
+    CompareEntry(i, list[i], partition,
+                 DigestFile(list[i].path, partition.originalSize.value_or(0)), findings);
   }
   return findings;
 }

@@ -23,10 +23,10 @@ struct ConfigFinding {
 // Compares a sound image's report, made with InspectOptions::digestOriginals,
 // with the partitions of a configuration. Reads each configured file (paths
 // as the packer opens them, at most one byte beyond the partition's original
-// size) on `workers` workers. Returns every mismatch, in partition order and
-// in the order above within a partition; empty when the image matches.
-// Prints nothing.
+// size). Returns every mismatch, in partition order and in the order above
+// within a partition; empty when the image matches. Prints nothing; throws
+// when the process runs out of memory or file handles.
 std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
-                                                    const PartitionList& list, unsigned workers);
+                                                    const PartitionList& list);
 
 }  // namespace vantorel

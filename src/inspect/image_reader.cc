@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 #include <span>
 
 #include "image/worker_pool.h"
@@ -161,23 +162,34 @@ bool Inspection::CheckHeader() {
 void Inspection::CheckRegions() {
   std::atomic<std::size_t> firstUnsound = report_.partitions.size();
   RegionCheckContext context{source_, options_, firstUnsound};
-  std::vector<std::optional<Problem>> problems(report_.partitions.size());
+  std::vector<RegionOutcome> outcomes(report_.partitions.size());
   {
     WorkerPool pool(options_.workers);
     std::vector<TaskHandle> checks;
     for (PartitionReport& partition : report_.partitions) {
-      checks.push_back(pool.Submit([this, &context, &partition, &problems, &firstUnsound] {
+      checks.push_back(pool.Submit([this, &context, &partition, &outcomes, &firstUnsound] {
         if (options_.progress) options_.progress->StartPartition(partition.index);
-        problems[partition.index] = CheckRegion(context, partition);
-        if (problems[partition.index]) LowerTo(firstUnsound, partition.index);
+        outcomes[partition.index] = CheckRegion(context, partition);
+        if (outcomes[partition.index].problem) LowerTo(firstUnsound, partition.index);
       }));
     }
     for (TaskHandle& check : checks) check.Finish();
   }
+  // Checks that could not get their memory while others ran get it now, one
+  // at a time and with every worker gone: the verdict must not depend on the
+  // number of workers.
+  for (PartitionReport& partition : report_.partitions) {
+    RegionOutcome& outcome = outcomes[partition.index];
+    if (!outcome.lackedMemory || partition.index > firstUnsound) continue;
+    partition = PartitionReport{.index = partition.index, .entry = partition.entry};
+    outcome = CheckRegion(context, partition);
+    if (outcome.lackedMemory) throw std::bad_alloc();
+    if (outcome.problem) LowerTo(firstUnsound, partition.index);
+  }
   // What a reader that stops at the first problem would report.
   const std::size_t first = firstUnsound;
   if (first == report_.partitions.size()) return;
-  report_.problem = std::move(problems[first]);
+  report_.problem = std::move(outcomes[first].problem);
   for (std::size_t i = first + 1; i < report_.partitions.size(); ++i) {
     PartitionReport& later = report_.partitions[i];
     later = PartitionReport{.index = later.index, .entry = later.entry};

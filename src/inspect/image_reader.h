@@ -89,7 +89,7 @@ struct InspectOptions {
 };
 
 // Verifies the image. Never throws for anything the image holds; throws
-// std::bad_alloc when memory for the report runs out.
+// std::bad_alloc when even one check at a time cannot get its memory.
 ImageReport InspectImage(ByteSource& source, const InspectOptions& options = {});
 
 }  // namespace vantorel

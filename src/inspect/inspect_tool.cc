@@ -42,31 +42,38 @@ struct Inspected {
   std::optional<FileIdentity> identity;  // of the image file
 };
 
-// Inspects the image once; nullopt after saying why it cannot be read.
+// Inspects the image once; nullopt after saying why it cannot be read. Only
+// a regular file is opened, so that a pipe never holds the run up.
 std::optional<Inspected> Inspect(const InspectCommand& command, const std::string& imagePath,
                                  InspectOptions options) {
-  const InputFile file(imagePath);
-  const auto size = file.IsOpen() ? file.Size() : std::nullopt;
+  const std::optional<InputFile> file =
+      SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
+  const auto size = file && file->IsOpen() ? file->Size() : std::nullopt;
   if (!size) {
     Complain(L"cannot read " + command.image + L" as a file");
     return std::nullopt;
   }
-  FileSource source(file, *size);
+  FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
-  return Inspected{InspectImage(source, options), file.Identity()};
+  return Inspected{InspectImage(source, options), file->Identity()};
 }
 
-// Refuses targets that exist (unless forced) and, always, a target that is
-// the image itself: putting a partition in its place would destroy it.
+// Refuses targets that exist (unless forced), a folder at a target, and,
+// always, a target that is the image itself: putting a partition in its
+// place would destroy it.
 bool TargetsMayBeReplaced(const InspectCommand& command, const std::string& directory,
                           const Inspected& image) {
   for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
     const std::string target = ExtractedFileName(directory, i);
-    const auto existing = IdentityOfEntry(target);
+    const auto existing = EntryAt(target);
     if (!existing) continue;
-    if (existing == image.identity) {
+    if (existing->identity == image.identity) {
       Complain(WideFromUtf8(target) + L" is the image being read; nothing extracted");
+      return false;
+    }
+    if (existing->isFolder) {
+      Complain(WideFromUtf8(target) + L" is a folder; nothing extracted");
       return false;
     }
     if (!command.force) {
@@ -79,18 +86,23 @@ bool TargetsMayBeReplaced(const InspectCommand& command, const std::string& dire
 
 int Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
             const Inspected& image) {
-  const NarrowedPath directory = NarrowPath(command.extractDirectory);
-  if (directory.outcome != PathNarrowing::kNarrowed || !EnsureDirectory(directory.path)) {
+  const auto directory = NarrowText(command.extractDirectory);
+  if (!directory || !EnsureDirectory(*directory)) {
     Complain(L"cannot create folder " + command.extractDirectory);
     return kInspectFailed;
   }
-  if (!TargetsMayBeReplaced(command, directory.path, image)) return kInspectFailed;
-  DirectorySink sink(directory.path);
+  if (!TargetsMayBeReplaced(command, *directory, image)) return kInspectFailed;
+  DirectorySink sink(*directory);
   const auto again = Inspect(command, imagePath, {.workers = workers, .sink = &sink});
-  if (!again || !again->report.Sound()) {
-    const bool known = again && again->report.problem;
-    Complain(L"extraction failed" +
-             (known ? L": " + WideFromUtf8(again->report.problem->what) : std::wstring()));
+  if (!again) return kInspectFailed;
+  if (const auto& problem = again->report.problem) {
+    Complain(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) + L" (" +
+             WideFromUtf8(problem->found) + L")");
+    return kInspectFailed;
+  }
+  if (const auto failed = sink.PutInPlace()) {
+    Complain(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
+             L" in place; the partitions before it are extracted");
     return kInspectFailed;
   }
   if (command.json) return kInspectPassed;
@@ -126,29 +138,29 @@ int RunInspect(int argc, const wchar_t* const* argv) {
     Complain(error);
     return kInspectMisuse;
   }
-  const NarrowedPath imagePath = NarrowPath(command.image);
-  if (imagePath.outcome != PathNarrowing::kNarrowed) {
-    Complain(L"image path " + NarrowingFailureText(imagePath.outcome) + command.image);
+  const auto imagePath = NarrowText(command.image);
+  if (!imagePath) {
+    Complain(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
+             command.image);
     return kInspectFailed;
   }
-  const auto image = Inspect(command, imagePath.path,
-                             {.workers = *workers.workers, .digestOriginals = !list.empty()});
+  const auto image =
+      Inspect(command, *imagePath, {.workers = *workers.workers, .digestOriginals = !list.empty()});
   if (!image) return kInspectFailed;
 
   InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
   if (summary.report.Sound()) {
     summary.warnings = CheckFlashLayout(summary.report.partitions);
     if (!command.config.empty()) {
-      summary.config =
-          ConfigComparison{Utf8ForDisplay(command.config),
-                           CompareWithConfiguration(summary.report, list, *workers.workers)};
+      summary.config = ConfigComparison{Utf8ForDisplay(command.config),
+                                        CompareWithConfiguration(summary.report, list)};
     }
   }
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
   if (!summary.report.Sound()) return kInspectFailed;
   const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
   if (command.extractDirectory.empty()) return status;
-  const int extracted = Extract(command, imagePath.path, *workers.workers, *image);
+  const int extracted = Extract(command, *imagePath, *workers.workers, *image);
   return status == kInspectPassed ? extracted : status;
 }
 

@@ -24,6 +24,9 @@ struct Failed {
   Problem problem;
 };
 
+// Ends the check without a verdict: memory it needs was refused.
+struct LackedMemory {};
+
 // Owns a decoder's probability tables and dictionary.
 class Decoder {
  public:
@@ -118,7 +121,7 @@ void RegionCheck::Deliver(const uint8_t* data, std::size_t length) {
     Sha1Update(originalSha1_, data, static_cast<uint32_t>(length));
   }
   if (writer_ && !writer_->Write(data, length)) {
-    Fail(Position(), "extraction", "the partition written out", "a failed write");
+    Fail(Position(), name_ + " extraction", "the partition written out", "a failed write");
   }
 }
 
@@ -150,7 +153,7 @@ uint64_t RegionCheck::ReadHead() {
 void RegionCheck::DecodeStreams(uint64_t originalSize) {
   const std::string stream = name_ + " stream ";
   Decoder decoder;
-  if (!decoder.Allocate()) Fail(Position(), "decoder", "memory for a 16 KiB dictionary", "none");
+  if (!decoder.Allocate()) throw LackedMemory{};
   for (uint64_t k = 0; k < ChunkCount(originalSize); ++k) {
     const uint64_t chunkStart = Position();
     const uint64_t chunkLength = ChunkLength(originalSize, k);
@@ -211,12 +214,15 @@ void RegionCheck::Run() {
   const PartitionEntry& e = partition_.entry;
   input_ = AllocateBuffer(kPieceSize);
   output_ = AllocateBuffer(kPieceSize);
-  if (!input_ || !output_) Fail(e.dataOffset, "memory", "the read and decode buffers", "none");
+  if (!input_ || !output_) throw LackedMemory{};
   Sha1Init(regionSha1_);
   Sha1Init(originalSha1_);
   if (context_.options.sink) {
     writer_ = context_.options.sink->Begin(partition_.index);
-    if (!writer_) Fail(e.dataOffset, "extraction", "a file for " + name_, "none could be created");
+    if (!writer_) {
+      Fail(e.dataOffset, name_ + " extraction", "a file for the partition",
+           "none could be created");
+    }
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;
   partition_.originalSize = originalSize;
@@ -237,18 +243,20 @@ void RegionCheck::Run() {
     partition_.originalDigest = original;
   }
   if (writer_ && !writer_->Finish()) {
-    Fail(e.digestOffset, "extraction", "the file closed", "an error");
+    Fail(e.digestOffset, name_ + " extraction", "the file closed", "an error");
   }
 }
 
 }  // namespace
 
-std::optional<Problem> CheckRegion(RegionCheckContext& context, PartitionReport& partition) {
+RegionOutcome CheckRegion(RegionCheckContext& context, PartitionReport& partition) {
   try {
     RegionCheck(context, partition).Run();
-    return std::nullopt;
+    return {};
   } catch (Failed& failed) {
-    return std::move(failed.problem);
+    return {std::move(failed.problem), false};
+  } catch (const LackedMemory&) {
+    return {std::nullopt, true};
   }
 }
 

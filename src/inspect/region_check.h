@@ -20,11 +20,15 @@ struct RegionCheckContext {
   std::atomic<std::size_t>& firstUnsound;
 };
 
+struct RegionOutcome {
+  std::optional<Problem> problem;  // the first one met; none when sound
+  bool lackedMemory = false;       // no verdict: the check could not get its memory
+};
+
 // Checks the region and digest of `partition` (whose entry is already known
-// to lie within the file), filling its report. Returns the first problem
-// met, or none when the region is sound; an abandoned check returns a
+// to lie within the file), filling its report. An abandoned check returns a
 // problem too, which the caller drops. Never throws for what the image
 // holds.
-std::optional<Problem> CheckRegion(RegionCheckContext& context, PartitionReport& partition);
+RegionOutcome CheckRegion(RegionCheckContext& context, PartitionReport& partition);
 
 }  // namespace vantorel

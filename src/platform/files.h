@@ -29,6 +29,9 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
 
   bool IsOpen() const;
+  // True when the file did not open because the process or the system ran
+  // out of file handles or memory, not because of the file.
+  bool LackedResources() const { return lackedResources_; }
   // Fills the buffer up to its capacity or to the end of the file; the byte
   // count, or nullopt on a read error.
   std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity);
@@ -43,6 +46,7 @@ class InputFile {
 
  private:
   intptr_t handle_;
+  bool lackedResources_ = false;
 };
 
 class OutputFile {

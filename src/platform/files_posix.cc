@@ -36,7 +36,9 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
 
 }  // namespace
 
-InputFile::InputFile(const std::string& path) : handle_(OpenRetrying(path, O_RDONLY)) {}
+InputFile::InputFile(const std::string& path) : handle_(OpenRetrying(path, O_RDONLY)) {
+  lackedResources_ = !IsOpen() && (errno == EMFILE || errno == ENFILE || errno == ENOMEM);
+}
 
 InputFile::~InputFile() {
   if (IsOpen()) close(Descriptor(handle_));
@@ -88,7 +90,13 @@ std::optional<FileIdentity> InputFile::Identity() const {
   return IdentityOfDescriptor(Descriptor(handle_));
 }
 
-OutputFile::OutputFile(const std::string& path) : handle_(OpenRetrying(path, O_WRONLY | O_CREAT)) {}
+// Opened without waiting, so that a pipe nobody reads fails at once instead
+// of blocking the run; writes then wait as usual.
+OutputFile::OutputFile(const std::string& path)
+    : handle_(OpenRetrying(path, O_WRONLY | O_CREAT | O_NONBLOCK)) {
+  if (IsOpen())
+    fcntl(Descriptor(handle_), F_SETFL, fcntl(Descriptor(handle_), F_GETFL) & ~O_NONBLOCK);
+}
 
 OutputFile::~OutputFile() {
   if (IsOpen()) close(Descriptor(handle_));

@@ -33,7 +33,11 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
 }  // namespace
 
 InputFile::InputFile(const std::string& path)
-    : handle_(FromHandle(Open(path, GENERIC_READ, OPEN_EXISTING))) {}
+    : handle_(FromHandle(Open(path, GENERIC_READ, OPEN_EXISTING))) {
+  const DWORD error = IsOpen() ? ERROR_SUCCESS : GetLastError();
+  lackedResources_ = error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
+                     error == ERROR_NO_SYSTEM_RESOURCES;
+}
 
 InputFile::~InputFile() {
   if (IsOpen()) CloseHandle(AsHandle(handle_));

@@ -16,9 +16,13 @@ namespace vantorel {
 // Creates one folder; true when it exists as a folder afterwards.
 bool EnsureDirectory(const std::string& path);
 
-// The identity of the entry a path names, a link not followed; nullopt when
-// there is none.
-std::optional<FileIdentity> IdentityOfEntry(const std::string& path);
+struct FolderEntry {
+  FileIdentity identity;
+  bool isFolder = false;
+};
+
+// The entry a path names, a link not followed; nullopt when there is none.
+std::optional<FolderEntry> EntryAt(const std::string& path);
 
 // A name for a new file in the target's folder: a dot, the target's name and
 // a random suffix. Another call gives another name.

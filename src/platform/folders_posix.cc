@@ -24,10 +24,11 @@ bool EnsureDirectory(const std::string& path) {
   return stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
+std::optional<FolderEntry> EntryAt(const std::string& path) {
   struct stat info;
   if (lstat(NativePath(path).c_str(), &info) != 0) return std::nullopt;
-  return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  return FolderEntry{{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)},
+                     S_ISDIR(info.st_mode)};
 }
 
 ReplacementFile::ReplacementFile(const std::string& target)

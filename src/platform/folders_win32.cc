@@ -19,7 +19,7 @@ bool EnsureDirectory(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
+std::optional<FolderEntry> EntryAt(const std::string& path) {
   const HANDLE handle = CreateFileW(
       WidenLatin1(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -28,8 +28,9 @@ std::optional<FileIdentity> IdentityOfEntry(const std::string& path) {
   const bool known = GetFileInformationByHandle(handle, &info) != 0;
   CloseHandle(handle);
   if (!known) return std::nullopt;
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return FolderEntry{
+      {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow},
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
 }
 
 ReplacementFile::ReplacementFile(const std::string& target)

@@ -24,10 +24,13 @@ std::optional<FileVersion> ReadOwnFileVersion();
 // without a backslash is taken whole), in the platform's narrow form.
 std::string UsageProgramName(std::wstring_view programPath);
 
-// Opens the null device on each of standard input, output and error that is
-// closed, so that no file the program opens can take its place and receive
-// what is printed. Nothing to do on Windows.
-void OpenClosedStandardStreams();
+// Readies the process before anything else runs: opens the null device on
+// each of standard input, output and error that is closed, so that no file
+// the program opens can take its place and receive what is printed; makes a
+// file size limit fail writes rather than kill the process; and keeps what
+// each worker thread reserves of the address space small. Nothing to do on
+// Windows.
+void PrepareProcess();
 
 // The arguments of main() as the wide argument vector the programs take:
 // decoded from UTF-8 on Linux, where bytes that are not UTF-8 are escaped so

@@ -1,6 +1,9 @@
 // The program's own facts on Linux: the version is compiled in from the
 // project version, and names are UTF-8.
 #include <fcntl.h>
+#include <malloc.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +29,8 @@ WideArguments::WideArguments(int argc, char** argv) {
   pointers_.push_back(nullptr);
 }
 
+namespace {
+
 void OpenClosedStandardStreams() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
@@ -33,6 +38,33 @@ void OpenClosedStandardStreams() {
     const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
     if (opened != fd && opened >= 0) close(opened);
   }
+}
+
+// The workers' code keeps its large data on the heap, so a small stack does;
+// with glibc's default (the stack limit, 8 MiB) and a heap arena of 64 MiB
+// per thread, address space would run out long before memory, and more
+// workers would fail where fewer succeed.
+void LimitWhatThreadsReserve() {
+#ifdef __GLIBC__
+  constexpr std::size_t kWorkerStack = 2 * 1024 * 1024;
+  pthread_attr_t attributes;
+  if (pthread_getattr_default_np(&attributes) == 0) {
+    pthread_attr_setstacksize(&attributes, kWorkerStack);
+    pthread_setattr_default_np(&attributes);
+    pthread_attr_destroy(&attributes);
+  }
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
+}  // namespace
+
+void PrepareProcess() {
+  OpenClosedStandardStreams();
+  // A file size limit then fails a write with a message, instead of killing
+  // the process without one.
+  signal(SIGXFSZ, SIG_IGN);
+  LimitWhatThreadsReserve();
 }
 
 }  // namespace vantorel

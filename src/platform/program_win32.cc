@@ -70,6 +70,6 @@ WideArguments::WideArguments(int argc, char** argv) {
   pointers_.push_back(nullptr);
 }
 
-void OpenClosedStandardStreams() {}
+void PrepareProcess() {}
 
 }  // namespace vantorel

@@ -5,6 +5,7 @@ namespace vantorel {
 
 std::optional<unsigned> ParseWorkerCount(std::wstring_view value) {
   // Three digits reach every allowed value; more are refused unread.
+  while (value.size() > 1 && value.front() == L'0') value.remove_prefix(1);
   if (value.empty() || value.size() > 3) return std::nullopt;
   unsigned count = 0;
   for (const wchar_t c : value) {

@@ -1,5 +1,6 @@
 """vantorel-inspect as a user runs it: report, JSON, extraction, refusals."""
 import hashlib
+import itertools
 import json
 import os
 import subprocess
@@ -67,15 +68,18 @@ def test_unfinished_image(run):
 # the line on standard error.
 @pytest.mark.parametrize("args, status, complaint", [
     (["none.img"], 1, "vantorel-inspect: cannot read none.img as a file\n"),
+    pytest.param(["pipe.img"], 1, "vantorel-inspect: cannot read pipe.img as a file\n",
+                 marks=linux_only),
     (["--help"], 0, ""),
     (["--bogus", "a.img"], 2, "vantorel-inspect: unknown option --bogus\n"),
     (["a.img", "--extract"], 2, "vantorel-inspect: --extract needs a value\n"),
     (["a.img", "--config"], 2, "vantorel-inspect: --config needs a value\n"),
     (["a.img", "b.img"], 2, "vantorel-inspect: one image at a time (b.img)\n"),
     ([], 2, "vantorel-inspect: no image given\n"),
-], ids=["missing image", "help", "unknown option", "extract without folder",
+], ids=["missing image", "no file", "help", "unknown option", "extract without folder",
         "config without file", "two images", "no image"])
 def test_usage(run, args, status, complaint):
+    os.mkfifo(run.folder / "pipe.img")  # nobody writes it: it must not hold the run up
     code, out, err = inspect_arguments(args, cwd=run.folder)
     assert code == status
     assert err.startswith(complaint) and (status != 2 or "usage: vantorel-inspect" in err)
@@ -92,6 +96,10 @@ def plant_link(folder, image):
 def plant_file(folder, image):
     (folder / "partition-0.bin").write_bytes(b"mine")
     return folder / "partition-0.bin", b"mine"
+
+
+def plant_folder(folder, image):
+    (folder / "partition-0.bin").mkdir()
 
 
 def plant_fifo(folder, image):
@@ -118,6 +126,7 @@ EXTRACTION = {
     "a link to a file outside, forced": (plant_link, True, 0, None),
     "a link to a file outside": (plant_link, False, 1, "exists"),
     "a pipe, forced": (plant_fifo, True, 0, None),
+    "a folder, forced": (plant_folder, True, 1, "is a folder; nothing extracted"),
     "the image itself, forced": (plant_copy_of_image, True, 1, "is the image being read"),
     "a hard link to the image, forced": (plant_hard_link, True, 1, "is the image being read"),
 }
@@ -285,3 +294,15 @@ def test_large_partitions_are_checked_in_bounded_memory(run):
     assert out.endswith("image matches the configuration\n\nimage is sound\n")
     peak_kib = int(checked.stderr.decode().split()[-1])
     assert peak_kib < 64 << 10, f"{peak_kib} KiB"
+
+
+@linux_only
+@pytest.mark.skipif("ASAN_OPTIONS" in os.environ, reason="an address-space limit")
+def test_memory_too_small_is_never_a_fault_of_the_image(run):
+    image = packed_image(run)
+    for kib, workers in itertools.product(range(6000, 30000, 2000), "014"):
+        done = subprocess.run(["/bin/sh", "-c", f'ulimit -v {kib} && exec "$0" "$@"',
+                               inspect_program(), str(image)], capture_output=True, timeout=60,
+                              env={**os.environ, "VANTOREL_THREADS": workers})
+        assert done.stdout.endswith(b"image is sound\n") or (
+            done.returncode == 1 and b"cannot continue" in done.stderr), (kib, workers, done)
