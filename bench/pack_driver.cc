@@ -1,5 +1,5 @@
 // Packs one partition file with a given number of workers and prints, on
-// standard error, the most chunks that were encoded at one time, so that
+// standard error, the most chunks that were in flight at one time, so that
 // benchmarks can measure time, memory and concurrency for any count.
 // Usage: vantorel_pack_driver WORKERS plain|compressed FILE IMAGE
 #include <cstdio>
@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
   const std::string image = argv[4];
   const int status =
       vantorel::ImageWriter(list, header, std::wstring(image.begin(), image.end()), options);
-  std::fprintf(stderr, "max chunks in flight %u\n", statistics.maxEncodesInFlight);
+  std::fprintf(stderr, "max chunks in flight %u\n", statistics.maxChunksInFlight);
   return status;
 }

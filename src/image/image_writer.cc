@@ -229,7 +229,7 @@ int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstri
                        options.progress);
   ImageRun run(regions, options.lzmaAllocator, output.Identity());
   const int status = WriteImage(run, list, header, output, outputPath, options.progress);
-  if (options.statistics) options.statistics->maxEncodesInFlight = regions.maxEncodesInFlight();
+  if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return status;
 }
 

@@ -18,7 +18,9 @@ namespace vantorel {
 
 // What a run of the writer measured, for tests and benchmarks.
 struct WriterStatistics {
-  unsigned maxEncodesInFlight = 0;  // chunks being encoded at one time, at most
+  // Chunks of a compressed partition handed to the workers and not yet
+  // written, at most: as many as there are workers, up to the chunks there are.
+  unsigned maxChunksInFlight = 0;
 };
 
 struct WriterOptions {

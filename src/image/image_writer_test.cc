@@ -67,8 +67,8 @@ void ExpectImageOf(const Bytes& image, const PartitionList& list) {
 // on one thread, and that image is the one the encoder settings of the
 // format give (its SHA-1 was computed once, with no worker, and its streams
 // agree with the LZMA SDK's own lzma_alone at the same settings). As many
-// chunks are encoded at once as there are workers, up to the chunks of the
-// largest partition.
+// chunks are in flight as there are workers, up to the chunks of the largest
+// partition.
 TEST(ImageWriter, EveryWorkerCountGivesTheSameGoldenImage) {
   TempDir dir;
   std::string text;
@@ -105,7 +105,7 @@ TEST(ImageWriter, EveryWorkerCountGivesTheSameGoldenImage) {
       ASSERT_EQ(packing.status, kWriterOk);
       const Bytes image = ReadBytes(out);
       EXPECT_EQ(HexDigest(image), c.golden);
-      EXPECT_EQ(statistics.maxEncodesInFlight, std::min(std::max(workers, 1u), c.chunks));
+      EXPECT_EQ(statistics.maxChunksInFlight, std::min(std::max(workers, 1u), c.chunks));
       const std::string output = packing.output.substr(packing.output.find('\n'));
       if (workers == 0) {
         referenceOutput = output;

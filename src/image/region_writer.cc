@@ -110,14 +110,9 @@ int RegionWriter::StatusOfReading(ReadAhead outcome, const RegionState& region) 
 }
 
 void RegionWriter::EncodeSlot(Slot& slot) {
-  const unsigned encoding = ++encoding_;
-  unsigned most = maxEncoding_;
-  while (encoding > most && !maxEncoding_.compare_exchange_weak(most, encoding)) {
-  }
   slot.streamLength = 0;
   slot.result = adapter_.EncodeChunk(slot.input, slot.length, slot.output, kEncodeCapacity,
                                      slot.streamLength);
-  --encoding_;
 }
 
 void RegionWriter::Advance(uint64_t bytes) {
@@ -140,6 +135,7 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
       slot->encoding = pool_.Submit([this, slot] { EncodeSlot(*slot); });
       idle.pop_back();
       inFlight.push_back(slot);
+      maxChunksInFlight_ = std::max<unsigned>(maxChunksInFlight_, inFlight.size());
     }
     if (inFlight.empty()) return StatusOfReading(reading, region);
 

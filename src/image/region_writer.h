@@ -6,7 +6,6 @@
 // reading, encoding and writing one chunk after the other.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,8 +70,9 @@ class RegionWriter {
   // printing why not.
   int FinishRegion(RegionState& region);
 
-  // The most chunks that were being encoded at one time.
-  unsigned maxEncodesInFlight() const { return maxEncoding_; }
+  // The most chunks of a compressed partition that were read and handed to
+  // the workers, and not yet written, at one time.
+  unsigned maxChunksInFlight() const { return maxChunksInFlight_; }
 
  private:
   struct Slot;
@@ -96,8 +96,7 @@ class RegionWriter {
   const LzmaEncoderAdapter& adapter_;
   BufferAllocator allocate_;
   Progress* progress_;
-  std::atomic<unsigned> encoding_ = 0;
-  std::atomic<unsigned> maxEncoding_ = 0;
+  unsigned maxChunksInFlight_ = 0;
   std::vector<std::unique_ptr<Slot>> slots_;
   WorkerPool pool_;  // last, so that its threads end before what they use
 };
