@@ -64,20 +64,22 @@ FileContentDigest DigestFile(const std::string& path, uint64_t expectedSize) {
   return content;
 }
 
-void CompareEntry(std::size_t index, const PartitionSpec& spec, const PartitionReport& partition,
-                  const FileContentDigest& file, std::vector<ConfigFinding>& findings) {
+void CompareEntry(std::size_t index, const PartitionSpec& configured,
+                  const PartitionReport& partition, const FileContentDigest& file,
+                  std::vector<ConfigFinding>& findings) {
   const PartitionEntry& e = partition.entry;
   const auto differ = [&](std::string field, std::string configured, std::string image) {
     if (configured != image) {
       findings.push_back({index, std::move(field), std::move(configured), std::move(image)});
     }
   };
-  differ("Start_Address", Address(spec.startAddress), Address(e.startAddress));
-  differ("Partition_Size", Address(spec.partitionSize), Address(e.partitionSize));
-  differ("Is_Compressed", Flag(spec.isCompressed == 1), Flag(e.isCompressed == 1));
+  differ("Start_Address", Address(configured.startAddress), Address(e.startAddress));
+  differ("Partition_Size", Address(configured.partitionSize), Address(e.partitionSize));
+  differ("Is_Compressed", Flag(configured.isCompressed == 1), Flag(e.isCompressed == 1));
   const uint64_t originalSize = partition.originalSize.value_or(0);
   if (!file.readable) {
-    findings.push_back({index, "File", spec.path, "a partition the file cannot be read to check"});
+    findings.push_back(
+        {index, "File", configured.path, "a partition the file cannot be read to check"});
   } else if (file.size != originalSize) {
     differ("size",
            file.size > originalSize ? "more than " + std::to_string(originalSize) + " bytes"
