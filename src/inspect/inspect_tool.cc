@@ -113,9 +113,8 @@ int Extract(const InspectCommand& command, const std::string& imagePath, unsigne
   return kInspectPassed;
 }
 
-}  // namespace
-
-int RunInspect(int argc, const wchar_t* const* argv) {
+// The run, which may throw when memory, file handles or the system fail.
+int RunInspectSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
   std::wstring error;
   if (!ParseInspectArguments(argc, argv, command, error)) {
@@ -162,6 +161,31 @@ int RunInspect(int argc, const wchar_t* const* argv) {
   if (command.extractDirectory.empty()) return status;
   const int extracted = Extract(command, *imagePath, *workers.workers, *image);
   return status == kInspectPassed ? extracted : status;
+}
+
+}  // namespace
+
+int RunInspect(int argc, const wchar_t* const* argv) noexcept {
+  try {
+    return RunInspectSteps(argc, argv);
+  } catch (...) {
+    return FailInspectOnException();
+  }
+}
+
+int FailInspectOnException() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    WriteStandardError("vantorel-inspect: cannot continue: not enough memory\n");
+  } catch (const std::exception& error) {
+    WriteStandardError("vantorel-inspect: cannot continue: ");
+    WriteStandardError(error.what());
+    WriteStandardError("\n");
+  } catch (...) {
+    WriteStandardError("vantorel-inspect: cannot continue: an unexpected failure\n");
+  }
+  return kInspectFailed;
 }
 
 }  // namespace vantorel

@@ -13,8 +13,13 @@ inline constexpr int kInspectMisuse = 2;
 // standard error. Returns kInspectPassed when the image is sound, matches
 // the configuration if one was given and, under --strict, has no layout
 // warning; kInspectMisuse for unusable options, a VANTOREL_THREADS value or
-// a configuration that cannot be read; kInspectFailed otherwise. Writes
-// nothing but what --extract asks for.
-int RunInspect(int argc, const wchar_t* const* argv);
+// a configuration that cannot be read; kInspectFailed otherwise, also when
+// memory, file handles or the system fail it. Writes nothing but what
+// --extract asks for. Never throws.
+int RunInspect(int argc, const wchar_t* const* argv) noexcept;
+
+// Ends a run whose start-up threw, from inside a catch block: says why on
+// standard error and returns kInspectFailed. Never throws.
+int FailInspectOnException() noexcept;
 
 }  // namespace vantorel
