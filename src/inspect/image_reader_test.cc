@@ -181,10 +181,14 @@ TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
     uint32_t partitionSize;
     const char* what;
     uint64_t offset;
+    const char* expected = nullptr;
   } kCases[] = {
       {sized(0, Bytes(5, 0)), 0, "partition 0 digest", 174},  // sound but for the zero digest
       {sized(0, Bytes(6, 0)), 0, "partition 0 region", 174},
       {sized(1, Bytes(5, 0)), 1, "partition 0 stream 0", 174},
+      // "a" and an end marker: a stream that ends before its chunk's length
+      {sized(2, {0x00, 0x30, 0xC1, 0xFB, 0xFF, 0xFF, 0xFF, 0xE0, 0x00, 0x00, 0x00}), 2,
+       "partition 0 stream 0", 180, "no end marker"},
       {sized(~0ull, Bytes(5, 0)), 0xFFFFFFFF, "partition 0 original size", 161},
       {sized(100, Bytes(5, 0)), 99, "partition 0 original size", 161},
       {Bytes{0x5E, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0,
@@ -196,6 +200,9 @@ TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
     ASSERT_TRUE(report.problem) << c.what;
     EXPECT_EQ(report.problem->what, c.what);
     EXPECT_EQ(report.problem->offset, c.offset) << c.what;
+    if (c.expected) {
+      EXPECT_EQ(report.problem->expected, c.expected);
+    }
   }
 }
 
