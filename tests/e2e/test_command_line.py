@@ -2,6 +2,7 @@
 import os
 import pty
 import subprocess
+import termios
 
 import pytest
 
@@ -146,5 +147,7 @@ def test_failure_at_a_terminal_waits_for_a_key(run):
     os.write(leader, b"x")
     assert process.wait(timeout=30) == 1
     shown += read_terminal(leader)
+    echo_and_lines = termios.ECHO | termios.ICANON
+    assert termios.tcgetattr(leader)[3] & echo_and_lines == echo_and_lines  # the terminal restored
     os.close(leader)
     assert shown.replace(b"\r\n", b"\n").endswith((ERROR_BANNER).encode() + prompt + b"\n")
