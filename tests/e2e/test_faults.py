@@ -45,7 +45,7 @@ def test_output_that_cannot_be_written(run, output, message):
     run.write("app.bin", b"firmware" * 1000)
     (run.folder / "folder").mkdir()
     os.mkfifo(run.folder / "pipe")
-    assert_failed_with(run("-i", "cfg.ini", "-o", output), message)
+    assert_failed_with(run("-i", "cfg.ini", "-o", output), f"Output File = {output}\n" + message)
     assert not (run.folder / "missing").exists()
 
 
