@@ -5,8 +5,6 @@
 // returned 0.
 #include "app/run.h"
 
-#include <exception>
-#include <new>
 #include <string>
 
 #include "app/arguments.h"
@@ -15,6 +13,7 @@
 #include "image/image_writer.h"
 #include "image/progress.h"
 #include "platform/console.h"
+#include "platform/exception_reason.h"
 #include "platform/threads.h"
 
 namespace vantorel {
@@ -43,20 +42,12 @@ int ReadAndWrite(const std::wstring& configFile, const std::wstring& outputFile)
   return ImageWriter(list, header, outputFile, options);
 }
 
-// Says why a step could not go on. Prints literal text only, so that it
-// still works when memory is what ran out.
-void ReportException(std::exception_ptr failure) {
+// Says why a step could not go on, from inside a catch block. Prints literal
+// text only, so that it still works when memory is what ran out.
+void ReportException() {
   WriteLine("");
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::bad_alloc&) {
-    WriteLine("cannot continue: not enough memory");
-  } catch (const std::exception& error) {
-    WriteText("cannot continue: ");
-    WriteLine(error.what());
-  } catch (...) {
-    WriteLine("cannot continue: an unexpected failure");
-  }
+  WriteText("cannot continue: ");
+  WriteLine(ReasonOfCurrentException());
 }
 
 int FailRun() {
@@ -78,7 +69,7 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   try {
     status = ReadAndWrite(configFile, outputFile);
   } catch (...) {
-    ReportException(std::current_exception());
+    ReportException();
     return FailRun();
   }
   if (status != kWriterOk) return FailRun();
@@ -100,7 +91,7 @@ int Run(int argc, const wchar_t* const* argv) noexcept {
 
 int FailRunOnException() noexcept {
   try {
-    ReportException(std::current_exception());
+    ReportException();
     return FailRun();
   } catch (...) {
     return kExitFailed;

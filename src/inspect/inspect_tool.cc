@@ -11,6 +11,7 @@
 #include "inspect/inspect_arguments.h"
 #include "inspect/report.h"
 #include "platform/console.h"
+#include "platform/exception_reason.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/text.h"
@@ -174,17 +175,9 @@ int RunInspect(int argc, const wchar_t* const* argv) noexcept {
 }
 
 int FailInspectOnException() noexcept {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    WriteStandardError("vantorel-inspect: cannot continue: not enough memory\n");
-  } catch (const std::exception& error) {
-    WriteStandardError("vantorel-inspect: cannot continue: ");
-    WriteStandardError(error.what());
-    WriteStandardError("\n");
-  } catch (...) {
-    WriteStandardError("vantorel-inspect: cannot continue: an unexpected failure\n");
-  }
+  WriteStandardError("vantorel-inspect: cannot continue: ");
+  WriteStandardError(ReasonOfCurrentException());
+  WriteStandardError("\n");
   return kInspectFailed;
 }
 
