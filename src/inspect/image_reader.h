@@ -56,6 +56,10 @@ struct PartitionReport {
   PartitionEntry entry;
   std::optional<uint64_t> originalSize;  // known once the region's head is read
   DigestStatus digest = DigestStatus::kNotChecked;
+  // The region's digest as stored after it and as computed from it, once
+  // the whole region was read.
+  std::optional<Sha1Digest> storedDigest;
+  std::optional<Sha1Digest> computedDigest;
   // SHA-1 of the original bytes, when asked for and the region is sound.
   std::optional<Sha1Digest> originalDigest;
 };

@@ -3,41 +3,152 @@
 
 #include <string_view>
 
+#include "inspect/command_number.h"
+#include "inspect/flash_layout.h"
+
 namespace vantorel {
 
 const char kInspectUsage[] =
-    "usage: vantorel-inspect [--json] [--strict] [--config CONFIG] [--extract DIR [--force]] "
-    "IMAGE\n"
+    "usage: vantorel-inspect [--json] [--strict] [--config CONFIG]\n"
+    "                        [--extract DIR [--partition N]... [--force]]\n"
+    "                        [--flash FILE [--fill BYTE] [--format bin|ihex|srec]\n"
+    "                                      [--base ADDR] [--size N] [--force]] IMAGE\n"
+    "       vantorel-inspect [--json] --diff NEW_IMAGE IMAGE\n"
+    "       vantorel-inspect --version | --help\n"
     "  Verifies an update image: header, entries, offsets, digests and the\n"
     "  compressed streams, and warns of partitions that overlap in flash or run\n"
     "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse.\n"
     "  --config CONFIG  also check that the image is what CONFIG and its files make\n"
     "  --strict         count flash layout warnings as failures\n"
     "  --extract DIR    write each partition's original bytes to DIR/partition-N.bin\n"
-    "  --force          replace files that --extract would write\n"
+    "  --partition N    extract partition N only (repeatable)\n"
+    "  --flash FILE     write the flash contents after the update to FILE\n"
+    "  --fill BYTE      the byte of gaps and unused partition space (default 0xFF)\n"
+    "  --format FORMAT  bin (default), ihex (Intel HEX) or srec (S-records)\n"
+    "  --base ADDR      the first flash address written (default: the lowest start)\n"
+    "  --size N         the bytes of flash written (default: to the highest end)\n"
+    "  --force          replace files that --extract or --flash would write\n"
+    "  --diff NEW_IMAGE compare IMAGE (old) with NEW_IMAGE partition by partition;\n"
+    "                   exit status 0 when the same, 1 when they differ, 2 on trouble\n"
     "  --json           print the report as JSON\n"
-    "  -h, --help       print this text\n";
+    "  --version        print the version\n"
+    "  -h, --help       print this text\n"
+    "  Numbers are decimal, or hexadecimal after 0x.\n";
+
+namespace {
+
+constexpr std::wstring_view kValueOptions[] = {L"--extract", L"--config", L"--partition",
+                                               L"--flash",   L"--fill",   L"--format",
+                                               L"--base",    L"--size",   L"--diff"};
+
+bool TakesValue(std::wstring_view option) {
+  for (const std::wstring_view known : kValueOptions) {
+    if (option == known) return true;
+  }
+  return false;
+}
+
+uint64_t LargestValue(std::wstring_view option) {
+  if (option == L"--fill") return 0xFF;
+  if (option == L"--size") return kFlashAddressEnd;
+  return kFlashAddressEnd - 1;
+}
+
+bool Number(std::wstring_view option, std::wstring_view text, uint64_t maximum, uint64_t& value,
+            std::wstring& error) {
+  const auto number = ParseCommandNumber(text, maximum);
+  if (!number) {
+    error = std::wstring(option) + L" takes a number from 0 to " + std::to_wstring(maximum) +
+            L" (decimal, or hexadecimal after 0x), not '" + std::wstring(text) + L"'";
+    return false;
+  }
+  value = *number;
+  return true;
+}
+
+// One option that takes a number.
+bool TakeNumber(std::wstring_view option, std::wstring_view value, InspectCommand& command,
+                std::wstring& error) {
+  uint64_t number = 0;
+  if (!Number(option, value, LargestValue(option), number, error)) return false;
+  if (option == L"--partition") {
+    command.partitions.insert(static_cast<std::size_t>(number));
+    return true;
+  }
+  if (option == L"--fill") command.flash.fill = static_cast<uint8_t>(number);
+  if (option == L"--base") command.flash.base = number;
+  if (option == L"--size") command.flash.size = number;
+  command.flash.adjusted = true;
+  return true;
+}
+
+// One option that takes a value.
+bool TakeValue(std::wstring_view option, std::wstring_view value, InspectCommand& command,
+               std::wstring& error) {
+  if (option == L"--extract") {
+    command.extractDirectory = value;
+  } else if (option == L"--config") {
+    command.config = value;
+  } else if (option == L"--flash") {
+    command.flash.file = value;
+  } else if (option == L"--diff") {
+    command.diffImage = value;
+  } else if (option == L"--format") {
+    const auto format = FlashFormatNamed(value);
+    if (!format) {
+      error = L"--format takes bin, ihex or srec, not '" + std::wstring(value) + L"'";
+      return false;
+    }
+    command.flash.format = *format;
+    command.flash.adjusted = true;
+  } else {
+    return TakeNumber(option, value, command, error);
+  }
+  return true;
+}
+
+// Options that only make sense together.
+bool Consistent(const InspectCommand& command, std::wstring& error) {
+  const FlashRequest& flash = command.flash;
+  if (flash.adjusted && flash.file.empty()) {
+    error = L"--fill, --format, --base and --size need --flash";
+  } else if (!command.partitions.empty() && command.extractDirectory.empty()) {
+    error = L"--partition needs --extract";
+  } else if (flash.size && flash.base.value_or(0) + *flash.size > kFlashAddressEnd) {
+    error = L"--base and --size reach past 4 GiB, beyond 32-bit flash addresses";
+  } else if (!command.diffImage.empty() &&
+             (!command.config.empty() || !command.extractDirectory.empty() || !flash.file.empty() ||
+              command.strict)) {
+    error = L"--diff compares two images and takes no other option but --json";
+  } else if (command.image.empty() && !command.help && !command.version) {
+    error = L"no image given";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command,
                            std::wstring& error) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view argument = argv[i];
-    const bool hasValue = i + 1 < argc;
     if (argument == L"-h" || argument == L"--help") {
       command.help = true;
+    } else if (argument == L"--version") {
+      command.version = true;
     } else if (argument == L"--json") {
       command.json = true;
     } else if (argument == L"--strict") {
       command.strict = true;
     } else if (argument == L"--force") {
       command.force = true;
-    } else if ((argument == L"--extract" || argument == L"--config") && !hasValue) {
+    } else if (TakesValue(argument) && i + 1 >= argc) {
       error = std::wstring(argument) + L" needs a value";
       return false;
-    } else if (argument == L"--extract") {
-      command.extractDirectory = argv[++i];
-    } else if (argument == L"--config") {
-      command.config = argv[++i];
+    } else if (TakesValue(argument)) {
+      if (!TakeValue(argument, argv[++i], command, error)) return false;
     } else if (argument.starts_with(L"-") && argument != L"-") {
       error = L"unknown option " + std::wstring(argument);
       return false;
@@ -48,11 +159,7 @@ bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand&
       return false;
     }
   }
-  if (command.image.empty() && !command.help) {
-    error = L"no image given";
-    return false;
-  }
-  return true;
+  return Consistent(command, error);
 }
 
 }  // namespace vantorel

@@ -8,7 +8,11 @@
 #include "config/config_reader.h"
 #include "image/progress.h"
 #include "inspect/extract.h"
+#include "inspect/file_source.h"
+#include "inspect/flash_command.h"
+#include "inspect/image_diff.h"
 #include "inspect/inspect_arguments.h"
+#include "inspect/partition_selection.h"
 #include "inspect/report.h"
 #include "platform/console.h"
 #include "platform/exception_reason.h"
@@ -16,6 +20,7 @@
 #include "platform/folders.h"
 #include "platform/text.h"
 #include "platform/threads.h"
+#include "platform/version.h"
 
 namespace vantorel {
 namespace {
@@ -24,20 +29,6 @@ void Complain(const std::wstring& text) {
   WriteStandardError(Utf8ForDisplay(L"vantorel-inspect: " + text + L"\n"));
 }
 
-class FileSource : public ByteSource {
- public:
-  FileSource(const InputFile& file, uint64_t size) : file_(file), size_(size) {}
-  std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer,
-                                    std::size_t capacity) override {
-    return file_.ReadAt(offset, buffer, capacity);
-  }
-  uint64_t Size() const override { return size_; }
-
- private:
-  const InputFile& file_;
-  uint64_t size_;
-};
-
 struct Inspected {
   ImageReport report;
   std::optional<FileIdentity> identity;  // of the image file
@@ -45,13 +36,13 @@ struct Inspected {
 
 // Inspects the image once; nullopt after saying why it cannot be read. Only
 // a regular file is opened, so that a pipe never holds the run up.
-std::optional<Inspected> Inspect(const InspectCommand& command, const std::string& imagePath,
+std::optional<Inspected> Inspect(const std::wstring& imageName, const std::string& imagePath,
                                  InspectOptions options) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
   const auto size = file && file->IsOpen() ? file->Size() : std::nullopt;
   if (!size) {
-    Complain(L"cannot read " + command.image + L" as a file");
+    Complain(L"cannot read " + imageName + L" as a file");
     return std::nullopt;
   }
   FileSource source(*file, *size);
@@ -65,7 +56,7 @@ std::optional<Inspected> Inspect(const InspectCommand& command, const std::strin
 // place would destroy it.
 bool TargetsMayBeReplaced(const InspectCommand& command, const std::string& directory,
                           const Inspected& image) {
-  for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
+  for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     const std::string target = ExtractedFileName(directory, i);
     const auto existing = EntryAt(target);
     if (!existing) continue;
@@ -92,26 +83,55 @@ int Extract(const InspectCommand& command, const std::string& imagePath, unsigne
     Complain(L"cannot create folder " + command.extractDirectory);
     return kInspectFailed;
   }
+  if (const auto missing = MissingPartition(command.partitions, image.report)) {
+    Complain(L"the image has no partition " + std::to_wstring(*missing) + L"; nothing extracted");
+    return kInspectFailed;
+  }
   if (!TargetsMayBeReplaced(command, *directory, image)) return kInspectFailed;
-  DirectorySink sink(*directory);
-  const auto again = Inspect(command, imagePath, {.workers = workers, .sink = &sink});
+  DirectorySink directorySink(*directory);
+  SelectedPartitionsSink sink(directorySink, command.partitions);
+  const auto again = Inspect(command.image, imagePath, {.workers = workers, .sink = &sink});
   if (!again) return kInspectFailed;
   if (const auto& problem = again->report.problem) {
     Complain(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) + L" (" +
              WideFromUtf8(problem->found) + L")");
     return kInspectFailed;
   }
-  if (const auto failed = sink.PutInPlace()) {
+  if (const auto failed = directorySink.PutInPlace()) {
     Complain(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
              L" in place; the partitions before it are extracted");
     return kInspectFailed;
   }
   if (command.json) return kInspectPassed;
-  for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
+  for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
                   std::to_string(i) + ".bin\n");
   }
   return kInspectPassed;
+}
+
+// --diff: exit 0 when the images are the same, 1 when they differ, 2 when
+// either cannot be read or is not sound.
+int Diff(const InspectCommand& command, unsigned workers) {
+  const InspectOptions options{.workers = workers, .digestOriginals = true};
+  std::optional<Inspected> images[2];
+  const std::wstring* names[2] = {&command.image, &command.diffImage};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto path = NarrowText(*names[i]);
+    if (!path) Complain(L"cannot use the image path " + *names[i]);
+    if (path) images[i] = Inspect(*names[i], *path, options);
+    if (!images[i]) return kInspectMisuse;
+    if (const auto& problem = images[i]->report.problem) {
+      Complain(*names[i] + L" is not sound: " + WideFromUtf8(problem->what) + L" at byte " +
+               std::to_wstring(problem->offset) + L"; nothing compared");
+      return kInspectMisuse;
+    }
+  }
+  ImageDiff diff = DiffImages(images[0]->report, images[1]->report);
+  diff.beforePath = Utf8ForDisplay(command.image);
+  diff.afterPath = Utf8ForDisplay(command.diffImage);
+  WriteUtf8Text(command.json ? FormatDiffJson(diff) : FormatDiffText(diff));
+  return diff.Same() ? kInspectPassed : kInspectFailed;
 }
 
 // The run, which may throw when memory, file handles or the system fail.
@@ -127,11 +147,17 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
     WriteUtf8Text(kInspectUsage);
     return kInspectPassed;
   }
+  if (command.version) {
+    WriteUtf8Text("vantorel-inspect " + std::to_string(kVersionMajor) + "." +
+                  std::to_string(kVersionMinor) + "." + std::to_string(kVersionPatch) + "\n");
+    return kInspectPassed;
+  }
   const WorkerChoice workers = ChooseWorkers();
   if (!workers.workers) {
     Complain(workers.refusal);
     return kInspectMisuse;
   }
+  if (!command.diffImage.empty()) return Diff(command, *workers.workers);
   PartitionList list;
   if (!command.config.empty() &&
       ReadConfiguration(command.config, list, ReaderLines::kSilent, &error) != kConfigOk) {
@@ -144,8 +170,8 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
              command.image);
     return kInspectFailed;
   }
-  const auto image =
-      Inspect(command, *imagePath, {.workers = *workers.workers, .digestOriginals = !list.empty()});
+  const auto image = Inspect(command.image, *imagePath,
+                             {.workers = *workers.workers, .digestOriginals = !list.empty()});
   if (!image) return kInspectFailed;
 
   InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
@@ -158,7 +184,14 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
   }
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
   if (!summary.report.Sound()) return kInspectFailed;
-  const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
+  int status = summary.Passed() ? kInspectPassed : kInspectFailed;
+  if (!command.flash.file.empty()) {
+    if (const auto failure =
+            WriteFlashFile(command, {*imagePath, image->identity, image->report})) {
+      Complain(*failure);
+      status = kInspectFailed;
+    }
+  }
   if (command.extractDirectory.empty()) return status;
   const int extracted = Extract(command, *imagePath, *workers.workers, *image);
   return status == kInspectPassed ? extracted : status;

@@ -202,6 +202,8 @@ Sha1Digest RegionCheck::CheckDigest() {
   Sha1Final(regionSha1_, computed.data());
   Sha1Digest stored;
   ReadExactly(regionEnd_, stored.data(), stored.size());
+  partition_.storedDigest = stored;
+  partition_.computedDigest = computed;
   if (computed != stored) {
     partition_.digest = DigestStatus::kBad;
     Fail(regionEnd_, name_ + " digest", Hex(computed), Hex(stored));

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "inspect/hex.h"
-#include "platform/utf8.h"
+#include "inspect/json_text.h"
 
 namespace vantorel {
 namespace {
@@ -34,20 +34,8 @@ std::string Ratio(const PartitionReport& p) {
   return Format("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
 }
 
-// A JSON string is UTF-8: bytes of a path that are not become U+FFFD.
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : ReplaceInvalidUtf8(text)) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      out += Format("\\u%04x", c);
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
+std::string JsonDigest(const std::optional<Sha1Digest>& digest) {
+  return digest ? "\"" + HexDigits(*digest) + "\"" : "null";
 }
 
 std::string PartitionName(std::optional<std::size_t> index) {
@@ -167,7 +155,9 @@ std::string FormatReportJson(const InspectionSummary& summary) {
             ", \"dataLength\": " + std::to_string(p.entry.dataLength) +
             ", \"compressed\": " + (p.entry.isCompressed ? "true" : "false") +
             ", \"originalSize\": " + (p.originalSize ? std::to_string(*p.originalSize) : "null") +
-            ", \"digest\": " + JsonString(DigestText(p.digest)) + "}";
+            ", \"digest\": " + JsonString(DigestText(p.digest)) +
+            ", \"storedDigest\": " + JsonDigest(p.storedDigest) +
+            ", \"computedDigest\": " + JsonDigest(p.computedDigest) + "}";
   }
   json += report.partitions.empty() ? "],\n" : "\n  ],\n";
   json += "  \"warnings\": " + WarningsJson(summary.warnings) + ",\n";

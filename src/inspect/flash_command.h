@@ -1,0 +1,26 @@
+// --flash FILE: the flash contents of a sound image written to a file, the
+// way extraction writes: under a temporary name beside the target, renamed
+// over it once complete, never over the image being read.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "inspect/image_reader.h"
+#include "inspect/inspect_arguments.h"
+#include "platform/files.h"
+
+namespace vantorel {
+
+struct FlashSource {
+  std::string imagePath;                 // narrow
+  std::optional<FileIdentity> identity;  // of the image file
+  const ImageReport& report;             // of the image, sound
+};
+
+// Writes the flash file the command asks for and prints its line (unless
+// --json). What went wrong, as a whole sentence, if anything; then nothing
+// was written.
+std::optional<std::wstring> WriteFlashFile(const InspectCommand& command, const FlashSource& image);
+
+}  // namespace vantorel

@@ -1,0 +1,51 @@
+// The flash contents encoded as a file, streamed: a flat binary, Intel HEX
+// or Motorola S-records. An encoder is given the bytes of the output range
+// in address order, decoded partition bytes and runs of fill alike, and
+// writes its form of them to a byte sink as it goes, holding no more than a
+// small buffer. Pure apart from the sink.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace vantorel {
+
+// Where an encoder's output goes.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // False when the bytes could not be kept.
+  virtual bool Write(const uint8_t* data, std::size_t length) = 0;
+};
+
+enum class FlashFormat { kBinary, kIntelHex, kSRecord };
+
+// "bin", "ihex", "srec"; nullopt for any other name.
+std::optional<FlashFormat> FlashFormatNamed(std::wstring_view name);
+const char* FlashFormatName(FlashFormat format);
+
+class FlashEncoder {
+ public:
+  virtual ~FlashEncoder() = default;
+  // The next bytes of the range. Every call returns false once the sink has
+  // failed.
+  virtual bool Data(const uint8_t* data, std::size_t length) = 0;
+  // The next `length` bytes of the range are the fill byte. Costs time in
+  // proportion to the output it writes, not to `length`.
+  virtual bool Fill(uint64_t length) = 0;
+  // Writes what is still held and the closing records.
+  virtual bool Finish() = 0;
+};
+
+// An encoder of the range starting at `base` (below 4 GiB; the range may
+// end at 4 GiB exactly). Record forms hold 16 bytes per data record, each
+// within one 16-byte-aligned block, so that none crosses a 64 KiB boundary,
+// and leave out the records whose bytes are all fill: a reader that pads
+// with the fill byte gets the same range back.
+std::unique_ptr<FlashEncoder> MakeFlashEncoder(FlashFormat format, ByteSink& sink, uint64_t base,
+                                               uint8_t fill);
+
+}  // namespace vantorel
