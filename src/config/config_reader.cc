@@ -126,6 +126,7 @@ int ConfigReader::ReadPartitionSection(PartitionList& list, const std::wstring& 
 
   PartitionSpec partition;
   partition.path = *path;
+  partition.section = sectionName;
   const std::wstring start = ReadProfileValue(kNumberValueCapacity, L"Start_Address", sectionName);
   if (start.empty()) return missing(L"Start_Address");
   partition.startAddress = ParseNumber(NumberText(start));

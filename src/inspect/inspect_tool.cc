@@ -178,8 +178,11 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
   if (summary.report.Sound()) {
     summary.warnings = CheckFlashLayout(summary.report.partitions);
     if (!command.config.empty()) {
-      summary.config = ConfigComparison{Utf8ForDisplay(command.config),
-                                        CompareWithConfiguration(summary.report, list)};
+      summary.config = ConfigComparison{
+          Utf8ForDisplay(command.config), CompareWithConfiguration(summary.report, list), {}};
+      for (const PartitionSpec& spec : list) {
+        summary.config->sections.push_back(Utf8ForDisplay(spec.section));
+      }
     }
   }
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));

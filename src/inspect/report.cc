@@ -38,6 +38,12 @@ std::string JsonDigest(const std::optional<Sha1Digest>& digest) {
   return digest ? "\"" + HexDigits(*digest) + "\"" : "null";
 }
 
+// The partition's section in the configuration, when one was given.
+std::string SectionJson(const std::optional<ConfigComparison>& config, std::size_t index) {
+  if (!config || index >= config->sections.size()) return "";
+  return ", \"section\": " + JsonString(config->sections[index]);
+}
+
 std::string PartitionName(std::optional<std::size_t> index) {
   return index ? "partition " + std::to_string(*index) + " " : "";
 }
@@ -157,7 +163,8 @@ std::string FormatReportJson(const InspectionSummary& summary) {
             ", \"originalSize\": " + (p.originalSize ? std::to_string(*p.originalSize) : "null") +
             ", \"digest\": " + JsonString(DigestText(p.digest)) +
             ", \"storedDigest\": " + JsonDigest(p.storedDigest) +
-            ", \"computedDigest\": " + JsonDigest(p.computedDigest) + "}";
+            ", \"computedDigest\": " + JsonDigest(p.computedDigest) +
+            SectionJson(summary.config, p.index) + "}";
   }
   json += report.partitions.empty() ? "],\n" : "\n  ],\n";
   json += "  \"warnings\": " + WarningsJson(summary.warnings) + ",\n";

@@ -17,6 +17,7 @@ namespace vantorel {
 struct ConfigComparison {
   std::string configPath;  // UTF-8
   std::vector<ConfigFinding> findings;
+  std::vector<std::string> sections;  // UTF-8, the section of each partition in order
 };
 
 struct InspectionSummary {

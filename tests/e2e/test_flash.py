@@ -132,6 +132,7 @@ def test_flash_file_targets(run):
     (["--partition", "x"], "--partition takes a number"),
     (["--diff", "b.img"], "--diff compares two images and takes no other option"),
 ], ids=["fill", "base", "size", "format", "window", "partition", "diff"])
+@linux_only
 def test_flash_usage(args, complaint):
     status, _, err = inspect_arguments(["--flash", "f.bin", *args, "a.img"])
     assert status == 2 and err.startswith(f"vantorel-inspect: {complaint}")
@@ -188,4 +189,7 @@ def test_chosen_partitions_digests_and_version(run):
     for p in json.loads(inspect(image, "--json")[1])["partitions"]:
         end = p["dataOffset"] + p["dataLength"]
         assert p["storedDigest"] == p["computedDigest"] == data[end:end + 20].hex()
+        assert "section" not in p
+    report = json.loads(inspect(image, "--json", "--config", "fw.ini", cwd=run.folder)[1])
+    assert [p["section"] for p in report["partitions"]] == ["P0", "P1", "P2"]
     assert inspect_arguments(["--version"])[1] == "vantorel-inspect 1.0.1\n"
