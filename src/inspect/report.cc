@@ -35,7 +35,10 @@ std::string Ratio(const PartitionReport& p) {
 }
 
 std::string JsonDigest(const std::optional<Sha1Digest>& digest) {
-  return digest ? "\"" + HexDigits(*digest) + "\"" : "null";
+  if (!digest) return "null";
+  std::string json = "\"";  // appended, not added: GCC 12 warns falsely about "x" + string
+  json += HexDigits(*digest);
+  return json + '"';
 }
 
 // The partition's section in the configuration, when one was given.
