@@ -8,11 +8,16 @@ namespace vantorel {
 const char kInspectUsage[] =
     "usage: vantorel-inspect [--json] [--strict] [--config CONFIG] [--extract DIR [--force]] "
     "IMAGE\n"
+    "       vantorel-inspect [--json] [--strict] --config CONFIG\n"
     "  Verifies an update image: header, entries, offsets, digests and the\n"
     "  compressed streams, and warns of partitions that overlap in flash or run\n"
     "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse.\n"
+    "  Without an image, explains what CONFIG makes before anything is packed:\n"
+    "  each section and key as the packer reads them, the files, the flash layout\n"
+    "  and every warning; exit status 1 when it does not read or a file is\n"
+    "  missing or too large.\n"
     "  --config CONFIG  also check that the image is what CONFIG and its files make\n"
-    "  --strict         count flash layout warnings as failures\n"
+    "  --strict         count warnings as failures\n"
     "  --extract DIR    write each partition's original bytes to DIR/partition-N.bin\n"
     "  --force          replace files that --extract would write\n"
     "  --json           print the report as JSON\n"
@@ -48,8 +53,12 @@ bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand&
       return false;
     }
   }
-  if (command.image.empty() && !command.help) {
+  if (command.image.empty() && command.config.empty() && !command.help) {
     error = L"no image given";
+    return false;
+  }
+  if (command.image.empty() && !command.extractDirectory.empty() && !command.help) {
+    error = L"--extract needs an image";
     return false;
   }
   return true;

@@ -1,5 +1,6 @@
 // The command line of vantorel-inspect:
 //   vantorel-inspect [--json] [--strict] [--config CONFIG] [--extract DIR [--force]] IMAGE
+//   vantorel-inspect [--json] [--strict] --config CONFIG
 #pragma once
 
 #include <string>
@@ -7,7 +8,7 @@
 namespace vantorel {
 
 struct InspectCommand {
-  std::wstring image;
+  std::wstring image;             // empty: explain the configuration
   std::wstring config;            // empty: no configuration to check against
   std::wstring extractDirectory;  // empty: nothing extracted
   bool force = false;

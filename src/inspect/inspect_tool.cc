@@ -7,11 +7,11 @@
 
 #include "config/config_reader.h"
 #include "image/progress.h"
+#include "inspect/explanation.h"
 #include "inspect/extract.h"
 #include "inspect/inspect_arguments.h"
 #include "inspect/report.h"
 #include "platform/console.h"
-#include "platform/exception_reason.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/text.h"
@@ -20,8 +20,8 @@
 namespace vantorel {
 namespace {
 
-void Complain(const std::wstring& text) {
-  WriteStandardError(Utf8ForDisplay(L"vantorel-inspect: " + text + L"\n"));
+Diagnostic RunFailure(const std::wstring& reason) {
+  return Error(kInspectFailed, Utf8ForDisplay(reason));
 }
 
 class FileSource : public ByteSource {
@@ -38,80 +38,106 @@ class FileSource : public ByteSource {
   uint64_t size_;
 };
 
+// The section name of each partition of the configuration.
+std::vector<std::string> SectionNames(const ConfigurationReading& reading, std::size_t count) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < count; ++i) {
+    const SectionReading* section = reading.SectionOf(i);
+    names.push_back(section ? Utf8ForDisplay(section->name) : std::string());
+  }
+  return names;
+}
+
 struct Inspected {
   ImageReport report;
   std::optional<FileIdentity> identity;  // of the image file
 };
 
-// Inspects the image once; nullopt after saying why it cannot be read. Only
-// a regular file is opened, so that a pipe never holds the run up.
-std::optional<Inspected> Inspect(const InspectCommand& command, const std::string& imagePath,
-                                 InspectOptions options) {
+// Inspects the image once; the failure says why it cannot be read. Only a
+// regular file is opened, so that a pipe never holds the run up.
+Outcome Inspect(const InspectCommand& command, const std::string& imagePath, InspectOptions options,
+                std::optional<Inspected>& inspected) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
   const auto size = file && file->IsOpen() ? file->Size() : std::nullopt;
-  if (!size) {
-    Complain(L"cannot read " + command.image + L" as a file");
-    return std::nullopt;
-  }
+  if (!size) return RunFailure(L"cannot read " + command.image + L" as a file");
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
-  return Inspected{InspectImage(source, options), file->Identity()};
+  inspected.emplace(Inspected{InspectImage(source, options), file->Identity()});
+  return {};
 }
 
 // Refuses targets that exist (unless forced), a folder at a target, and,
 // always, a target that is the image itself: putting a partition in its
 // place would destroy it.
-bool TargetsMayBeReplaced(const InspectCommand& command, const std::string& directory,
-                          const Inspected& image) {
+Outcome CheckTargets(const InspectCommand& command, const std::string& directory,
+                     const Inspected& image) {
   for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
     const std::string target = ExtractedFileName(directory, i);
     const auto existing = EntryAt(target);
     if (!existing) continue;
     if (existing->identity == image.identity) {
-      Complain(WideFromUtf8(target) + L" is the image being read; nothing extracted");
-      return false;
+      return RunFailure(WideFromUtf8(target) + L" is the image being read; nothing extracted");
     }
     if (existing->isFolder) {
-      Complain(WideFromUtf8(target) + L" is a folder; nothing extracted");
-      return false;
+      return RunFailure(WideFromUtf8(target) + L" is a folder; nothing extracted");
     }
     if (!command.force) {
-      Complain(WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
-      return false;
+      return RunFailure(WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
     }
   }
-  return true;
+  return {};
 }
 
-int Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
-            const Inspected& image) {
+Outcome Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
+                const Inspected& image) {
   const auto directory = NarrowText(command.extractDirectory);
   if (!directory || !EnsureDirectory(*directory)) {
-    Complain(L"cannot create folder " + command.extractDirectory);
-    return kInspectFailed;
+    return RunFailure(L"cannot create folder " + command.extractDirectory);
   }
-  if (!TargetsMayBeReplaced(command, *directory, image)) return kInspectFailed;
+  if (Outcome outcome = CheckTargets(command, *directory, image); !outcome.ok()) return outcome;
   DirectorySink sink(*directory);
-  const auto again = Inspect(command, imagePath, {.workers = workers, .sink = &sink});
-  if (!again) return kInspectFailed;
+  std::optional<Inspected> again;
+  if (Outcome outcome = Inspect(command, imagePath, {.workers = workers, .sink = &sink}, again);
+      !outcome.ok()) {
+    return outcome;
+  }
   if (const auto& problem = again->report.problem) {
-    Complain(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) + L" (" +
-             WideFromUtf8(problem->found) + L")");
-    return kInspectFailed;
+    return RunFailure(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) +
+                      L" (" + WideFromUtf8(problem->found) + L")");
   }
   if (const auto failed = sink.PutInPlace()) {
-    Complain(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
-             L" in place; the partitions before it are extracted");
-    return kInspectFailed;
+    return RunFailure(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
+                      L" in place; the partitions before it are extracted");
   }
-  if (command.json) return kInspectPassed;
+  if (command.json) return {};
   for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
     WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
                   std::to_string(i) + ".bin\n");
   }
-  return kInspectPassed;
+  return {};
+}
+
+// A configuration without an image: what it makes, before anything is packed.
+int Explain(const InspectCommand& command) {
+  const Explanation explanation = ExplainConfiguration(command.config, command.strict);
+  WriteUtf8Text(command.json ? FormatExplanationJson(explanation)
+                             : FormatExplanationText(explanation));
+  if (explanation.failure) {
+    Diagnostic failure = *explanation.failure;
+    failure.status = kInspectFailed;
+    return FailInspect(failure);
+  }
+  return explanation.Passed() ? kInspectPassed : kInspectFailed;
+}
+
+// The configuration to compare an image with, read as the packer reads it.
+Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& list,
+                                  ConfigurationReading& reading) {
+  Outcome outcome = ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
+  if (!outcome.ok()) outcome.failure().status = kInspectMisuse;
+  return outcome;
 }
 
 // The run, which may throw when memory, file handles or the system fail.
@@ -119,49 +145,52 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
   std::wstring error;
   if (!ParseInspectArguments(argc, argv, command, error)) {
-    Complain(error);
+    const int status = FailInspect(Error(kInspectMisuse, Utf8ForDisplay(error)));
     WriteStandardError(kInspectUsage);
-    return kInspectMisuse;
+    return status;
   }
   if (command.help) {
     WriteUtf8Text(kInspectUsage);
     return kInspectPassed;
   }
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers) {
-    Complain(workers.refusal);
-    return kInspectMisuse;
-  }
+  if (!workers.workers) return FailInspect(Error(kInspectMisuse, Utf8ForDisplay(workers.refusal)));
+  if (command.image.empty()) return Explain(command);
   PartitionList list;
-  if (!command.config.empty() &&
-      ReadConfiguration(command.config, list, ReaderLines::kSilent, &error) != kConfigOk) {
-    Complain(error);
-    return kInspectMisuse;
+  ConfigurationReading reading;
+  if (!command.config.empty()) {
+    const Outcome outcome = ReadComparedConfiguration(command, list, reading);
+    if (!outcome.ok()) return FailInspect(outcome.failure());
   }
   const auto imagePath = NarrowText(command.image);
   if (!imagePath) {
-    Complain(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
-             command.image);
-    return kInspectFailed;
+    return FailInspect(RunFailure(
+        L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image));
   }
-  const auto image =
-      Inspect(command, *imagePath, {.workers = *workers.workers, .digestOriginals = !list.empty()});
-  if (!image) return kInspectFailed;
+  std::optional<Inspected> image;
+  const Outcome inspected = Inspect(
+      command, *imagePath, {.workers = *workers.workers, .digestOriginals = !list.empty()}, image);
+  if (!inspected.ok()) return FailInspect(inspected.failure());
 
   InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
   if (summary.report.Sound()) {
     summary.warnings = CheckFlashLayout(summary.report.partitions);
     if (!command.config.empty()) {
       summary.config = ConfigComparison{Utf8ForDisplay(command.config),
-                                        CompareWithConfiguration(summary.report, list)};
+                                        CompareWithConfiguration(summary.report, list),
+                                        SectionNames(reading, list.size()), reading.warnings};
+      for (Diagnostic& warning : CheckPartitions(list, reading)) {
+        summary.config->warnings.push_back(std::move(warning));
+      }
     }
   }
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
   if (!summary.report.Sound()) return kInspectFailed;
   const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
   if (command.extractDirectory.empty()) return status;
-  const int extracted = Extract(command, *imagePath, *workers.workers, *image);
-  return status == kInspectPassed ? extracted : status;
+  const Outcome extracted = Extract(command, *imagePath, *workers.workers, *image);
+  if (!extracted.ok()) return FailInspect(extracted.failure());
+  return status;
 }
 
 }  // namespace
@@ -172,13 +201,6 @@ int RunInspect(int argc, const wchar_t* const* argv) noexcept {
   } catch (...) {
     return FailInspectOnException();
   }
-}
-
-int FailInspectOnException() noexcept {
-  WriteStandardError("vantorel-inspect: cannot continue: ");
-  WriteStandardError(ReasonOfCurrentException());
-  WriteStandardError("\n");
-  return kInspectFailed;
 }
 
 }  // namespace vantorel
