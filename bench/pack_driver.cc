@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
   const vantorel::PartitionList list = {{argv[3], 0, 0xFFFFFFFF, compressed}};
   vantorel::ImageHeader header{};
   const std::string image = argv[4];
-  const int status =
+  const vantorel::Outcome outcome =
       vantorel::ImageWriter(list, header, std::wstring(image.begin(), image.end()), options);
   std::fprintf(stderr, "max chunks in flight %u\n", statistics.maxChunksInFlight);
-  return status;
+  return outcome.status();
 }

@@ -1,59 +1,72 @@
 // Option handling on top of the option scanner: what each option does, and
-// the lines each misuse prints.
+// the lines and reason of each misuse.
 #include "app/arguments.h"
 
 #include "app/banners.h"
 #include "app/option_scanner.h"
 #include "platform/console.h"
+#include "platform/text.h"
 
 namespace vantorel {
 namespace {
 
-[[noreturn]] void RaiseNoOptions() {
-  WriteText(
-      "Please specify a config file with \"-i\" option and a output file with \"-o\" option\n");
-  throw UsageError();
+constexpr int kUsageStatus = 2;
+
+Diagnostic NoOptions(int argc, const wchar_t* const* argv) {
+  std::string reason = "no options given";
+  if (argc > 1) {
+    reason = std::wstring_view(argv[1]) == L"--"
+                 ? "\"--\" ends the options before any was given"
+                 : "the first argument, \"" + Utf8ForDisplay(argv[1]) + "\", is no option";
+  }
+  return Error(kUsageStatus, reason + "; use -i config_file -o output_file")
+      .Printing(std::string(
+          "Please specify a config file with \"-i\" option and a output file with \"-o\" option"));
 }
 
-[[noreturn]] void RaiseBadOption(const wchar_t* argument) {
-  WriteText("ERROR: illegal option ");
-  WriteWideText(argument);
-  WriteText(
-      "\nUnknown option character or incomplete argument for the option, please use -h to get "
-      "help\n");
-  throw UsageError();
+Diagnostic BadOption(const OptionScanner& scanner, const wchar_t* argument) {
+  const wchar_t letter = scanner.clusterPos ? scanner.clusterPos[-1] : L'?';
+  const std::string option = "-" + Utf8ForDisplay(std::wstring(1, letter));
+  const std::string reason = letter == L'i' || letter == L'o'
+                                 ? "option " + option + " needs a path after it"
+                                 : "unknown option " + option + " in \"" +
+                                       Utf8ForDisplay(argument) + "\" (options: -i, -o, -h)";
+  return Error(kUsageStatus, reason)
+      .Printing(L"ERROR: illegal option " + std::wstring(argument))
+      .Printing(std::string("Unknown option character or incomplete argument for the option, "
+                            "please use -h to get help"));
 }
 
-[[noreturn]] void RaiseMissingConfig() {
-  WriteText("configFile is empty \n");
-  throw UsageError();
+Diagnostic MissingConfig() {
+  return Error(kUsageStatus, "no configuration file: give one with -i config_file")
+      .Printing(std::string("configFile is empty "));
 }
 
 }  // namespace
 
-int ParseArguments(int argc, const wchar_t* const* argv, std::wstring& configFile,
-                   std::wstring& outputFile) {
+Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& commandLine) {
   OptionScanner scanner;
   int option = scanner.NextOption(argc, argv);
-  if (option == kOptionsEnded) RaiseNoOptions();
+  if (option == kOptionsEnded) return NoOptions(argc, argv);
   for (; option != kOptionsEnded; option = scanner.NextOption(argc, argv)) {
     switch (option) {
       case 'i':
-        configFile = scanner.optionArgument;
+        commandLine.configFile = scanner.optionArgument;
         break;
       case 'o':
-        outputFile = scanner.optionArgument;
+        commandLine.outputFile = scanner.optionArgument;
         break;
       case 'h':
         WriteLine("-h");
         PrintUsage(argv[0]);
-        return kHelpShown;
+        commandLine.help = true;
+        return {};
       default:
-        RaiseBadOption(argv[scanner.nextIndex - 1]);
+        return BadOption(scanner, argv[scanner.nextIndex - 1]);
     }
   }
-  if (configFile.empty()) RaiseMissingConfig();
-  return kArgumentsAccepted;
+  if (commandLine.configFile.empty()) return MissingConfig();
+  return {};
 }
 
 }  // namespace vantorel

@@ -1,8 +1,8 @@
 // The run flow: banner, options, configuration, image, and the outcome.
 // Every failure after the options were accepted, whether a step returned it
-// or an exception (memory, threads, the system) brought it, ends on the one
-// path of FailRun; success is reported only when the image writer itself
-// returned 0.
+// or an exception (memory, threads, the system) brought it, ends in the
+// message place (messages.h); success is reported only when the image
+// writer itself succeeded.
 #include "app/run.h"
 
 #include <string>
@@ -13,7 +13,7 @@
 #include "image/image_writer.h"
 #include "image/progress.h"
 #include "platform/console.h"
-#include "platform/exception_reason.h"
+#include "platform/text.h"
 #include "platform/threads.h"
 
 namespace vantorel {
@@ -22,57 +22,38 @@ namespace {
 // The status of a run refused before it opened anything.
 constexpr int kWorkersRefused = 1;
 
-// Reads the configuration, then writes the image: the first non-zero status,
-// or the writer's 0.
-int ReadAndWrite(const std::wstring& configFile, const std::wstring& outputFile) {
+// Reads the configuration, then writes the image, warning of what the
+// configuration says that is probably meant otherwise.
+Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& reading) {
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers) {
-    WriteLine("");
-    WriteWideLine(workers.refusal);
-    return kWorkersRefused;
-  }
+  if (!workers.workers) return Error(kWorkersRefused, Utf8ForDisplay(workers.refusal));
   PartitionList list;
   ImageHeader header{};
-  if (const int status = ReadConfiguration(configFile, list)) return status;
+  const Outcome read = ReadConfiguration(commandLine.configFile, list, reading);
+  PrintWarnings(reading.warnings);
+  if (!read.ok()) return read;
+  PrintWarnings(CheckPartitions(list, reading));
   Progress progress;
   WriterOptions options;
-  options.configFile = configFile;
+  options.configFile = commandLine.configFile;
   options.workers = workers.workers;
   options.progress = &progress;
-  return ImageWriter(list, header, outputFile, options);
-}
-
-// Says why a step could not go on, from inside a catch block. Prints literal
-// text only, so that it still works when memory is what ran out.
-void ReportException() {
-  WriteLine("");
-  WriteText("cannot continue: ");
-  WriteLine(ReasonOfCurrentException());
-}
-
-int FailRun() {
-  PrintErrorBanner();
-  PauseAfterFailure();
-  return kExitFailed;
+  return ImageWriter(list, header, commandLine.outputFile, options);
 }
 
 int RunSteps(int argc, const wchar_t* const* argv) {
-  std::wstring configFile;
-  std::wstring outputFile;
   PrintVersionBanner();
-  if (ParseArguments(argc, argv, configFile, outputFile) != kArgumentsAccepted) {
-    return kExitFailed;
+  CommandLine commandLine;
+  if (const Outcome parsed = ParseArguments(argc, argv, commandLine); !parsed.ok()) {
+    return FailUsage(parsed.failure());
   }
-  WriteWideLine(L"config file: " + configFile);
-  WriteWideLine(L"output file: " + outputFile);
-  int status;
-  try {
-    status = ReadAndWrite(configFile, outputFile);
-  } catch (...) {
-    ReportException();
-    return FailRun();
+  if (commandLine.help) return kExitFailed;
+  WriteWideLine(L"config file: " + commandLine.configFile);
+  WriteWideLine(L"output file: " + commandLine.outputFile);
+  ConfigurationReading reading;
+  if (const Outcome outcome = ReadAndWrite(commandLine, reading); !outcome.ok()) {
+    return FailRun(outcome.failure(), reading);
   }
-  if (status != kWriterOk) return FailRun();
   WriteLine("Creating IoT file...[OK]");
   return kExitImageWritten;
 }
@@ -82,19 +63,8 @@ int RunSteps(int argc, const wchar_t* const* argv) {
 int Run(int argc, const wchar_t* const* argv) noexcept {
   try {
     return RunSteps(argc, argv);
-  } catch (const UsageError&) {
-    return kExitUsageError;
   } catch (...) {
     return FailRunOnException();
-  }
-}
-
-int FailRunOnException() noexcept {
-  try {
-    ReportException();
-    return FailRun();
-  } catch (...) {
-    return kExitFailed;
   }
 }
 

@@ -1,15 +1,23 @@
 // The configuration reader: the walk over the sections, the keys of each
 // role, and the progress lines in the order the reader takes its steps.
+// Beside the walk it records what it understood and warns of values it
+// reads differently from what they probably mean; neither changes what it
+// prints or appends.
 #include "config/config_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <cwchar>
+#include <cwctype>
 #include <string_view>
 
+#include "config/flash_layout.h"
 #include "config/number.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/profile.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 
 namespace vantorel {
@@ -18,6 +26,8 @@ namespace {
 constexpr uint32_t kSectionListCapacity = 120;
 constexpr uint32_t kPathValueCapacity = 256;
 constexpr uint32_t kNumberValueCapacity = 20;
+// Enough for any value a person writes; the uncut text shown in messages.
+constexpr uint32_t kRawValueCapacity = 4096;
 
 const std::wstring kGeneralSetting = L"General Setting";
 
@@ -26,44 +36,53 @@ bool IsPassedOver(std::wstring_view name) {
          name.find(L"Flash") != std::wstring_view::npos;
 }
 
+std::string Quoted(std::wstring_view text) { return "\"" + Utf8ForDisplay(text) + "\""; }
+
 class ConfigReader {
  public:
-  ConfigReader(const std::wstring& configFile, ReaderLines lines, std::wstring* failure)
+  ConfigReader(const std::wstring& configFile, ReaderLines lines, ConfigurationReading& reading)
       : configFile_(configFile),
         profile_(configFile, kMaxConfigurationBytes),
         lines_(lines),
-        failure_(failure) {}
+        reading_(reading) {
+    reading_.file = Utf8ForDisplay(configFile);
+  }
 
-  int ReadConfiguration(PartitionList& list);
+  Outcome ReadConfiguration(PartitionList& list);
 
  private:
+  // Lists the sections, each with its line and the role the walk will give it.
+  void ListSections(const std::array<wchar_t, kSectionListCapacity>& names);
   // Reads Base_Directory of [General Setting] into `baseDirectory`, ending
-  // it in a backslash. kConfigOk, or kGeneralSettingFailed with
-  // `baseDirectory` unchanged when the value is missing or empty.
-  int ReadGeneralSetting(std::wstring& baseDirectory);
+  // it in a backslash; fails with `baseDirectory` unchanged when the value
+  // is missing or empty.
+  Outcome ReadGeneralSetting(SectionReading& section, std::wstring& baseDirectory);
   // Reads File, Start_Address, Partition_Size and Is_Compressed of one
   // section, printing the line of each number and of the flag, and appends
-  // the record. kConfigOk, or kPartitionSectionFailed with nothing appended.
-  int ReadPartitionSection(PartitionList& list, const std::wstring& baseDirectory,
-                           const std::wstring& sectionName);
-  // The key's value cut to `capacity` - 1 characters; empty when the
-  // section or key is missing or the value is empty.
-  std::wstring ReadProfileValue(uint32_t capacity, const std::wstring& key,
-                                const std::wstring& section) const;
-  std::optional<std::string> NarrowPartitionPath(const std::wstring& widePath,
-                                                 const std::wstring& sectionName);
-  int FailWithoutSections();
+  // the record; fails with nothing appended.
+  Outcome ReadPartitionSection(SectionReading& section, PartitionList& list,
+                               const std::wstring& baseDirectory);
+  // The key's value cut to `capacity` - 1 characters, recorded with its
+  // uncut text and line; empty when the section or key is missing or the
+  // value is empty.
+  std::wstring ReadProfileValue(SectionReading& section, uint32_t capacity,
+                                const std::wstring& key);
+  uint32_t ReadNumber(SectionReading& section, const std::wstring& value);
+  int32_t ReadFlag(SectionReading& section, const std::wstring& value);
+  void WarnOfRepeats();
+  void WarnOfPassedOverFile(const SectionReading& section, std::size_t index);
+
+  Where At(const SectionReading& section, const KeyReading* key = nullptr) const;
+  Diagnostic Missing(const SectionReading& section, const wchar_t* key) const;
+  Outcome FailWithoutSections() const;
 
   void Print(std::string_view line) const;
   void PrintWide(std::wstring_view line) const;
-  // Keeps why the reading failed; prints it too, after an empty line, for
-  // the failures that the packer reports in words.
-  int Fail(int status, std::wstring why, bool printed);
 
   const std::wstring& configFile_;
   const ProfileFile profile_;
   const ReaderLines lines_;
-  std::wstring* failure_;
+  ConfigurationReading& reading_;
 };
 
 void ConfigReader::Print(std::string_view line) const {
@@ -74,145 +93,299 @@ void ConfigReader::PrintWide(std::wstring_view line) const {
   if (lines_ == ReaderLines::kPrint) WriteWideLine(line);
 }
 
-int ConfigReader::Fail(int status, std::wstring why, bool printed) {
-  if (printed) {
-    Print("");
-    PrintWide(why);
-  }
-  if (failure_) *failure_ = std::move(why);
-  return status;
+Where ConfigReader::At(const SectionReading& section, const KeyReading* key) const {
+  Where where;
+  where.file = reading_.file;
+  where.line = key && key->line ? key->line : section.line;
+  where.section = Utf8ForDisplay(section.name);
+  if (key) where.key = Utf8ForDisplay(key->key);
+  return where;
 }
 
-std::wstring ConfigReader::ReadProfileValue(uint32_t capacity, const std::wstring& key,
-                                            const std::wstring& section) const {
-  std::array<wchar_t, kPathValueCapacity> buffer{};
-  if (profile_.String(section, key, buffer.data(), capacity) == 0) return {};
+// Keys the reader knows; any other key of a section is never read.
+bool IsKnownKey(std::wstring_view key) {
+  for (const wchar_t* known :
+       {L"File", L"Start_Address", L"Partition_Size", L"Is_Compressed", L"Base_Directory"}) {
+    if (key.size() == std::wcslen(known) &&
+        std::equal(key.begin(), key.end(), known,
+                   [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+Diagnostic ConfigReader::Missing(const SectionReading& section, const wchar_t* key) const {
+  std::string reason = "has no " + Utf8ForDisplay(key) + " value";
+  // A misspelt key is the likeliest reason; the section's unknown keys name it.
+  std::string unknown;
+  for (const auto& [name, line] : profile_.Lines().KeysOf(section.name)) {
+    if (IsKnownKey(name)) continue;
+    unknown += (unknown.empty() ? "" : ", ") + Utf8ForDisplay(name) + " (line " +
+               std::to_string(line) + ")";
+  }
+  if (!unknown.empty()) reason += "; keys the reader does not know: " + unknown;
+  const bool specialName = IsPassedOver(section.name) || section.name == kGeneralSetting;
+  if (section.role == SectionRole::kLastSection && (specialName || key == std::wstring(L"File"))) {
+    reason += " (the last section is always read as a partition, whatever its name)";
+  }
+  return Error(kPartitionSectionFailed, std::move(reason)).At(At(section));
+}
+
+std::wstring ConfigReader::ReadProfileValue(SectionReading& section, uint32_t capacity,
+                                            const std::wstring& key) {
+  std::array<wchar_t, kRawValueCapacity> buffer{};
+  KeyReading& reading = section.keys.emplace_back();
+  reading.key = key;
+  if (profile_.String(section.name, key, buffer.data(), kRawValueCapacity) == 0) return {};
+  reading.text = buffer.data();
+  reading.line = profile_.Lines().KeyLine(section.name, key);
+  // The profile call with the reader's own capacity: what the reader reads.
+  if (profile_.String(section.name, key, buffer.data(), capacity) == 0) return {};
   return buffer.data();
 }
 
-std::optional<std::string> ConfigReader::NarrowPartitionPath(const std::wstring& widePath,
-                                                             const std::wstring& sectionName) {
-  NarrowedPath narrowed = NarrowPath(widePath);
-  if (narrowed.outcome == PathNarrowing::kNarrowed) return std::move(narrowed.path);
-  Fail(kPartitionSectionFailed,
-       L"[" + sectionName + L"] partition file path " + NarrowingFailureText(narrowed.outcome) +
-           widePath,
-       true);
-  return std::nullopt;
+uint32_t ConfigReader::ReadNumber(SectionReading& section, const std::wstring& value) {
+  const uint32_t number = ParseNumber(NumberText(value));
+  KeyReading& reading = section.keys.back();
+  reading.readAs = HexAndDecimal(number);
+  if (const std::string doubt = NumberDoubt(reading.text); !doubt.empty()) {
+    reading_.warnings.push_back(
+        Warning(Quoted(reading.text) + " is read as " + reading.readAs + ": " + doubt)
+            .At(At(section, &reading)));
+  }
+  return number;
 }
 
-int ConfigReader::ReadGeneralSetting(std::wstring& baseDirectory) {
-  const std::wstring value =
-      ReadProfileValue(kPathValueCapacity, L"Base_Directory", kGeneralSetting);
+int32_t ConfigReader::ReadFlag(SectionReading& section, const std::wstring& value) {
+  const bool compressed = value == L"true";
+  KeyReading& reading = section.keys.back();
+  reading.readAs = compressed ? "true: compressed" : "false: stored plainly";
+  if (reading.text != L"true" && reading.text != L"false") {
+    reading_.warnings.push_back(Warning(Quoted(reading.text) +
+                                        " is read as false, stored plainly: only \"true\" "
+                                        "(exactly so) compresses")
+                                    .At(At(section, &reading)));
+  }
+  return compressed ? 1 : 0;
+}
+
+Outcome ConfigReader::ReadGeneralSetting(SectionReading& section, std::wstring& baseDirectory) {
+  const std::wstring value = ReadProfileValue(section, kPathValueCapacity, L"Base_Directory");
   if (value.empty()) {
-    return Fail(kGeneralSettingFailed, L"[" + kGeneralSetting + L"] has no Base_Directory value",
-                false);
+    return Error(kGeneralSettingFailed, "has no Base_Directory value").At(At(section));
   }
   baseDirectory = value;
   if (baseDirectory.back() != L'\\') baseDirectory += L'\\';
-  return kConfigOk;
+  section.keys.back().readAs = Utf8ForDisplay(baseDirectory);
+  return {};
 }
 
-int ConfigReader::ReadPartitionSection(PartitionList& list, const std::wstring& baseDirectory,
-                                       const std::wstring& sectionName) {
-  const auto missing = [&](const wchar_t* key) {
-    return Fail(kPartitionSectionFailed, L"[" + sectionName + L"] has no " + key + L" value",
-                false);
-  };
-  const std::wstring file = ReadProfileValue(kPathValueCapacity, L"File", sectionName);
-  if (file.empty()) return missing(L"File");
-  const auto path = NarrowPartitionPath(baseDirectory + file, sectionName);
-  if (!path) return kPartitionSectionFailed;
+Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionList& list,
+                                           const std::wstring& baseDirectory) {
+  const std::wstring file = ReadProfileValue(section, kPathValueCapacity, L"File");
+  if (file.empty()) return Missing(section, L"File");
+  const NarrowedPath path = NarrowPath(baseDirectory + file);
+  if (path.outcome != PathNarrowing::kNarrowed) {
+    return Error(
+               kPartitionSectionFailed,
+               Utf8ForDisplay(L"path " + NarrowingFailureText(path.outcome) + baseDirectory + file))
+        .At(At(section, &section.keys.back()));
+  }
+  section.keys.back().readAs = Utf8ForDisplay(baseDirectory + file);
 
   PartitionSpec partition;
-  partition.path = *path;
-  partition.section = sectionName;
-  const std::wstring start = ReadProfileValue(kNumberValueCapacity, L"Start_Address", sectionName);
-  if (start.empty()) return missing(L"Start_Address");
-  partition.startAddress = ParseNumber(NumberText(start));
+  partition.path = path.path;
+  const std::wstring start = ReadProfileValue(section, kNumberValueCapacity, L"Start_Address");
+  if (start.empty()) return Missing(section, L"Start_Address");
+  partition.startAddress = ReadNumber(section, start);
   Print("Start_address = " + std::to_string(partition.startAddress));
 
-  const std::wstring size = ReadProfileValue(kNumberValueCapacity, L"Partition_Size", sectionName);
-  if (size.empty()) return missing(L"Partition_Size");
-  partition.partitionSize = ParseNumber(NumberText(size));
+  const std::wstring size = ReadProfileValue(section, kNumberValueCapacity, L"Partition_Size");
+  if (size.empty()) return Missing(section, L"Partition_Size");
+  partition.partitionSize = ReadNumber(section, size);
   Print("Partition_Size = " + std::to_string(partition.partitionSize));
 
-  const std::wstring compressed =
-      ReadProfileValue(kNumberValueCapacity, L"Is_Compressed", sectionName);
-  if (compressed.empty()) return missing(L"Is_Compressed");
-  partition.isCompressed = compressed == L"true" ? 1 : 0;
+  const std::wstring compressed = ReadProfileValue(section, kNumberValueCapacity, L"Is_Compressed");
+  if (compressed.empty()) return Missing(section, L"Is_Compressed");
+  partition.isCompressed = ReadFlag(section, compressed);
   Print("Is_Compressed = " + std::to_string(partition.isCompressed));
 
+  section.partition = list.size();
   list.push_back(std::move(partition));
-  return kConfigOk;
+  return {};
 }
 
 // A file without sections leaves the one empty name, read as a partition
 // that has no File: the packer says nothing more, the reason says which.
-int ConfigReader::FailWithoutSections() {
-  return Fail(kPartitionSectionFailed,
-              (profile_.Readable() ? L"configuration file has no sections: "
-                                   : L"cannot read configuration file: ") +
-                  configFile_,
-              false);
+Outcome ConfigReader::FailWithoutSections() const {
+  Diagnostic failure = profile_.Readable()
+                           ? Error(kPartitionSectionFailed, "configuration file has no sections")
+                           : Error(kPartitionSectionFailed, "cannot read configuration file")
+                                 .Because(SystemErrorText(profile_.ReadError()));
+  failure.where.file = reading_.file;
+  return failure;
 }
 
-int ConfigReader::ReadConfiguration(PartitionList& list) {
+void ConfigReader::ListSections(const std::array<wchar_t, kSectionListCapacity>& names) {
+  const std::vector<uint32_t> lines = profile_.Lines().SectionLines();
+  for (std::size_t at = 0; at < names.size() && names[at] != 0;) {
+    SectionReading section;
+    section.name = names.data() + at;
+    const std::size_t index = reading_.sections.size();
+    section.line = index < lines.size() ? lines[index] : 0;
+    at += section.name.size() + 1;
+    if (at >= names.size() || names[at] == 0) {
+      section.role = SectionRole::kLastSection;
+    } else if (IsPassedOver(section.name)) {
+      section.role = SectionRole::kPassedOver;
+    } else if (section.name == kGeneralSetting) {
+      section.role = SectionRole::kGeneralSetting;
+    }
+    reading_.sections.push_back(std::move(section));
+  }
+}
+
+// With duplicate sections or keys the first answers; the others are dead text.
+void ConfigReader::WarnOfRepeats() {
+  for (const IniDocument::Repeat& repeat : profile_.Lines().Repeats()) {
+    Where where;
+    where.file = reading_.file;
+    where.line = repeat.line;
+    where.section = Utf8ForDisplay(repeat.section);
+    if (repeat.key.empty()) {
+      reading_.warnings.push_back(
+          Warning("repeats the section of line " + std::to_string(repeat.firstLine) +
+                  ", whose values answer for both; this one's are never read")
+              .At(where));
+    } else {
+      where.key = Utf8ForDisplay(repeat.key);
+      reading_.warnings.push_back(Warning("repeats the key of line " +
+                                          std::to_string(repeat.firstLine) +
+                                          ", whose value answers; this one is never read")
+                                      .At(where));
+    }
+  }
+}
+
+void ConfigReader::WarnOfPassedOverFile(const SectionReading& section, std::size_t index) {
+  const uint32_t line = profile_.Lines().KeyLineIn(index, L"File");
+  if (line == 0) return;
+  Where where = At(section);
+  where.line = line;
+  where.key = "File";
+  reading_.warnings.push_back(
+      Warning("is not packed: a section named Bootloader, Ext-Bootloader or with Flash in its "
+              "name is passed over unless it is the last one")
+          .At(where));
+}
+
+Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
   std::array<wchar_t, kSectionListCapacity> names{};
   PrintWide(L"[debug]GetPrivateProfileSectionNames, configFile = " + configFile_);
   if (profile_.TooLarge()) {
-    return Fail(kConfigurationTooLarge,
-                L"configuration file too large: " + configFile_ + L" (at most " +
-                    std::to_wstring(kMaxConfigurationBytes >> 20) + L" MiB)",
-                true);
+    Diagnostic failure =
+        Error(kConfigurationTooLarge, "configuration file is larger than " +
+                                          std::to_string(kMaxConfigurationBytes >> 20) + " MiB");
+    failure.where.file = reading_.file;
+    return failure;
   }
   profile_.SectionNames(names.data(), kSectionListCapacity);
 
   // The list holds each name with its zero and one more zero after the last;
   // the platform keeps the last two positions zero when it has to cut it.
   names.back() = 0;
-  for (std::size_t at = 0; at < names.size() && names[at] != 0;) {
-    const std::wstring name = names.data() + at;
-    PrintWide(L"sectionNames = " + name);
-    at += name.size() + 1;
+  ListSections(names);
+  for (const SectionReading& section : reading_.sections) {
+    PrintWide(L"sectionNames = " + section.name);
   }
   Print("Packaging...");
+  WarnOfRepeats();
+  if (reading_.sections.empty()) return FailWithoutSections();
 
   std::wstring baseDirectory;
-  std::size_t at = 0;
-  for (;;) {
-    const std::wstring name = names.data() + at;
-    const std::size_t next = at + name.size() + 1;
-    if (next >= names.size() || names[next] == 0) break;  // the last name
-    if (IsPassedOver(name)) {
-      Print("Read bootloader/ ext-bootloader...");
-    } else if (name == kGeneralSetting) {
-      Print("Read general setting...");
-      const int status = ReadGeneralSetting(baseDirectory);
-      if (status != kConfigOk) return status;
-      PrintWide(L"Base directory is " + baseDirectory);
-    } else {
-      const int status = ReadPartitionSection(list, baseDirectory, name);
-      if (status != kConfigOk) return status;
-      PrintWide(L"[" + name + L"]");
+  for (std::size_t index = 0; index < reading_.sections.size(); ++index) {
+    SectionReading& section = reading_.sections[index];
+    section.reached = true;
+    switch (section.role) {
+      case SectionRole::kPassedOver:
+        Print("Read bootloader/ ext-bootloader...");
+        WarnOfPassedOverFile(section, index);
+        break;
+      case SectionRole::kGeneralSetting: {
+        Print("Read general setting...");
+        if (Outcome outcome = ReadGeneralSetting(section, baseDirectory); !outcome.ok()) {
+          return outcome;
+        }
+        PrintWide(L"Base directory is " + baseDirectory);
+        break;
+      }
+      case SectionRole::kPartition:
+      case SectionRole::kLastSection: {
+        if (Outcome outcome = ReadPartitionSection(section, list, baseDirectory); !outcome.ok()) {
+          return outcome;
+        }
+        PrintWide(L"[" + section.name + L"]");
+        if (section.role == SectionRole::kLastSection) Print("");
+        break;
+      }
     }
-    at = next;
   }
-
-  const std::wstring lastName = names.data() + at;
-  if (lastName.empty()) return FailWithoutSections();
-  const int status = ReadPartitionSection(list, baseDirectory, lastName);
-  if (status != kConfigOk) return status;
-  PrintWide(L"[" + lastName + L"]");
-  Print("");
-  return kConfigOk;
+  return {};
 }
 
 }  // namespace
 
-int ReadConfiguration(const std::wstring& configFile, PartitionList& list, ReaderLines lines,
-                      std::wstring* failure) {
-  return ConfigReader(configFile, lines, failure).ReadConfiguration(list);
+const SectionReading* ConfigurationReading::SectionOf(std::size_t index) const {
+  for (const SectionReading& section : sections) {
+    if (section.partition == index) return &section;
+  }
+  return nullptr;
+}
+
+Outcome ReadConfiguration(const std::wstring& configFile, PartitionList& list,
+                          ConfigurationReading& reading, ReaderLines lines) {
+  return ConfigReader(configFile, lines, reading).ReadConfiguration(list);
+}
+
+Warnings CheckPartitions(const PartitionList& list, const ConfigurationReading& reading) {
+  const auto placeOf = [&](std::size_t index) {
+    Where where;
+    where.file = reading.file;
+    if (const SectionReading* section = reading.SectionOf(index)) {
+      where.line = section->line;
+      where.section = Utf8ForDisplay(section->name);
+    }
+    return where;
+  };
+  const auto nameOf = [&](std::size_t index) {
+    const SectionReading* section = reading.SectionOf(index);
+    return section ? "[" + Utf8ForDisplay(section->name) + "]"
+                   : "partition " + std::to_string(index);
+  };
+  Warnings warnings;
+  std::vector<FlashRange> ranges;
+  for (const PartitionSpec& partition : list) {
+    ranges.push_back(RangeOf(partition.startAddress, partition.partitionSize));
+  }
+  for (const LayoutProblem& problem : FindLayoutProblems(ranges)) {
+    const std::size_t i = problem.first;
+    if (problem.kind == LayoutProblem::Kind::kPastFlashEnd) {
+      warnings.push_back(
+          Warning("runs past 4 GiB in flash: " + RangeText(ranges[i])).At(placeOf(i)));
+    } else {
+      const std::size_t j = *problem.second;
+      warnings.push_back(Warning("overlaps " + nameOf(j) + " in flash: " + RangeText(ranges[i]) +
+                                 " and " + RangeText(ranges[j]))
+                             .At(placeOf(i)));
+    }
+  }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (SizeOfPath(list[i].path) == uint64_t{0}) {
+      warnings.push_back(Warning("partition file " + list[i].path + " is empty").At(placeOf(i)));
+    }
+  }
+  return warnings;
 }
 
 }  // namespace vantorel

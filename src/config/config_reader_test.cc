@@ -22,8 +22,8 @@ std::string ReadFile(const fs::path& path) {
 
 // Each case of the configuration corpus is a file and, beside it, what the
 // reader prints and reads for it (the Windows build checks the same files).
-// Read silently, the same file gives the same status, records and reason,
-// and prints nothing.
+// Read silently, the same file gives the same status, records, warnings and
+// reason, and prints nothing.
 TEST(ConfigReader, ReadsEveryCorpusCaseAsRecorded) {
   const fs::path corpus = fs::path(VANTOREL_TEST_DATA_DIR) / "config";
   const fs::path saved = fs::current_path();
@@ -34,20 +34,19 @@ TEST(ConfigReader, ReadsEveryCorpusCaseAsRecorded) {
     const std::wstring name = entry.path().filename().wstring();
     SCOPED_TRACE(entry.path().filename().string());
     PartitionList list;
-    std::wstring why;
+    ConfigurationReading reading;
     ::testing::internal::CaptureStdout();
-    const int status = ReadConfiguration(name, list, ReaderLines::kPrint, &why);
+    const Outcome outcome = ReadConfiguration(name, list, reading);
     const std::string lines = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(lines + corpus::DescribeReading(status, why, list),
-              ReadFile(fs::path(entry.path()).replace_extension(".reading")));
+    const std::string described = corpus::DescribeReading(outcome, reading, list);
+    EXPECT_EQ(lines + described, ReadFile(fs::path(entry.path()).replace_extension(".reading")));
 
     PartitionList silentList;
-    std::wstring silentWhy;
+    ConfigurationReading silentReading;
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(ReadConfiguration(name, silentList, ReaderLines::kSilent, &silentWhy), status);
+    const Outcome silent = ReadConfiguration(name, silentList, silentReading, ReaderLines::kSilent);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(silentList, list);
-    EXPECT_EQ(silentWhy, why);
+    EXPECT_EQ(corpus::DescribeReading(silent, silentReading, silentList), described);
     ++checked;
   }
   fs::current_path(saved);

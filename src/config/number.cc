@@ -1,7 +1,10 @@
 // The number rule of the configuration file.
 #include "config/number.h"
 
+#include <algorithm>
 #include <optional>
+
+#include "platform/text.h"
 
 namespace vantorel {
 namespace {
@@ -25,50 +28,91 @@ std::optional<unsigned> DigitValue(char c, unsigned base) {
   return value;
 }
 
-}  // namespace
+// Where the conversion of a text went, as the number rule converts it.
+struct Scan {
+  uint32_t value = 0;
+  std::size_t end = 0;  // where the conversion stopped
+  unsigned base = 10;
+  bool digits = false;
+  bool overflow = false;
+  bool negative = false;
+};
 
-uint32_t ParseNumber(std::string_view text) {
-  text = text.substr(0, kNumberTextLimit);
+Scan ScanNumber(std::string_view text) {
+  Scan scan;
   std::size_t i = 0;
   while (i < text.size() && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) scan.negative = text[i++] == '-';
 
-  unsigned base = 10;
   if (i < text.size() && text[i] == '0') {
-    base = 8;
+    scan.base = 8;
     // "0x" selects hexadecimal only when a hexadecimal digit follows; "0xz"
     // reads as the number 0 followed by other text.
     if (i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
         DigitValue(text[i + 2], 16)) {
-      base = 16;
+      scan.base = 16;
       i += 2;
     }
   }
 
   constexpr uint64_t kMax = 0xFFFFFFFF;
   uint64_t magnitude = 0;
-  bool overflow = false;
   for (; i < text.size(); ++i) {
-    const auto digit = DigitValue(text[i], base);
+    const auto digit = DigitValue(text[i], scan.base);
     if (!digit) break;
-    magnitude = magnitude * base + *digit;
+    scan.digits = true;
+    magnitude = magnitude * scan.base + *digit;
     if (magnitude > kMax) {
-      overflow = true;
+      scan.overflow = true;
       magnitude = kMax;  // keeps the arithmetic small; the result is saturated
     }
   }
-  if (overflow) return kMax;
+  scan.end = scan.digits ? i : 0;
   const auto value = static_cast<uint32_t>(magnitude);
-  return negative ? static_cast<uint32_t>(0u - value) : value;
+  scan.value = scan.overflow   ? static_cast<uint32_t>(kMax)
+               : scan.negative ? static_cast<uint32_t>(0u - value)
+                               : value;
+  return scan;
 }
 
-std::string NumberText(std::wstring_view value) {
+}  // namespace
+
+uint32_t ParseNumber(std::string_view text) {
+  return ScanNumber(text.substr(0, kNumberTextLimit)).value;
+}
+
+std::string NumberText(std::wstring_view value, std::size_t limit) {
   std::string text;
-  for (wchar_t c : value.substr(0, kNumberTextLimit)) {
+  for (wchar_t c : value.substr(0, limit)) {
     text += static_cast<unsigned>(c) < 0x80 ? static_cast<char>(c) : '\x80';
   }
   return text;
+}
+
+std::string NumberDoubt(std::wstring_view value) {
+  const std::string text = NumberText(value, value.size());
+  const Scan scan = ScanNumber(text);
+  if (!scan.digits) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    const bool hexLetter =
+        first != std::string::npos && DigitValue(text[first], 16) && !DigitValue(text[first], 10);
+    return hexLetter ? "no digits (hexadecimal needs 0x)" : "no digits";
+  }
+  if (scan.end > kNumberTextLimit) {
+    return "only its first " + std::to_string(kNumberTextLimit) + " characters are read";
+  }
+  if (scan.overflow) return "beyond 32 bits";
+  if (scan.end < text.size() && !IsSpace(text[scan.end])) {
+    const char next = text[scan.end];
+    if (scan.base == 8 && (next == '8' || next == '9')) {
+      return std::string(1, next) + " is no octal digit (a leading 0 means octal)";
+    }
+    const std::size_t blank = std::min(text.find_first_of(" \t", scan.end), text.size());
+    return "\"" + Utf8ForDisplay(value.substr(scan.end, blank - scan.end)) +
+           "\" after the digits is ignored";
+  }
+  if (scan.negative && scan.value != 0) return "a minus sign wraps it around 2^32";
+  return "";
 }
 
 }  // namespace vantorel

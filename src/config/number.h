@@ -17,8 +17,16 @@ inline constexpr std::size_t kNumberTextLimit = 19;
 // first 19 characters are read.
 uint32_t ParseNumber(std::string_view text);
 
-// The narrow text a number value is read from: its first 19 characters, each
-// one beyond ASCII given as a byte that is neither digit, sign nor space.
-std::string NumberText(std::wstring_view value);
+// The narrow text a number value is read from: its first `limit` characters,
+// each one beyond ASCII given as a byte that is neither digit, sign nor space.
+std::string NumberText(std::wstring_view value, std::size_t limit = kNumberTextLimit);
+
+// Why a value, uncut, reads differently from what it probably means, in
+// words that follow the value's quoted text: "no digits", the digit that
+// is not octal, the text right after the digits, a magnitude beyond 32
+// bits, digits past the 19 characters read, a minus sign. Empty when the
+// value is a plain number, or a number followed by blanks and other text
+// (a note after the value).
+std::string NumberDoubt(std::wstring_view value);
 
 }  // namespace vantorel

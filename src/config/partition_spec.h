@@ -13,7 +13,6 @@ struct PartitionSpec {
   uint32_t startAddress = 0;
   uint32_t partitionSize = 0;
   int32_t isCompressed = 0;  // 0 or 1
-  std::wstring section;      // the name of the section it was read from
 
   bool operator==(const PartitionSpec&) const = default;
 };

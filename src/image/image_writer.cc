@@ -8,6 +8,7 @@
 #include "image/sha1.h"
 #include "image/writer_messages.h"
 #include "platform/console.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 
@@ -23,12 +24,12 @@ class ImageRun {
            std::optional<FileIdentity> outputIdentity)
       : regions_(regions), adapter_(lzmaAllocator), outputIdentity_(outputIdentity) {}
 
-  int WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
+  Outcome WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
 
  private:
-  int WriteRegionHead(InputFile& file, RegionState& region);
-  int WriteRegion(InputFile& file, RegionState& region);
-  int CheckSizeField(const RegionState& region) const;
+  Outcome WriteRegionHead(InputFile& file, RegionState& region);
+  Outcome WriteRegion(InputFile& file, RegionState& region);
+  Outcome CheckSizeField(const RegionState& region) const;
 
   RegionWriter& regions_;
   LzmaEncoderAdapter adapter_;
@@ -39,121 +40,99 @@ class ImageRun {
 };
 
 // A compressed region opens with the property bytes and the file's size.
-int ImageRun::WriteRegionHead(InputFile& file, RegionState& region) {
+Outcome ImageRun::WriteRegionHead(InputFile& file, RegionState& region) {
   const auto size = file.Size();
-  if (size && *size > kMaxCompressedFileSize) {
-    ReportTooLargeToCompress(region.partition.path, size);
-    return kImageLimitExceeded;
-  }
+  if (size && *size > kMaxCompressedFileSize)
+    return TooLargeToCompress(region.partition.path, size);
   LzmaProperties properties{};
-  if (adapter_.BeginPartition(properties) != SZ_OK) return kCompressionFailed;
+  if (const SRes result = adapter_.BeginPartition(properties); result != SZ_OK) {
+    return EncoderUnavailable(region.partition.path, result);
+  }
   const int32_t queried = QueryFileSize(file);
   declaredSize_ = static_cast<uint64_t>(int64_t{queried});
   const auto head = SerializeLzmaPartitionHeader({properties, declaredSize_});
   return regions_.Append(region, head.data(), head.size());
 }
 
-int ImageRun::WriteRegion(InputFile& file, RegionState& region) {
+Outcome ImageRun::WriteRegion(InputFile& file, RegionState& region) {
   if (region.partition.isCompressed != 1) {
     // Refused before a byte is read when the file's size already says so.
     const auto size = file.Size();
     if (size && dataOffset_ + *size + kSha1DigestSize > kMaxImageSize) {
-      ReportImageTooLarge(region.partition.path, size);
-      return kImageLimitExceeded;
+      return ImageTooLarge(region.partition.path, size);
     }
     return regions_.WritePlainChunks(file, region);
   }
-  int status = WriteRegionHead(file, region);
-  if (status == kWriterOk) status = regions_.WriteCompressedChunks(file, region);
+  Outcome outcome = WriteRegionHead(file, region);
+  if (outcome.ok()) outcome = regions_.WriteCompressedChunks(file, region);
   adapter_.EndPartition();
-  return status;
+  return outcome;
 }
 
 // The size field of a compressed region must be the size of what was read,
 // or the region's chunks could not be told apart.
-int ImageRun::CheckSizeField(const RegionState& region) const {
-  if (region.partition.isCompressed != 1 || region.read == declaredSize_) return kWriterOk;
-  if (declaredSize_ == kUnknownSize) {
-    ReportSizeUnknown(region.partition.path);
-  } else {
-    ReportSizeChanged(region.partition.path, region.read, declaredSize_);
-  }
-  return kFileUnavailable;
+Outcome ImageRun::CheckSizeField(const RegionState& region) const {
+  if (region.partition.isCompressed != 1 || region.read == declaredSize_) return {};
+  if (declaredSize_ == kUnknownSize) return SizeUnknown(region.partition.path);
+  return SizeChanged(region.partition.path, region.read, declaredSize_);
 }
 
-int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
+Outcome ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
   InputFile file(partition.path);
-  if (!file.IsOpen()) {
-    ReportInputOpenFailure(partition.path);
-    return kFileUnavailable;
-  }
+  if (!file.IsOpen()) return InputOpenFailure(partition.path, file.OpenError());
   // Caught here whatever the path's spelling, and also when the output did
   // not exist before this run created it.
   if (outputIdentity_ && file.Identity() == outputIdentity_) {
-    ReportOutputIsPartitionFile(partition.path);
-    return kFileUnavailable;
+    return OutputIsPartitionFile(partition.path);
   }
   RegionState region{partition, dataOffset_};
   Sha1Init(region.sha1);
-  if (const int status = WriteRegion(file, region)) return status;
-  if (const int status = regions_.FinishRegion(region)) return status;
+  if (Outcome outcome = WriteRegion(file, region); !outcome.ok()) return outcome;
+  if (Outcome outcome = regions_.FinishRegion(region); !outcome.ok()) return outcome;
 
   if (partition.partitionSize < region.read) {
-    ReportPartitionTooSmall();
-    return kPartitionTooSmall;
+    return PartitionTooSmall(partition.path, file.Size(), partition.partitionSize);
   }
-  if (const int status = CheckSizeField(region)) return status;
+  if (Outcome outcome = CheckSizeField(region); !outcome.ok()) return outcome;
   entry =
       MakePartitionEntry(static_cast<uint32_t>(dataOffset_), static_cast<uint32_t>(region.written),
                          partition.startAddress, partition.partitionSize,
                          static_cast<uint32_t>(partition.isCompressed));
   dataOffset_ = NextDataOffset(entry);
-  return kWriterOk;
+  return {};
 }
 
 // Refusals of the open output, before a byte of it changes: a file that is
 // also an input, or standard output, or that another run is writing.
-int ClaimOutput(OutputFile& output, const std::string& outputPath, const PartitionList& list,
-                const std::wstring& configFile) {
+Outcome ClaimOutput(OutputFile& output, const std::string& outputPath, const PartitionList& list,
+                    const std::wstring& configFile) {
   const auto identity = output.Identity();
   if (identity) {
     for (const PartitionSpec& partition : list) {
-      if (IdentityOfPath(partition.path) == identity) {
-        ReportOutputIsPartitionFile(partition.path);
-        return kFileUnavailable;
-      }
+      if (IdentityOfPath(partition.path) == identity) return OutputIsPartitionFile(partition.path);
     }
     const auto configPath = NarrowText(configFile);
     if (!configFile.empty() && configPath && IdentityOfPath(*configPath) == identity) {
-      ReportOutputIsConfigurationFile(*configPath);
-      return kFileUnavailable;
+      return OutputIsConfigurationFile(*configPath);
     }
-    if (StandardOutputIdentity() == identity) {
-      ReportOutputIsStandardOutput(outputPath);
-      return kFileUnavailable;
-    }
+    if (StandardOutputIdentity() == identity) return OutputIsStandardOutput(outputPath);
   }
-  if (!output.TryLock()) {
-    ReportOutputInUse(outputPath);
-    return kFileUnavailable;
-  }
+  if (!output.TryLock()) return OutputInUse(outputPath);
   if (!output.Truncate() || !output.SeekTo(kFirstDataOffset)) {
-    ReportOutputWriteFailure(outputPath);
-    return kOutputWriteFailed;
+    return OutputWriteFailure(outputPath, LastSystemError());
   }
-  return kWriterOk;
+  return {};
 }
 
-int WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& header,
-                uint32_t partitionCount) {
+Outcome WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& header,
+                    uint32_t partitionCount) {
   header.magic = kImageMagic;
   header.partitionCount = partitionCount;
   const ImageHeadBytes head = SerializeImageHead(header);
   if (!output.SeekTo(0) || !output.Write(head.data(), head.size()) || !output.Close()) {
-    ReportOutputWriteFailure(outputPath);
-    return kOutputWriteFailed;
+    return OutputWriteFailure(outputPath, LastSystemError());
   }
-  return kWriterOk;
+  return {};
 }
 
 // The bytes of all partition files, when every size can be told.
@@ -167,13 +146,16 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
   return total;
 }
 
-int WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header, OutputFile& output,
-               const std::string& outputPath, Progress* progress) {
+Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header,
+                   OutputFile& output, const std::string& outputPath, Progress* progress) {
   if (progress) progress->Begin(list.size(), TotalSize(list));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
     if (progress) progress->StartPartition(filled);
-    if (const int status = run.WritePartition(partition, header.entries[filled])) return status;
+    if (Outcome outcome = run.WritePartition(partition, header.entries[filled]); !outcome.ok()) {
+      outcome.failure().where.partition = filled;
+      return outcome;
+    }
     ++filled;
   }
   return WriteHeader(output, outputPath, header, filled);
@@ -181,13 +163,12 @@ int WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header, Ou
 
 }  // namespace
 
-int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
+Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
   buffers.input = AllocateBuffer(kChunkSize, allocate);
   if (buffers.input) buffers.output = AllocateBuffer(kEncodeCapacity, allocate);
-  if (buffers.input && buffers.output) return kWriterOk;
+  if (buffers.input && buffers.output) return {};
   buffers = {};
-  ReportBuffersUnavailable();
-  return kBuffersUnavailable;
+  return BuffersUnavailable();
 }
 
 int32_t QueryFileSize(const InputFile& file) {
@@ -198,39 +179,36 @@ int32_t QueryFileSize(const InputFile& file) {
   return value;
 }
 
-int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
-                const WriterOptions& options) {
+Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
+                    const WriterOptions& options) {
   const NarrowedPath narrowed = NarrowPath(outputFile);
   if (narrowed.outcome != PathNarrowing::kNarrowed) {
     WriteWideLine(L"Output File = " + outputFile);
-    ReportUnusableOutputPath(outputFile, narrowed.outcome);
-    return kFileUnavailable;
+    return UnusableOutputPath(outputFile, narrowed.outcome);
   }
   const std::string& outputPath = narrowed.path;
   WriteLine("Output File = " + outputPath);
 
   // The header has room for four entries: refused before the output is touched.
-  if (list.size() > kMaxPartitions) {
-    ReportTooManyPartitions(list.size());
-    return kImageLimitExceeded;
-  }
+  if (list.size() > kMaxPartitions) return TooManyPartitions(list.size());
   OutputFile output(outputPath);
-  if (!output.IsOpen()) {
-    ReportOutputOpenFailure(outputPath);
-    return kFileUnavailable;
+  if (!output.IsOpen()) return OutputOpenFailure(outputPath, LastSystemError());
+  if (Outcome outcome = ClaimOutput(output, outputPath, list, options.configFile); !outcome.ok()) {
+    return outcome;
   }
-  if (const int status = ClaimOutput(output, outputPath, list, options.configFile)) return status;
   WorkBuffers buffers;
-  if (const int status = AllocateWorkBuffers(buffers, options.allocateBuffer)) return status;
+  if (Outcome outcome = AllocateWorkBuffers(buffers, options.allocateBuffer); !outcome.ok()) {
+    return outcome;
+  }
 
   const LzmaEncoderAdapter adapter(options.lzmaAllocator);
   RegionWriter regions(output, outputPath, buffers, adapter,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
   ImageRun run(regions, options.lzmaAllocator, output.Identity());
-  const int status = WriteImage(run, list, header, output, outputPath, options.progress);
+  Outcome outcome = WriteImage(run, list, header, output, outputPath, options.progress);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
-  return status;
+  return outcome;
 }
 
 }  // namespace vantorel

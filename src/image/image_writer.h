@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/diagnostic.h"
 #include "config/partition_spec.h"
 #include "image/image_format.h"
 #include "image/lzma_adapter.h"
@@ -39,9 +40,9 @@ struct WriterOptions {
   ISzAlloc* lzmaAllocator = &HeapAllocator;
 };
 
-// Obtains the input buffer, then the output buffer. kWriterOk; or
-// kBuffersUnavailable, with neither kept, after printing why.
-int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate = std::malloc);
+// Obtains the input buffer, then the output buffer; on failure
+// (kBuffersUnavailable) neither is kept.
+Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate = std::malloc);
 
 // The size of an open partition file as a signed 32-bit value, printed on a
 // line of its own; -1, printed nowhere, when it cannot be told. Files of
@@ -49,14 +50,14 @@ int AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate = std::ma
 int32_t QueryFileSize(const InputFile& file);
 
 // Writes the image of `list` to `outputFile`, printing the "Output File = "
-// line, a size line per compressed partition and, on a failure, its
-// message. Fills `header` in place. Returns kWriterOk only when the whole
-// image, header last, is on disk and closed; otherwise one of the statuses
-// of writer_status.h, the output then holding what was written so far (an
-// image without its header), or left untouched when it was refused before
-// it was claimed. Throws std::bad_alloc when memory runs out elsewhere than
-// in the work buffers.
-int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
-                const WriterOptions& options = {});
+// line and a size line per compressed partition. Fills `header` in place.
+// Succeeds only when the whole image, header last, is on disk and closed;
+// otherwise the failure carries one of the statuses of writer_status.h and
+// names the partition by its index, the output then holding what was
+// written so far (an image without its header), or left untouched when it
+// was refused before it was claimed. Throws std::bad_alloc when memory runs
+// out elsewhere than in the work buffers.
+Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
+                    const WriterOptions& options = {});
 
 }  // namespace vantorel

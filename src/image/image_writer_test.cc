@@ -19,18 +19,26 @@ using ::vantorel::testing::TempDir;
 using Bytes = std::vector<uint8_t>;
 
 struct Packing {
-  int status;
-  std::string output;
-  ImageHeader header;
+  int status = 0;
+  std::string output;  // standard output, the failure's described lines included
+  std::string reason;  // the failure's reason
+  ImageHeader header{};
 };
 
 Packing Pack(const PartitionList& list, const std::string& outputPath,
              const WriterOptions& options = {}) {
-  Packing packing{};
+  Packing packing;
   ::testing::internal::CaptureStdout();
-  packing.status =
+  const Outcome outcome =
       ImageWriter(list, packing.header, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
   packing.output = ::testing::internal::GetCapturedStdout();
+  packing.status = outcome.status();
+  if (!outcome.ok()) {
+    for (const DescribedLine& line : outcome.failure().described) {
+      packing.output += std::get<std::string>(line) + "\n";
+    }
+    packing.reason = DiagnosticText(outcome.failure());
+  }
   return packing;
 }
 
@@ -129,6 +137,9 @@ TEST(ImageWriter, PartitionSizeCheck) {
     EXPECT_EQ(packing.status, kPartitionTooSmall);
     EXPECT_TRUE(packing.output.ends_with(
         "fill header fail\nPartition size is not enough for upgrade bin size.\n"));
+    EXPECT_EQ(packing.reason, "partition 0 " + path +
+                                  " is 0x00002710 (10000) bytes, 0x00000001 (1) more than its "
+                                  "Partition_Size 0x0000270F (9999)");
     const Bytes image = ReadBytes(out);
     ASSERT_GT(image.size(), kFirstDataOffset + kSha1DigestSize);
     EXPECT_EQ(Bytes(image.begin(), image.begin() + kFirstDataOffset), Bytes(kFirstDataOffset, 0));
@@ -167,16 +178,20 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
     int failingLzmaCall;  // 1: the partition's encoder; 3: the chunk's tables
     int status;
     std::string message;  // what follows the "Output File = " line
+    std::string reason;
     Bytes onDisk;
   } kCases[] = {
       {"input buffer unavailable", RefuseAllocation, 0, kBuffersUnavailable,
-       "\ncannot malloc lzma working buffer\n", Bytes()},
+       "\ncannot malloc lzma working buffer\n", "not enough memory for the work buffers", Bytes()},
       {"output buffer unavailable", RefuseSecondBuffer, 0, kBuffersUnavailable,
-       "\ncannot malloc lzma working buffer\n", Bytes()},
+       "\ncannot malloc lzma working buffer\n", "not enough memory for the work buffers", Bytes()},
       {"encoder of the partition unavailable", std::malloc, 1, kCompressionFailed, "",
+       "partition 1 cannot start compressing " + good + ": not enough memory for the LZMA encoder",
        earlierRegion},
-      {"encoder tables of a chunk unavailable", std::malloc, 3, kCompressionFailed,
-       "3000\n\ncannot compress input file: " + good + " (LZMA status 2)\n", regionHead},
+      {"encoder tables of a chunk unavailable", std::malloc, 3, kCompressionFailed, "3000\n",
+       "partition 1 cannot compress input file " + good +
+           ": not enough memory for the LZMA encoder",
+       regionHead},
   };
   for (const unsigned workers : {0u, 2u, 8u}) {
     for (const auto& c : kCases) {
@@ -187,6 +202,7 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
           {.workers = workers, .allocateBuffer = c.allocateBuffer, .lzmaAllocator = lzma.get()});
       EXPECT_EQ(packing.status, c.status);
       EXPECT_EQ(packing.output, "Output File = " + out + "\n" + c.message);
+      EXPECT_EQ(packing.reason, c.reason);
       EXPECT_EQ(ReadBytes(out), c.onDisk);
       EXPECT_TRUE(lzma.AllReleased());
     }

@@ -9,6 +9,7 @@
 #include "image/image_format.h"
 #include "image/writer_messages.h"
 #include "image/writer_status.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 
@@ -55,30 +56,27 @@ void RegionWriter::GrowSlots(std::size_t count) {
   }
 }
 
-int RegionWriter::CheckImageLimit(const RegionState& region, std::size_t length) const {
-  if (region.dataOffset + region.written + length + kSha1DigestSize <= kMaxImageSize)
-    return kWriterOk;
-  ReportImageTooLarge(region.partition.path, std::nullopt);
-  return kImageLimitExceeded;
+Outcome RegionWriter::CheckImageLimit(const RegionState& region, std::size_t length) const {
+  if (region.dataOffset + region.written + length + kSha1DigestSize <= kMaxImageSize) return {};
+  return ImageTooLarge(region.partition.path, std::nullopt);
 }
 
-int RegionWriter::WriteOutput(const uint8_t* data, std::size_t length) {
-  if (output_.Write(data, length)) return kWriterOk;
-  ReportOutputWriteFailure(outputPath_);
-  return kOutputWriteFailed;
+Outcome RegionWriter::WriteOutput(const uint8_t* data, std::size_t length) {
+  if (output_.Write(data, length)) return {};
+  return OutputWriteFailure(outputPath_, LastSystemError());
 }
 
-int RegionWriter::Append(RegionState& region, const uint8_t* data, std::size_t length) {
-  if (const int status = CheckImageLimit(region, length)) return status;
-  if (const int status = WriteOutput(data, length)) return status;
+Outcome RegionWriter::Append(RegionState& region, const uint8_t* data, std::size_t length) {
+  if (Outcome outcome = CheckImageLimit(region, length); !outcome.ok()) return outcome;
+  if (Outcome outcome = WriteOutput(data, length); !outcome.ok()) return outcome;
   Sha1Update(region.sha1, data, static_cast<uint32_t>(length));
   region.written += length;
-  return kWriterOk;
+  return {};
 }
 
-int RegionWriter::FinishRegion(RegionState& region) {
+Outcome RegionWriter::FinishRegion(RegionState& region) {
   // An empty region has had no other check; its digest must fit too.
-  if (const int status = CheckImageLimit(region, 0)) return status;
+  if (Outcome outcome = CheckImageLimit(region, 0); !outcome.ok()) return outcome;
   Sha1Digest digest;
   Sha1Final(region.sha1, digest.data());
   return WriteOutput(digest.data(), digest.size());
@@ -90,23 +88,21 @@ RegionWriter::ReadAhead RegionWriter::ReadChunk(InputFile& file, RegionState& re
   const auto wanted = static_cast<std::size_t>(
       std::min<uint64_t>(kChunkSize, uint64_t{region.partition.partitionSize} + 1 - region.read));
   const auto n = file.Read(slot.input, wanted);
-  if (!n) return ReadAhead::kReadFailed;
+  if (!n) {
+    readError_ = LastSystemError();
+    return ReadAhead::kReadFailed;
+  }
   region.read += *n;
   if (compressed && region.read > kMaxCompressedFileSize) return ReadAhead::kTooLarge;
   slot.length = *n;
   return *n < wanted || ReadPastPartition(region) ? ReadAhead::kEnded : ReadAhead::kMore;
 }
 
-int RegionWriter::StatusOfReading(ReadAhead outcome, const RegionState& region) const {
-  if (outcome == ReadAhead::kReadFailed) {
-    ReportInputReadFailure(region.partition.path);
-    return kFileUnavailable;
-  }
-  if (outcome == ReadAhead::kTooLarge) {
-    ReportTooLargeToCompress(region.partition.path, std::nullopt);
-    return kImageLimitExceeded;
-  }
-  return kWriterOk;
+Outcome RegionWriter::OutcomeOfReading(ReadAhead outcome, const RegionState& region) const {
+  if (outcome == ReadAhead::kReadFailed) return InputReadFailure(region.partition.path, readError_);
+  if (outcome == ReadAhead::kTooLarge)
+    return TooLargeToCompress(region.partition.path, std::nullopt);
+  return {};
 }
 
 void RegionWriter::EncodeSlot(Slot& slot) {
@@ -119,7 +115,7 @@ void RegionWriter::Advance(uint64_t bytes) {
   if (progress_) progress_->Advance(bytes);
 }
 
-int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
+Outcome RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
   // As many chunks in flight as there are workers, fewer when memory for
   // more cannot be had; with no worker, one chunk at a time.
   GrowSlots(std::max<std::size_t>(pool_.maxThreads(), 1));
@@ -137,27 +133,23 @@ int RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region) {
       inFlight.push_back(slot);
       maxChunksInFlight_ = std::max<unsigned>(maxChunksInFlight_, inFlight.size());
     }
-    if (inFlight.empty()) return StatusOfReading(reading, region);
+    if (inFlight.empty()) return OutcomeOfReading(reading, region);
 
     Slot* slot = inFlight.front();
     inFlight.pop_front();
     slot->encoding.Finish();
-    int status = kWriterOk;
-    if (slot->result != SZ_OK) {
-      ReportCompressionFailure(region.partition.path, slot->result);
-      status = kCompressionFailed;
-    } else {
-      status = Append(region, slot->output, slot->streamLength);
-    }
+    Outcome outcome = slot->result == SZ_OK
+                          ? Append(region, slot->output, slot->streamLength)
+                          : CompressionFailure(region.partition.path, slot->result);
     // Chunks still encoding finish in the background: their slots wait for
     // them before they are used again or released.
-    if (status != kWriterOk) return status;
+    if (!outcome.ok()) return outcome;
     Advance(slot->length);
     idle.push_back(slot);
   }
 }
 
-int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
+Outcome RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
   GrowSlots(pool_.maxThreads() > 0 ? 2 : 1);
   const std::size_t slots = std::min<std::size_t>(slots_.size(), 2);
   TaskHandle hashing;  // of the chunk written last
@@ -168,20 +160,20 @@ int RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
     const ReadAhead reading = ReadChunk(file, region, slot, false);
     if (reading == ReadAhead::kReadFailed) {
       finishHashing();
-      return StatusOfReading(reading, region);
+      return OutcomeOfReading(reading, region);
     }
-    int status = CheckImageLimit(region, slot.length);
+    Outcome outcome = CheckImageLimit(region, slot.length);
     finishHashing();  // the digest takes the chunks in order
-    if (status == kWriterOk) {
+    if (outcome.ok()) {
       hashing = pool_.Submit([&region, &slot] {
         Sha1Update(region.sha1, slot.input, static_cast<uint32_t>(slot.length));
       });
-      status = WriteOutput(slot.input, slot.length);
+      outcome = WriteOutput(slot.input, slot.length);
     }
-    if (status != kWriterOk || reading == ReadAhead::kEnded) {
+    if (!outcome.ok() || reading == ReadAhead::kEnded) {
       finishHashing();
-      if (status == kWriterOk) region.written += slot.length;
-      return status;
+      if (outcome.ok()) region.written += slot.length;
+      return outcome;
     }
     region.written += slot.length;
     Advance(slot.length);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostic.h"
 #include "config/partition_spec.h"
 #include "image/buffer.h"
 #include "image/lzma_adapter.h"
@@ -56,19 +57,17 @@ class RegionWriter {
   RegionWriter& operator=(const RegionWriter&) = delete;
 
   // Writes and digests region bytes unless they, with the digest that must
-  // follow them, would carry the image past its 32-bit limit. kWriterOk, or
-  // the status of writer_status.h after printing why not.
-  int Append(RegionState& region, const uint8_t* data, std::size_t length);
+  // follow them, would carry the image past its 32-bit limit. The failure
+  // carries a status of writer_status.h.
+  Outcome Append(RegionState& region, const uint8_t* data, std::size_t length);
   // Reads the file chunk by chunk to its end, or until more was read than
   // the partition holds, and appends each chunk's stream (compressed) or
-  // its bytes (plain) to the region. kWriterOk, or a status after printing
-  // why; a failure is reported only after every chunk before it is written,
-  // as a writer that handles one chunk at a time would.
-  int WriteCompressedChunks(InputFile& file, RegionState& region);
-  int WritePlainChunks(InputFile& file, RegionState& region);
-  // Writes the region's digest after it. kWriterOk, or a status after
-  // printing why not.
-  int FinishRegion(RegionState& region);
+  // its bytes (plain) to the region. A failure comes only after every chunk
+  // before it is written, as a writer that handles one chunk at a time would.
+  Outcome WriteCompressedChunks(InputFile& file, RegionState& region);
+  Outcome WritePlainChunks(InputFile& file, RegionState& region);
+  // Writes the region's digest after it.
+  Outcome FinishRegion(RegionState& region);
 
   // The most chunks of a compressed partition that were read and handed to
   // the workers, and not yet written, at one time.
@@ -80,16 +79,15 @@ class RegionWriter {
   // are written.
   enum class ReadAhead { kMore, kEnded, kReadFailed, kTooLarge };
 
-  int CheckImageLimit(const RegionState& region, std::size_t length) const;
+  Outcome CheckImageLimit(const RegionState& region, std::size_t length) const;
   // Runs on a worker: encodes the slot's chunk into its stream.
   void EncodeSlot(Slot& slot);
   void Advance(uint64_t bytes);
-  int WriteOutput(const uint8_t* data, std::size_t length);
+  Outcome WriteOutput(const uint8_t* data, std::size_t length);
   void GrowSlots(std::size_t count);
   ReadAhead ReadChunk(InputFile& file, RegionState& region, Slot& slot, bool compressed);
-  // kWriterOk when reading ended normally; otherwise prints why and returns
-  // the status.
-  int StatusOfReading(ReadAhead outcome, const RegionState& region) const;
+  // Success when reading ended normally; otherwise why it did not.
+  Outcome OutcomeOfReading(ReadAhead outcome, const RegionState& region) const;
 
   OutputFile& output_;
   const std::string& outputPath_;
@@ -97,6 +95,7 @@ class RegionWriter {
   BufferAllocator allocate_;
   Progress* progress_;
   unsigned maxChunksInFlight_ = 0;
+  int readError_ = 0;  // of the read that failed, kept until it is reported
   std::vector<std::unique_ptr<Slot>> slots_;
   WorkerPool pool_;  // last, so that its threads end before what they use
 };

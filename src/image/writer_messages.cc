@@ -1,101 +1,134 @@
-// The image writer's messages. Limits in them come from the format's
-// constants, never written out twice.
+// The image writer's failures. Limits in them come from the format's
+// constants, never written out twice. Described failures stand after an
+// empty line on standard output, as the description shows them.
 #include "image/writer_messages.h"
 
-#include <string_view>
-
 #include "image/image_format.h"
-#include "platform/console.h"
+#include "image/writer_status.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
-
-void ReportFailure(std::string_view line) {
-  WriteLine("");
-  WriteLine(line);
-}
 
 std::string SizeInParentheses(std::optional<uint64_t> size) {
   return size ? " (" + std::to_string(*size) + " bytes)" : "";
 }
 
+std::string LzmaResultText(SRes result) {
+  switch (result) {
+    case SZ_ERROR_MEM:
+      return "not enough memory for the LZMA encoder";
+    case SZ_ERROR_OUTPUT_EOF:
+      return "the encoded stream does not fit its buffer";
+    default:
+      return "LZMA status " + std::to_string(result);
+  }
+}
+
 }  // namespace
 
-void ReportUnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome) {
-  WriteLine("");
-  WriteWideLine(L"output file path " + NarrowingFailureText(outcome) + outputFile);
+Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome) {
+  return Error(kFileUnavailable,
+               Utf8ForDisplay(L"output file path " + NarrowingFailureText(outcome) + outputFile));
 }
 
-void ReportTooManyPartitions(std::size_t count) {
-  ReportFailure("too many partitions: " + std::to_string(count) + " (an image holds at most " +
-                std::to_string(kMaxPartitions) + ")");
+Diagnostic TooManyPartitions(std::size_t count) {
+  return Error(kImageLimitExceeded, "too many partitions: " + std::to_string(count) +
+                                        " (an image holds at most " +
+                                        std::to_string(kMaxPartitions) + ")");
 }
 
-void ReportOutputIsPartitionFile(const std::string& path) {
-  ReportFailure("output file is also a partition file: " + path);
+Diagnostic OutputIsPartitionFile(const std::string& path) {
+  return Error(kFileUnavailable, "output file is also a partition file: " + path);
 }
 
-void ReportOutputIsConfigurationFile(const std::string& path) {
-  ReportFailure("output file is also the configuration file: " + path);
+Diagnostic OutputIsConfigurationFile(const std::string& path) {
+  return Error(kFileUnavailable, "output file is also the configuration file: " + path);
 }
 
-void ReportOutputIsStandardOutput(const std::string& outputPath) {
-  ReportFailure("output file is also the standard output: " + outputPath);
+Diagnostic OutputIsStandardOutput(const std::string& outputPath) {
+  return Error(kFileUnavailable, "output file is also the standard output: " + outputPath);
 }
 
-void ReportOutputInUse(const std::string& outputPath) {
-  ReportFailure("output file is in use by another run: " + outputPath);
+Diagnostic OutputInUse(const std::string& outputPath) {
+  return Error(kFileUnavailable, "output file is in use by another run: " + outputPath);
 }
 
-void ReportOutputOpenFailure(const std::string& outputPath) {
-  ReportFailure("cannot open output file: " + outputPath);
+Diagnostic OutputOpenFailure(const std::string& outputPath, int error) {
+  return Error(kFileUnavailable, "cannot open output file " + outputPath)
+      .Because(SystemErrorText(error))
+      .Printing(std::string())
+      .Printing("cannot open output file: " + outputPath);
 }
 
-void ReportOutputWriteFailure(const std::string& outputPath) {
-  ReportFailure("cannot write output file: " + outputPath);
+Diagnostic OutputWriteFailure(const std::string& outputPath, int error) {
+  return Error(kOutputWriteFailed, "cannot write output file " + outputPath)
+      .Because(SystemErrorText(error));
 }
 
-void ReportBuffersUnavailable() { ReportFailure("cannot malloc lzma working buffer"); }
-
-void ReportInputOpenFailure(const std::string& path) {
-  ReportFailure("cannot open input file: " + path);
-  WriteLine("The file might be opened or it might be not exist.");
+Diagnostic BuffersUnavailable() {
+  return Error(kBuffersUnavailable, "not enough memory for the work buffers")
+      .Printing(std::string())
+      .Printing(std::string("cannot malloc lzma working buffer"));
 }
 
-void ReportInputReadFailure(const std::string& path) {
-  ReportFailure("cannot read input file: " + path);
+Diagnostic InputOpenFailure(const std::string& path, int error) {
+  return Error(kFileUnavailable, "cannot open input file " + path)
+      .Because(SystemErrorText(error))
+      .Printing(std::string())
+      .Printing("cannot open input file: " + path)
+      .Printing(std::string("The file might be opened or it might be not exist."));
 }
 
-void ReportTooLargeToCompress(const std::string& path, std::optional<uint64_t> size) {
-  ReportFailure("partition file too large to compress: " + path +
-                (size ? " is " + std::to_string(*size) + " bytes" : std::string()) +
-                " (a compressed partition must be below " +
-                std::to_string((kMaxCompressedFileSize + 1) >> 30) + " GiB)");
+Diagnostic InputReadFailure(const std::string& path, int error) {
+  return Error(kFileUnavailable, "cannot read input file " + path).Because(SystemErrorText(error));
 }
 
-void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size) {
-  ReportFailure("image too large: with " + path + SizeInParentheses(size) +
-                " the image would reach " + std::to_string((kMaxImageSize + 1) >> 30) +
-                " GiB (it holds at most " + std::to_string(kMaxImageSize) + " bytes)");
+Diagnostic TooLargeToCompress(const std::string& path, std::optional<uint64_t> size) {
+  return Error(kImageLimitExceeded,
+               "partition file too large to compress: " + path +
+                   (size ? " is " + std::to_string(*size) + " bytes" : std::string()) +
+                   " (a compressed partition must be below " +
+                   std::to_string((kMaxCompressedFileSize + 1) >> 30) + " GiB)");
 }
 
-void ReportCompressionFailure(const std::string& path, SRes result) {
-  ReportFailure("cannot compress input file: " + path + " (LZMA status " + std::to_string(result) +
-                ")");
+Diagnostic ImageTooLarge(const std::string& path, std::optional<uint64_t> size) {
+  return Error(kImageLimitExceeded,
+               "image too large: with " + path + SizeInParentheses(size) +
+                   " the image would reach " + std::to_string((kMaxImageSize + 1) >> 30) +
+                   " GiB (it holds at most " + std::to_string(kMaxImageSize) + " bytes)");
 }
 
-void ReportSizeUnknown(const std::string& path) {
-  ReportFailure("cannot tell the size of input file: " + path);
+Diagnostic EncoderUnavailable(const std::string& path, SRes result) {
+  return Error(kCompressionFailed,
+               "cannot start compressing " + path + ": " + LzmaResultText(result));
 }
 
-void ReportSizeChanged(const std::string& path, uint64_t read, uint64_t declared) {
-  ReportFailure("input file changed while it was packed: " + path + " (" + std::to_string(read) +
-                " bytes read, size field " + std::to_string(static_cast<int64_t>(declared)) + ")");
+Diagnostic CompressionFailure(const std::string& path, SRes result) {
+  return Error(kCompressionFailed,
+               "cannot compress input file " + path + ": " + LzmaResultText(result));
 }
 
-void ReportPartitionTooSmall() {
-  WriteLine("fill header fail");
-  WriteLine("Partition size is not enough for upgrade bin size.");
+Diagnostic SizeUnknown(const std::string& path) {
+  return Error(kFileUnavailable, "cannot tell the size of input file: " + path);
+}
+
+Diagnostic SizeChanged(const std::string& path, uint64_t read, uint64_t declared) {
+  return Error(kFileUnavailable, "input file changed while it was packed: " + path + " (" +
+                                     std::to_string(read) + " bytes read, size field " +
+                                     std::to_string(static_cast<int64_t>(declared)) + ")");
+}
+
+Diagnostic PartitionTooSmall(const std::string& path, std::optional<uint64_t> fileSize,
+                             uint32_t partitionSize) {
+  const std::string limit = "its Partition_Size " + HexAndDecimal(partitionSize);
+  std::string reason = fileSize && *fileSize > partitionSize
+                           ? path + " is " + HexAndDecimal(*fileSize) + " bytes, " +
+                                 HexAndDecimal(*fileSize - partitionSize) + " more than " + limit
+                           : path + " holds more bytes than " + limit;
+  return Error(kPartitionTooSmall, std::move(reason))
+      .Printing(std::string("fill header fail"))
+      .Printing(std::string("Partition size is not enough for upgrade bin size."));
 }
 
 }  // namespace vantorel

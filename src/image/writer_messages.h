@@ -1,5 +1,6 @@
-// Every message of the image writer, in one place. Failures stand after an
-// empty line.
+// Every failure of the image writer, in one place: its status, the lines
+// standard output must show for it where the tool's description gives
+// some, and the reason in words. Paths are narrow, as the writer opens them.
 #pragma once
 
 #include <cstdint>
@@ -7,26 +8,34 @@
 #include <string>
 
 #include "Types.h"
+#include "common/diagnostic.h"
 #include "platform/text.h"
 
 namespace vantorel {
 
-void ReportUnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome);
-void ReportTooManyPartitions(std::size_t count);
-void ReportOutputIsPartitionFile(const std::string& path);
-void ReportOutputIsConfigurationFile(const std::string& path);
-void ReportOutputIsStandardOutput(const std::string& outputPath);
-void ReportOutputInUse(const std::string& outputPath);
-void ReportOutputOpenFailure(const std::string& outputPath);
-void ReportOutputWriteFailure(const std::string& outputPath);
-void ReportBuffersUnavailable();
-void ReportInputOpenFailure(const std::string& path);
-void ReportInputReadFailure(const std::string& path);
-void ReportTooLargeToCompress(const std::string& path, std::optional<uint64_t> size);
-void ReportImageTooLarge(const std::string& path, std::optional<uint64_t> size);
-void ReportCompressionFailure(const std::string& path, SRes result);
-void ReportSizeUnknown(const std::string& path);
-void ReportSizeChanged(const std::string& path, uint64_t read, uint64_t declared);
-void ReportPartitionTooSmall();
+Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome);
+Diagnostic TooManyPartitions(std::size_t count);
+Diagnostic OutputIsPartitionFile(const std::string& path);
+Diagnostic OutputIsConfigurationFile(const std::string& path);
+Diagnostic OutputIsStandardOutput(const std::string& outputPath);
+Diagnostic OutputInUse(const std::string& outputPath);
+// `error`: the system's error code (system_error.h).
+Diagnostic OutputOpenFailure(const std::string& outputPath, int error);
+Diagnostic OutputWriteFailure(const std::string& outputPath, int error);
+Diagnostic BuffersUnavailable();
+Diagnostic InputOpenFailure(const std::string& path, int error);
+Diagnostic InputReadFailure(const std::string& path, int error);
+Diagnostic TooLargeToCompress(const std::string& path, std::optional<uint64_t> size);
+Diagnostic ImageTooLarge(const std::string& path, std::optional<uint64_t> size);
+// An encoder that could not be created (no lines) or a chunk that could not
+// be encoded.
+Diagnostic EncoderUnavailable(const std::string& path, SRes result);
+Diagnostic CompressionFailure(const std::string& path, SRes result);
+Diagnostic SizeUnknown(const std::string& path);
+Diagnostic SizeChanged(const std::string& path, uint64_t read, uint64_t declared);
+// `fileSize`: the file's size when it can be told; the writer reads no
+// further than one byte past the partition.
+Diagnostic PartitionTooSmall(const std::string& path, std::optional<uint64_t> fileSize,
+                             uint32_t partitionSize);
 
 }  // namespace vantorel

@@ -3,6 +3,7 @@
 
 #include "inspect/file_source.h"
 #include "inspect/flash_output.h"
+#include "inspect/messages.h"
 #include "platform/console.h"
 #include "platform/folders.h"
 #include "platform/text.h"
@@ -36,37 +37,40 @@ std::optional<std::wstring> TargetRefusal(const InspectCommand& command, const s
 
 std::wstring Wide(const std::string& text) { return WideFromUtf8(text); }
 
+Diagnostic Failure(const std::wstring& reason) {
+  return Error(kInspectFailed, Utf8ForDisplay(reason));
+}
+
 }  // namespace
 
-std::optional<std::wstring> WriteFlashFile(const InspectCommand& command,
-                                           const FlashSource& image) {
+Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) {
   const FlashRequest& request = command.flash;
   const FlashPlan plan = PlanFlash(PlacementsOf(image.report.partitions),
                                    {.base = request.base, .size = request.size});
   if (!plan.refusal.empty()) {
-    return L"cannot lay out the flash: " + Wide(plan.refusal) + L"; no flash file written";
+    return Failure(L"cannot lay out the flash: " + Wide(plan.refusal) + L"; no flash file written");
   }
   const auto target = NarrowText(request.file);
-  if (!target) return L"flash file path " + request.file + L" cannot be used";
-  if (auto refusal = TargetRefusal(command, *target, image)) return refusal;
+  if (!target) return Failure(L"flash file path " + request.file + L" cannot be used");
+  if (auto refusal = TargetRefusal(command, *target, image)) return Failure(*refusal);
 
   InputFile file(image.imagePath);
   const auto size = file.IsOpen() ? file.Size() : std::nullopt;
-  if (!size) return L"cannot read " + command.image + L" again to write the flash file";
+  if (!size) return Failure(L"cannot read " + command.image + L" again to write the flash file");
   FileSource source(file, *size);
   ReplacementFile output(*target);
-  if (!output.IsOpen()) return L"cannot create a file beside " + request.file;
+  if (!output.IsOpen()) return Failure(L"cannot create a file beside " + request.file);
   ReplacementSink sink(output);
   const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill);
   if (const auto problem = StreamFlash(source, image.report.partitions, plan, *encoder)) {
-    return L"flash file " + request.file + L" not written: " + Wide(*problem);
+    return Failure(L"flash file " + request.file + L" not written: " + Wide(*problem));
   }
-  if (!output.Commit()) return L"cannot put the flash file " + request.file + L" in place";
+  if (!output.Commit()) return Failure(L"cannot put the flash file " + request.file + L" in place");
   if (!command.json) {
     WriteUtf8Text("flash " + Utf8ForDisplay(request.file) + ": " + FlashFormatName(request.format) +
                   " " + FlashRangeText(plan.base, plan.end) + "\n");
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace vantorel

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/diagnostic.h"
 #include "inspect/image_reader.h"
 #include "inspect/inspect_arguments.h"
 #include "platform/files.h"
@@ -19,8 +20,7 @@ struct FlashSource {
 };
 
 // Writes the flash file the command asks for and prints its line (unless
-// --json). What went wrong, as a whole sentence, if anything; then nothing
-// was written.
-std::optional<std::wstring> WriteFlashFile(const InspectCommand& command, const FlashSource& image);
+// --json). On failure (status kInspectFailed) nothing was written.
+Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image);
 
 }  // namespace vantorel

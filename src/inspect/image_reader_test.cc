@@ -41,7 +41,8 @@ class TwoPartitionImage : public ::testing::Test {
          1}};
     ImageHeader header{};
     ::testing::internal::CaptureStdout();
-    const int status = ImageWriter(list, header, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape));
+    const int status =
+        ImageWriter(list, header, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape)).status();
     ::testing::internal::GetCapturedStdout();
     ASSERT_EQ(status, kWriterOk);
     image = testing::ReadBytes(dir.File("img"));

@@ -13,13 +13,18 @@ const char kInspectUsage[] =
     "                        [--extract DIR [--partition N]... [--force]]\n"
     "                        [--flash FILE [--fill BYTE] [--format bin|ihex|srec]\n"
     "                                      [--base ADDR] [--size N] [--force]] IMAGE\n"
+    "       vantorel-inspect [--json] [--strict] --config CONFIG\n"
     "       vantorel-inspect [--json] --diff NEW_IMAGE IMAGE\n"
     "       vantorel-inspect --version | --help\n"
     "  Verifies an update image: header, entries, offsets, digests and the\n"
     "  compressed streams, and warns of partitions that overlap in flash or run\n"
     "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse.\n"
+    "  Without an image, explains what CONFIG makes before anything is packed:\n"
+    "  each section and key as the packer reads them, the files, the flash layout\n"
+    "  and every warning; exit status 1 when it does not read or a file is\n"
+    "  missing or too large.\n"
     "  --config CONFIG  also check that the image is what CONFIG and its files make\n"
-    "  --strict         count flash layout warnings as failures\n"
+    "  --strict         count warnings as failures\n"
     "  --extract DIR    write each partition's original bytes to DIR/partition-N.bin\n"
     "  --partition N    extract partition N only (repeatable)\n"
     "  --flash FILE     write the flash contents after the update to FILE\n"
@@ -120,8 +125,14 @@ bool Consistent(const InspectCommand& command, std::wstring& error) {
              (!command.config.empty() || !command.extractDirectory.empty() || !flash.file.empty() ||
               command.strict)) {
     error = L"--diff compares two images and takes no other option but --json";
-  } else if (command.image.empty() && !command.help && !command.version) {
+  } else if (command.help || command.version) {
+    return true;
+  } else if (command.image.empty() && command.config.empty()) {
     error = L"no image given";
+  } else if (command.image.empty() && !command.extractDirectory.empty()) {
+    error = L"--extract needs an image";
+  } else if (command.image.empty() && !flash.file.empty()) {
+    error = L"--flash needs an image";
   } else {
     return true;
   }

@@ -3,6 +3,7 @@
 //                    [--extract DIR [--partition N]... [--force]]
 //                    [--flash FILE [--fill BYTE] [--format bin|ihex|srec]
 //                                  [--base ADDR] [--size N] [--force]] IMAGE
+//   vantorel-inspect [--json] [--strict] --config CONFIG
 //   vantorel-inspect [--json] --diff NEW IMAGE
 //   vantorel-inspect --version | --help
 #pragma once
@@ -27,7 +28,7 @@ struct FlashRequest {
 };
 
 struct InspectCommand {
-  std::wstring image;
+  std::wstring image;                // empty: explain the configuration
   std::wstring config;               // empty: no configuration to check against
   std::wstring extractDirectory;     // empty: nothing extracted
   std::set<std::size_t> partitions;  // extracted: these only; empty: all

@@ -7,6 +7,7 @@
 
 #include "config/config_reader.h"
 #include "image/progress.h"
+#include "inspect/explanation.h"
 #include "inspect/extract.h"
 #include "inspect/file_source.h"
 #include "inspect/flash_command.h"
@@ -15,7 +16,6 @@
 #include "inspect/partition_selection.h"
 #include "inspect/report.h"
 #include "platform/console.h"
-#include "platform/exception_reason.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/text.h"
@@ -25,8 +25,18 @@
 namespace vantorel {
 namespace {
 
-void Complain(const std::wstring& text) {
-  WriteStandardError(Utf8ForDisplay(L"vantorel-inspect: " + text + L"\n"));
+Diagnostic RunFailure(const std::wstring& reason) {
+  return Error(kInspectFailed, Utf8ForDisplay(reason));
+}
+
+// The section name of each partition of the configuration.
+std::vector<std::string> SectionNames(const ConfigurationReading& reading, std::size_t count) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < count; ++i) {
+    const SectionReading* section = reading.SectionOf(i);
+    names.push_back(section ? Utf8ForDisplay(section->name) : std::string());
+  }
+  return names;
 }
 
 struct Inspected {
@@ -34,80 +44,76 @@ struct Inspected {
   std::optional<FileIdentity> identity;  // of the image file
 };
 
-// Inspects the image once; nullopt after saying why it cannot be read. Only
-// a regular file is opened, so that a pipe never holds the run up.
-std::optional<Inspected> Inspect(const std::wstring& imageName, const std::string& imagePath,
-                                 InspectOptions options) {
+// Inspects the image once; the failure says why it cannot be read. Only a
+// regular file is opened, so that a pipe never holds the run up.
+Outcome Inspect(const std::wstring& imageName, const std::string& imagePath, InspectOptions options,
+                std::optional<Inspected>& inspected) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
   const auto size = file && file->IsOpen() ? file->Size() : std::nullopt;
-  if (!size) {
-    Complain(L"cannot read " + imageName + L" as a file");
-    return std::nullopt;
-  }
+  if (!size) return RunFailure(L"cannot read " + imageName + L" as a file");
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
-  return Inspected{InspectImage(source, options), file->Identity()};
+  inspected.emplace(Inspected{InspectImage(source, options), file->Identity()});
+  return {};
 }
 
 // Refuses targets that exist (unless forced), a folder at a target, and,
 // always, a target that is the image itself: putting a partition in its
 // place would destroy it.
-bool TargetsMayBeReplaced(const InspectCommand& command, const std::string& directory,
-                          const Inspected& image) {
+Outcome CheckTargets(const InspectCommand& command, const std::string& directory,
+                     const Inspected& image) {
   for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     const std::string target = ExtractedFileName(directory, i);
     const auto existing = EntryAt(target);
     if (!existing) continue;
     if (existing->identity == image.identity) {
-      Complain(WideFromUtf8(target) + L" is the image being read; nothing extracted");
-      return false;
+      return RunFailure(WideFromUtf8(target) + L" is the image being read; nothing extracted");
     }
     if (existing->isFolder) {
-      Complain(WideFromUtf8(target) + L" is a folder; nothing extracted");
-      return false;
+      return RunFailure(WideFromUtf8(target) + L" is a folder; nothing extracted");
     }
     if (!command.force) {
-      Complain(WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
-      return false;
+      return RunFailure(WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
     }
   }
-  return true;
+  return {};
 }
 
-int Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
-            const Inspected& image) {
+Outcome Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
+                const Inspected& image) {
   const auto directory = NarrowText(command.extractDirectory);
   if (!directory || !EnsureDirectory(*directory)) {
-    Complain(L"cannot create folder " + command.extractDirectory);
-    return kInspectFailed;
+    return RunFailure(L"cannot create folder " + command.extractDirectory);
   }
   if (const auto missing = MissingPartition(command.partitions, image.report)) {
-    Complain(L"the image has no partition " + std::to_wstring(*missing) + L"; nothing extracted");
-    return kInspectFailed;
+    return RunFailure(L"the image has no partition " + std::to_wstring(*missing) +
+                      L"; nothing extracted");
   }
-  if (!TargetsMayBeReplaced(command, *directory, image)) return kInspectFailed;
+  if (Outcome outcome = CheckTargets(command, *directory, image); !outcome.ok()) return outcome;
   DirectorySink directorySink(*directory);
   SelectedPartitionsSink sink(directorySink, command.partitions);
-  const auto again = Inspect(command.image, imagePath, {.workers = workers, .sink = &sink});
-  if (!again) return kInspectFailed;
+  std::optional<Inspected> again;
+  if (Outcome outcome =
+          Inspect(command.image, imagePath, {.workers = workers, .sink = &sink}, again);
+      !outcome.ok()) {
+    return outcome;
+  }
   if (const auto& problem = again->report.problem) {
-    Complain(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) + L" (" +
-             WideFromUtf8(problem->found) + L")");
-    return kInspectFailed;
+    return RunFailure(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) +
+                      L" (" + WideFromUtf8(problem->found) + L")");
   }
   if (const auto failed = directorySink.PutInPlace()) {
-    Complain(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
-             L" in place; the partitions before it are extracted");
-    return kInspectFailed;
+    return RunFailure(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
+                      L" in place; the partitions before it are extracted");
   }
-  if (command.json) return kInspectPassed;
+  if (command.json) return {};
   for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
                   std::to_string(i) + ".bin\n");
   }
-  return kInspectPassed;
+  return {};
 }
 
 // --diff: exit 0 when the images are the same, 1 when they differ, 2 when
@@ -118,13 +124,16 @@ int Diff(const InspectCommand& command, unsigned workers) {
   const std::wstring* names[2] = {&command.image, &command.diffImage};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
-    if (!path) Complain(L"cannot use the image path " + *names[i]);
-    if (path) images[i] = Inspect(*names[i], *path, options);
-    if (!images[i]) return kInspectMisuse;
-    if (const auto& problem = images[i]->report.problem) {
-      Complain(*names[i] + L" is not sound: " + WideFromUtf8(problem->what) + L" at byte " +
-               std::to_wstring(problem->offset) + L"; nothing compared");
-      return kInspectMisuse;
+    Outcome outcome = path ? Inspect(*names[i], *path, options, images[i])
+                           : RunFailure(L"cannot use the image path " + *names[i]);
+    if (outcome.ok() && images[i]->report.problem) {
+      const Problem& problem = *images[i]->report.problem;
+      outcome = RunFailure(*names[i] + L" is not sound: " + WideFromUtf8(problem.what) +
+                           L" at byte " + std::to_wstring(problem.offset) + L"; nothing compared");
+    }
+    if (!outcome.ok()) {
+      outcome.failure().status = kInspectMisuse;
+      return FailInspect(outcome.failure());
     }
   }
   ImageDiff diff = DiffImages(images[0]->report, images[1]->report);
@@ -134,14 +143,35 @@ int Diff(const InspectCommand& command, unsigned workers) {
   return diff.Same() ? kInspectPassed : kInspectFailed;
 }
 
+// A configuration without an image: what it makes, before anything is packed.
+int Explain(const InspectCommand& command) {
+  const Explanation explanation = ExplainConfiguration(command.config, command.strict);
+  WriteUtf8Text(command.json ? FormatExplanationJson(explanation)
+                             : FormatExplanationText(explanation));
+  if (explanation.failure) {
+    Diagnostic failure = *explanation.failure;
+    failure.status = kInspectFailed;
+    return FailInspect(failure);
+  }
+  return explanation.Passed() ? kInspectPassed : kInspectFailed;
+}
+
+// The configuration to compare an image with, read as the packer reads it.
+Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& list,
+                                  ConfigurationReading& reading) {
+  Outcome outcome = ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
+  if (!outcome.ok()) outcome.failure().status = kInspectMisuse;
+  return outcome;
+}
+
 // The run, which may throw when memory, file handles or the system fail.
 int RunInspectSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
   std::wstring error;
   if (!ParseInspectArguments(argc, argv, command, error)) {
-    Complain(error);
+    const int status = FailInspect(Error(kInspectMisuse, Utf8ForDisplay(error)));
     WriteStandardError(kInspectUsage);
-    return kInspectMisuse;
+    return status;
   }
   if (command.help) {
     WriteUtf8Text(kInspectUsage);
@@ -153,51 +183,49 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
     return kInspectPassed;
   }
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers) {
-    Complain(workers.refusal);
-    return kInspectMisuse;
-  }
+  if (!workers.workers) return FailInspect(Error(kInspectMisuse, Utf8ForDisplay(workers.refusal)));
   if (!command.diffImage.empty()) return Diff(command, *workers.workers);
+  if (command.image.empty()) return Explain(command);
   PartitionList list;
-  if (!command.config.empty() &&
-      ReadConfiguration(command.config, list, ReaderLines::kSilent, &error) != kConfigOk) {
-    Complain(error);
-    return kInspectMisuse;
+  ConfigurationReading reading;
+  if (!command.config.empty()) {
+    const Outcome outcome = ReadComparedConfiguration(command, list, reading);
+    if (!outcome.ok()) return FailInspect(outcome.failure());
   }
   const auto imagePath = NarrowText(command.image);
   if (!imagePath) {
-    Complain(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
-             command.image);
-    return kInspectFailed;
+    return FailInspect(RunFailure(
+        L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image));
   }
-  const auto image = Inspect(command.image, *imagePath,
-                             {.workers = *workers.workers, .digestOriginals = !list.empty()});
-  if (!image) return kInspectFailed;
+  std::optional<Inspected> image;
+  const Outcome inspected =
+      Inspect(command.image, *imagePath,
+              {.workers = *workers.workers, .digestOriginals = !list.empty()}, image);
+  if (!inspected.ok()) return FailInspect(inspected.failure());
 
   InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
   if (summary.report.Sound()) {
     summary.warnings = CheckFlashLayout(summary.report.partitions);
     if (!command.config.empty()) {
-      summary.config = ConfigComparison{
-          Utf8ForDisplay(command.config), CompareWithConfiguration(summary.report, list), {}};
-      for (const PartitionSpec& spec : list) {
-        summary.config->sections.push_back(Utf8ForDisplay(spec.section));
+      summary.config = ConfigComparison{Utf8ForDisplay(command.config),
+                                        CompareWithConfiguration(summary.report, list),
+                                        SectionNames(reading, list.size()), reading.warnings};
+      for (Diagnostic& warning : CheckPartitions(list, reading)) {
+        summary.config->warnings.push_back(std::move(warning));
       }
     }
   }
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
   if (!summary.report.Sound()) return kInspectFailed;
-  int status = summary.Passed() ? kInspectPassed : kInspectFailed;
+  const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
   if (!command.flash.file.empty()) {
-    if (const auto failure =
-            WriteFlashFile(command, {*imagePath, image->identity, image->report})) {
-      Complain(*failure);
-      status = kInspectFailed;
-    }
+    const Outcome written = WriteFlashFile(command, {*imagePath, image->identity, image->report});
+    if (!written.ok()) return FailInspect(written.failure());
   }
   if (command.extractDirectory.empty()) return status;
-  const int extracted = Extract(command, *imagePath, *workers.workers, *image);
-  return status == kInspectPassed ? extracted : status;
+  const Outcome extracted = Extract(command, *imagePath, *workers.workers, *image);
+  if (!extracted.ok()) return FailInspect(extracted.failure());
+  return status;
 }
 
 }  // namespace
@@ -208,13 +236,6 @@ int RunInspect(int argc, const wchar_t* const* argv) noexcept {
   } catch (...) {
     return FailInspectOnException();
   }
-}
-
-int FailInspectOnException() noexcept {
-  WriteStandardError("vantorel-inspect: cannot continue: ");
-  WriteStandardError(ReasonOfCurrentException());
-  WriteStandardError("\n");
-  return kInspectFailed;
 }
 
 }  // namespace vantorel

@@ -1,25 +1,21 @@
 // One run of vantorel-inspect, from its arguments to its exit status.
 #pragma once
 
+#include "inspect/messages.h"
+
 namespace vantorel {
 
-inline constexpr int kInspectPassed = 0;
-inline constexpr int kInspectFailed = 1;
-inline constexpr int kInspectMisuse = 2;
-
 // Verifies the image the arguments name (and compares it with a
-// configuration, checks its flash layout, extracts it, as asked), prints the
-// report on standard output and every complaint about the run itself on
-// standard error. Returns kInspectPassed when the image is sound, matches
-// the configuration if one was given and, under --strict, has no layout
-// warning; kInspectMisuse for unusable options, a VANTOREL_THREADS value or
-// a configuration that cannot be read; kInspectFailed otherwise, also when
-// memory, file handles or the system fail it. Writes nothing but what
-// --extract asks for. Never throws.
+// configuration, checks its flash layout, extracts it, as asked), or, given
+// a configuration and no image, explains what the configuration makes.
+// Prints the report on standard output and every failure of the run itself
+// on standard error. Returns kInspectPassed when the image is sound, matches
+// the configuration if one was given and, under --strict, has no warning
+// (an explained configuration: reads, its files fit, and under --strict no
+// warning); kInspectMisuse for unusable options, a VANTOREL_THREADS value or
+// a configuration that cannot be read beside an image; kInspectFailed
+// otherwise, also when memory, file handles or the system fail it. Writes
+// nothing but what --extract asks for. Never throws.
 int RunInspect(int argc, const wchar_t* const* argv) noexcept;
-
-// Ends a run whose start-up threw, from inside a catch block: says why on
-// standard error and returns kInspectFailed. Never throws.
-int FailInspectOnException() noexcept;
 
 }  // namespace vantorel

@@ -1,29 +1,16 @@
-// Text as a JSON string, for the reports: always valid UTF-8, bytes of a
-// path that are not become U+FFFD.
+// JSON text for the reports: strings always valid UTF-8.
 #pragma once
 
-#include <cstdio>
+#include <optional>
 #include <string>
-
-#include "platform/utf8.h"
 
 namespace vantorel {
 
-inline std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : ReplaceInvalidUtf8(text)) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
+// A JSON string: quotes and backslashes escaped, control characters as
+// \u00XX, bytes that are not UTF-8 as U+FFFD.
+std::string JsonString(const std::string& text);
+
+// A number, or null.
+std::string JsonNumber(std::optional<uint64_t> value);
 
 }  // namespace vantorel

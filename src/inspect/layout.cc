@@ -1,54 +1,31 @@
-// Flash layout warnings, computed in 64 bits so that no range wraps.
+// Flash layout warnings of an image, in the words of the report.
 #include "inspect/layout.h"
 
-#include <cstdio>
+#include "config/flash_layout.h"
 
 namespace vantorel {
-namespace {
-
-constexpr uint64_t kFlashEnd = uint64_t{1} << 32;
-
-struct FlashRange {
-  uint64_t start;
-  uint64_t end;  // one past the last byte
-};
-
-FlashRange RangeOf(const PartitionEntry& entry) {
-  return {entry.startAddress, uint64_t{entry.startAddress} + entry.partitionSize};
-}
-
-std::string Describe(FlashRange range) {
-  char text[48];
-  std::snprintf(text, sizeof text, "[0x%08llX, 0x%08llX)",
-                static_cast<unsigned long long>(range.start),
-                static_cast<unsigned long long>(range.end));
-  return text;
-}
-
-bool Overlap(FlashRange a, FlashRange b) {
-  return a.start < a.end && b.start < b.end && a.start < b.end && b.start < a.end;
-}
-
-}  // namespace
 
 std::vector<LayoutWarning> CheckFlashLayout(const std::vector<PartitionReport>& partitions) {
+  std::vector<FlashRange> ranges;
+  for (const PartitionReport& partition : partitions) {
+    ranges.push_back(RangeOf(partition.entry.startAddress, partition.entry.partitionSize));
+  }
   std::vector<LayoutWarning> warnings;
-  for (std::size_t i = 0; i < partitions.size(); ++i) {
-    const FlashRange range = RangeOf(partitions[i].entry);
-    if (range.end > kFlashEnd) {
-      warnings.push_back(
-          {{i},
-           "past 4 GiB",
-           "partition " + std::to_string(i) + " runs past 4 GiB in flash: " + Describe(range)});
+  for (const LayoutProblem& problem : FindLayoutProblems(ranges)) {
+    const std::size_t i = problem.first;
+    if (problem.kind == LayoutProblem::Kind::kPastFlashEnd) {
+      warnings.push_back({{i},
+                          "past 4 GiB",
+                          "partition " + std::to_string(i) +
+                              " runs past 4 GiB in flash: " + RangeText(ranges[i])});
+      continue;
     }
-    for (std::size_t j = i + 1; j < partitions.size(); ++j) {
-      const FlashRange other = RangeOf(partitions[j].entry);
-      if (!Overlap(range, other)) continue;
-      warnings.push_back({{i, j},
-                          "overlap",
-                          "partitions " + std::to_string(i) + " and " + std::to_string(j) +
-                              " overlap in flash: " + Describe(range) + " and " + Describe(other)});
-    }
+    const std::size_t j = *problem.second;
+    warnings.push_back({{i, j},
+                        "overlap",
+                        "partitions " + std::to_string(i) + " and " + std::to_string(j) +
+                            " overlap in flash: " + RangeText(ranges[i]) + " and " +
+                            RangeText(ranges[j])});
   }
   return warnings;
 }

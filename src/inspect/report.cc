@@ -6,6 +6,7 @@
 
 #include "inspect/hex.h"
 #include "inspect/json_text.h"
+#include "platform/utf8.h"
 
 namespace vantorel {
 namespace {
@@ -47,8 +48,11 @@ std::string SectionJson(const std::optional<ConfigComparison>& config, std::size
   return ", \"section\": " + JsonString(config->sections[index]);
 }
 
-std::string PartitionName(std::optional<std::size_t> index) {
-  return index ? "partition " + std::to_string(*index) + " " : "";
+std::string PartitionName(const ConfigComparison& config, std::optional<std::size_t> index) {
+  if (!index) return "";
+  std::string name = "partition " + std::to_string(*index) + " ";
+  if (*index < config.sections.size()) name += "[" + config.sections[*index] + "] ";
+  return name;
 }
 
 std::string TableText(const ImageReport& report) {
@@ -75,8 +79,11 @@ std::string ProblemText(const ImageReport& report) {
 
 std::string ConfigText(const ConfigComparison& config) {
   std::string text = "\nconfiguration: " + config.configPath + "\n";
+  for (const Diagnostic& warning : config.warnings) {
+    text += "warning: " + DiagnosticText(warning) + "\n";
+  }
   for (const ConfigFinding& f : config.findings) {
-    text += "mismatch: " + PartitionName(f.partition) + f.field + ": configuration " +
+    text += "mismatch: " + PartitionName(config, f.partition) + f.field + ": configuration " +
             f.configured + ", image " + f.image + "\n";
   }
   return text + (config.findings.empty() ? "image matches the configuration\n"
@@ -109,19 +116,27 @@ std::string ConfigJson(const std::optional<ConfigComparison>& config) {
                      ", \"findings\": [";
   for (std::size_t i = 0; i < config->findings.size(); ++i) {
     const ConfigFinding& f = config->findings[i];
+    const bool named = f.partition && *f.partition < config->sections.size();
     json += std::string(i ? "," : "") +
             "\n    {\"partition\": " + (f.partition ? std::to_string(*f.partition) : "null") +
+            ", \"section\": " + (named ? JsonString(config->sections[*f.partition]) : "null") +
             ", \"field\": " + JsonString(f.field) +
             ", \"configured\": " + JsonString(f.configured) +
             ", \"image\": " + JsonString(f.image) + "}";
   }
-  return json + (config->findings.empty() ? "]}" : "\n  ]}");
+  json += config->findings.empty() ? "], \"warnings\": [" : "\n  ], \"warnings\": [";
+  for (std::size_t i = 0; i < config->warnings.size(); ++i) {
+    json += std::string(i ? "," : "") +
+            "\n    {\"text\": " + JsonString(DiagnosticText(config->warnings[i])) + "}";
+  }
+  return json + (config->warnings.empty() ? "]}" : "\n  ]}");
 }
 
 }  // namespace
 
 bool InspectionSummary::Passed() const {
-  return report.Sound() && (!config || config->findings.empty()) && !(strict && !warnings.empty());
+  const bool warned = !warnings.empty() || (config && !config->warnings.empty());
+  return report.Sound() && (!config || config->findings.empty()) && !(strict && warned);
 }
 
 std::string FormatReportText(const InspectionSummary& summary) {
@@ -142,6 +157,9 @@ std::string FormatReportText(const InspectionSummary& summary) {
   text += "image is sound\n";
   if (summary.strict && !summary.warnings.empty()) {
     text += "flash layout warnings count as failures (--strict)\n";
+  }
+  if (summary.strict && summary.config && !summary.config->warnings.empty()) {
+    text += "configuration warnings count as failures (--strict)\n";
   }
   return text;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostic.h"
 #include "inspect/config_check.h"
 #include "inspect/image_reader.h"
 #include "inspect/layout.h"
@@ -17,7 +18,8 @@ namespace vantorel {
 struct ConfigComparison {
   std::string configPath;  // UTF-8
   std::vector<ConfigFinding> findings;
-  std::vector<std::string> sections;  // UTF-8, the section of each partition in order
+  std::vector<std::string> sections;  // UTF-8: the section of each configured partition
+  Warnings warnings;  // what the configuration says that is probably meant otherwise
 };
 
 struct InspectionSummary {
@@ -25,7 +27,7 @@ struct InspectionSummary {
   ImageReport report;
   std::vector<LayoutWarning> warnings;  // of a sound image
   std::optional<ConfigComparison> config;
-  bool strict = false;  // warnings count as failures
+  bool strict = false;  // warnings (the layout's and the configuration's) count as failures
 
   // What vantorel-inspect's exit status says: sound, matching the
   // configuration if one was given, and without warnings under --strict.

@@ -1,10 +1,12 @@
-// Standard output, the one place every message goes, and the pause after a
-// failed run. Narrow text is written as it is; wide text is converted the
-// platform's way. Lines are written and flushed in program order.
+// Standard output, which carries the described lines and the reports, and
+// the pause after a failed run. Narrow text is written as it is; wide text
+// is converted the platform's way. Lines are written and flushed in program
+// order.
 //
-// Standard error carries nothing but a status line for people watching a
-// long run at a terminal, updated in place and erased before anything is
-// written to standard output.
+// Standard error carries the reasons and warnings (written by each
+// program's message place) and a status line for people watching a long
+// run at a terminal, updated in place and erased before anything else is
+// written.
 #pragma once
 
 #include <string_view>
@@ -31,7 +33,9 @@ void ClearStatusLine();
 // Writes UTF-8 text to standard error, unbuffered.
 void WriteStandardError(std::string_view text);
 
-// Lets the user read the messages before a console window closes.
+// Lets the user read the messages before a console window closes: on
+// Windows "PAUSE" for the command interpreter, with the console's modes
+// restored when the pause is interrupted; on Linux nothing.
 void PauseAfterFailure();
 
 }  // namespace vantorel

@@ -1,7 +1,6 @@
 // Standard output on Linux. The wide stream is never touched: wide text is
 // converted to UTF-8 and written through the same narrow stdout as the rest,
 // so a character the locale cannot convert never silences later lines.
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,34 +39,9 @@ void WriteLine(std::string_view text) {
 
 void WriteWideLine(std::wstring_view text) { WriteLine(EncodeUtf8ForDisplay(text)); }
 
-namespace {
-
-// Shows the prompt and reads one key without waiting for a line end. The
-// terminal stops echoing before the prompt shows, so that a key pressed at
-// once is not echoed either; it is restored after.
-void PromptForOneKey(std::string_view prompt) {
-  termios saved;
-  const bool known = tcgetattr(STDIN_FILENO, &saved) == 0;
-  termios raw = saved;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  const bool silenced = known && tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-  WriteText(prompt);
-  std::fflush(stdout);
-  if (!silenced) return;
-  char key;
-  [[maybe_unused]] const ssize_t ignored = read(STDIN_FILENO, &key, 1);
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-}
-
-}  // namespace
-
-// Only an interactive user is asked to press a key; scripts and CI never wait.
-void PauseAfterFailure() {
-  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
-  PromptForOneKey("Press any key to continue . . . ");
-  WriteLine("");
-}
+// The pause exists for a console window that closes when the program ends.
+// Linux has none: a terminal stays, its command interpreter has no PAUSE,
+// and under a pseudo-terminal in CI nobody would ever press a key.
+void PauseAfterFailure() {}
 
 }  // namespace vantorel

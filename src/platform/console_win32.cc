@@ -4,6 +4,7 @@
 // bytes from both builds. Narrow text is Latin-1, the narrowing's own form.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -76,9 +77,32 @@ void WriteWideLine(std::wstring_view text) {
   std::fflush(stdout);
 }
 
+namespace {
+
+// The console input's modes before the pause; the command interpreter's
+// PAUSE changes them while it waits for the key.
+HANDLE pausedInput = INVALID_HANDLE_VALUE;
+DWORD savedInputMode = 0;
+std::atomic<bool> inputModeSaved{false};
+
+// Ctrl-C, Ctrl-Break or a closed console during the pause: the modes come
+// back before the default handling ends the process.
+BOOL WINAPI RestoreInputMode(DWORD) {
+  if (inputModeSaved) SetConsoleMode(pausedInput, savedInputMode);
+  return FALSE;
+}
+
+}  // namespace
+
 void PauseAfterFailure() {
   std::fflush(stdout);
+  pausedInput = GetStdHandle(STD_INPUT_HANDLE);
+  inputModeSaved = GetConsoleMode(pausedInput, &savedInputMode) != 0;
+  SetConsoleCtrlHandler(RestoreInputMode, TRUE);
   [[maybe_unused]] const int ignored = std::system("PAUSE");
+  SetConsoleCtrlHandler(RestoreInputMode, FALSE);
+  RestoreInputMode(CTRL_C_EVENT);
+  inputModeSaved = false;
 }
 
 }  // namespace vantorel

@@ -32,6 +32,8 @@ class InputFile {
   // True when the file did not open because the process or the system ran
   // out of file handles or memory, not because of the file.
   bool LackedResources() const { return lackedResources_; }
+  // The system's error code of a failed open (see system_error.h); 0 when open.
+  int OpenError() const { return openError_; }
   // Fills the buffer up to its capacity or to the end of the file; the byte
   // count, or nullopt on a read error.
   std::optional<std::size_t> Read(uint8_t* buffer, std::size_t capacity);
@@ -47,6 +49,7 @@ class InputFile {
  private:
   intptr_t handle_;
   bool lackedResources_ = false;
+  int openError_ = 0;
 };
 
 class OutputFile {
@@ -82,6 +85,7 @@ struct FileContent {
   enum class Outcome { kRead, kUnreadable, kTooLarge };
   Outcome outcome = Outcome::kUnreadable;
   std::string bytes;  // the whole file when kRead, otherwise empty
+  int error = 0;      // the system's error code when kUnreadable
 };
 
 // Reads a whole file of any kind (a pipe too) in one pass, reading at most
@@ -91,6 +95,10 @@ FileContent ReadWholeFile(const std::string& path, std::size_t limit);
 // The identity of the file a path names, links followed; nullopt when it
 // names none.
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);
+
+// The path as the system is given it: on Linux a backslash separates folders
+// too, so it becomes a slash; on Windows the path is unchanged.
+std::string NativePathOf(const std::string& path);
 
 // The size of the regular file a path names; nullopt for anything else.
 std::optional<uint64_t> SizeOfPath(const std::string& path);

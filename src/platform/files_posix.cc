@@ -37,7 +37,8 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
 }  // namespace
 
 InputFile::InputFile(const std::string& path) : handle_(OpenRetrying(path, O_RDONLY)) {
-  lackedResources_ = !IsOpen() && (errno == EMFILE || errno == ENFILE || errno == ENOMEM);
+  openError_ = IsOpen() ? 0 : errno;
+  lackedResources_ = openError_ == EMFILE || openError_ == ENFILE || openError_ == ENOMEM;
 }
 
 InputFile::~InputFile() {
@@ -123,8 +124,10 @@ bool OutputFile::Truncate() {
 }
 
 bool OutputFile::SeekTo(uint64_t offset) {
-  return lseek(Descriptor(handle_), static_cast<off_t>(offset), SEEK_SET) ==
-         static_cast<off_t>(offset);
+  const off_t reached = lseek(Descriptor(handle_), static_cast<off_t>(offset), SEEK_SET);
+  if (reached == static_cast<off_t>(offset)) return true;
+  if (reached >= 0) errno = ESPIPE;  // a device that keeps no position
+  return false;
 }
 
 bool OutputFile::Write(const uint8_t* data, std::size_t length) {
@@ -143,6 +146,8 @@ std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
   if (stat(NativePath(path).c_str(), &info) != 0) return std::nullopt;
   return IdentityOf(info);
 }
+
+std::string NativePathOf(const std::string& path) { return NativePath(path); }
 
 std::optional<uint64_t> SizeOfPath(const std::string& path) {
   struct stat info;

@@ -35,6 +35,7 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
 InputFile::InputFile(const std::string& path)
     : handle_(FromHandle(Open(path, GENERIC_READ, OPEN_EXISTING))) {
   const DWORD error = IsOpen() ? ERROR_SUCCESS : GetLastError();
+  openError_ = static_cast<int>(error);
   lackedResources_ = error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
                      error == ERROR_NO_SYSTEM_RESOURCES;
 }
@@ -142,6 +143,8 @@ std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
   CloseHandle(handle);
   return identity;
 }
+
+std::string NativePathOf(const std::string& path) { return path; }
 
 std::optional<uint64_t> SizeOfPath(const std::string& path) {
   const InputFile file(path);

@@ -79,10 +79,10 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
   document.text_ = DecodeFile(bytes);
   const std::wstring& text = document.text_;
   std::size_t start = 0;
-  while (start < text.size()) {
+  for (uint32_t line = 1; start < text.size(); ++line) {
     std::size_t end = text.find_first_of(L"\r\n", start);
     if (end == std::wstring::npos) end = text.size();
-    document.AddLine(start, end);
+    document.AddLine(start, end, line);
     // CRLF is one line end; a lone CR or LF is one too.
     start = end + (text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
   }
@@ -97,17 +97,18 @@ std::wstring_view IniDocument::View(Piece piece) const {
   return std::wstring_view(text_).substr(piece.offset, piece.length);
 }
 
-void IniDocument::AddLine(std::size_t start, std::size_t end) {
+void IniDocument::AddLine(std::size_t start, std::size_t end, uint32_t number) {
   const std::wstring_view line = Trim(std::wstring_view(text_).substr(start, end - start));
   if (line.empty()) return;
   if (line.front() == L'[') {
     const std::size_t close = line.rfind(L']');
     if (close != std::wstring_view::npos) {
-      sections_.push_back(Section{PieceOf(UpToZero(Trim(line.substr(1, close - 1)))), {}});
+      sections_.push_back(Section{PieceOf(UpToZero(Trim(line.substr(1, close - 1)))), {}, number});
       return;
     }
   }
   Key key;
+  key.line = number;
   const std::size_t equals = line.find(L'=');
   if (equals == std::wstring_view::npos) {
     key.name = PieceOf(UpToZero(line));
@@ -145,26 +146,88 @@ uint32_t IniDocument::SectionNames(wchar_t* buffer, uint32_t capacity) const {
   return position;
 }
 
+const IniDocument::Section* IniDocument::FindSection(std::wstring_view name) const {
+  name = Trim(name);
+  if (name.empty()) return nullptr;  // the unnamed section never answers
+  const auto section = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
+    return s.name.length > 0 && EqualIgnoringCase(View(s.name), name);
+  });
+  return section == sections_.end() ? nullptr : &*section;
+}
+
+const IniDocument::Key* IniDocument::FindKey(const Section& section, std::wstring_view name) const {
+  name = Trim(name);
+  const auto key = std::find_if(section.keys.begin(), section.keys.end(), [&](const Key& k) {
+    return EqualIgnoringCase(View(k.name), name);
+  });
+  return key == section.keys.end() ? nullptr : &*key;
+}
+
 uint32_t IniDocument::String(std::wstring_view sectionName, std::wstring_view keyName,
                              wchar_t* buffer, uint32_t capacity) const {
   if (capacity == 0) return 0;
   buffer[0] = 0;
-  sectionName = Trim(sectionName);
-  keyName = Trim(keyName);
-  if (sectionName.empty()) return 0;  // the unnamed section never answers
-  const auto section = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
-    return s.name.length > 0 && EqualIgnoringCase(View(s.name), sectionName);
-  });
-  if (section == sections_.end()) return 0;
-  const auto key = std::find_if(section->keys.begin(), section->keys.end(), [&](const Key& k) {
-    return EqualIgnoringCase(View(k.name), keyName);
-  });
-  if (key == section->keys.end() || !key->value) return 0;
+  const Section* section = FindSection(sectionName);
+  const Key* key = section ? FindKey(*section, keyName) : nullptr;
+  if (!key || !key->value) return 0;
   const std::wstring_view value = Unquote(View(*key->value));
   const std::size_t count = std::min<std::size_t>(value.size(), capacity - 1);
   std::copy_n(value.begin(), count, buffer);
   buffer[count] = 0;
   return static_cast<uint32_t>(count);
+}
+
+std::vector<uint32_t> IniDocument::SectionLines() const {
+  std::vector<uint32_t> lines;
+  for (const Section& section : sections_) {
+    if (section.name.length > 0) lines.push_back(section.line);
+  }
+  return lines;
+}
+
+uint32_t IniDocument::KeyLine(std::wstring_view sectionName, std::wstring_view keyName) const {
+  const Section* section = FindSection(sectionName);
+  const Key* key = section ? FindKey(*section, keyName) : nullptr;
+  return key ? key->line : 0;
+}
+
+uint32_t IniDocument::KeyLineIn(std::size_t index, std::wstring_view keyName) const {
+  for (const Section& section : sections_) {
+    if (section.name.length == 0) continue;
+    if (index-- > 0) continue;
+    const Key* key = FindKey(section, keyName);
+    return key ? key->line : 0;
+  }
+  return 0;
+}
+
+std::vector<std::pair<std::wstring, uint32_t>> IniDocument::KeysOf(
+    std::wstring_view sectionName) const {
+  std::vector<std::pair<std::wstring, uint32_t>> keys;
+  if (const Section* section = FindSection(sectionName)) {
+    for (const Key& key : section->keys) keys.emplace_back(View(key.name), key.line);
+  }
+  return keys;
+}
+
+std::vector<IniDocument::Repeat> IniDocument::Repeats() const {
+  std::vector<Repeat> repeats;
+  for (const Section& section : sections_) {
+    if (section.name.length == 0) continue;
+    const Section* first = FindSection(View(section.name));
+    if (first != &section) {
+      repeats.push_back({std::wstring(View(section.name)), {}, section.line, first->line});
+      continue;
+    }
+    for (const Key& key : section.keys) {
+      const Key* firstKey = FindKey(section, View(key.name));
+      if (firstKey != &key) {
+        repeats.push_back({std::wstring(View(section.name)), std::wstring(View(key.name)), key.line,
+                           firstKey->line});
+      }
+    }
+  }
+  return repeats;
 }
 
 }  // namespace vantorel

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantorel {
@@ -29,6 +30,30 @@ class IniDocument {
   uint32_t String(std::wstring_view section, std::wstring_view key, wchar_t* buffer,
                   uint32_t capacity) const;
 
+  // Where things stand in the file, for messages; lines count from 1, and 0
+  // means none. Names are matched as String matches them.
+  //
+  // The lines of the named sections, in the order SectionNames lists them.
+  std::vector<uint32_t> SectionLines() const;
+  // The line of the key that answers String for this section and key.
+  uint32_t KeyLine(std::wstring_view section, std::wstring_view key) const;
+  // The line of the first such key in the `index`-th named section itself,
+  // even where an earlier section of the same name answers String.
+  uint32_t KeyLineIn(std::size_t index, std::wstring_view key) const;
+
+  // The names and lines of the keys of the section that answers String for
+  // `section`, in file order.
+  std::vector<std::pair<std::wstring, uint32_t>> KeysOf(std::wstring_view section) const;
+
+  // A section or key that stands again where String answers from the first.
+  struct Repeat {
+    std::wstring section;
+    std::wstring key;  // empty for a repeated section
+    uint32_t line = 0;
+    uint32_t firstLine = 0;
+  };
+  std::vector<Repeat> Repeats() const;
+
  private:
   // Names and values are held as pieces of the decoded text, not as copies,
   // so that memory stays a small multiple of the file's size.
@@ -39,13 +64,17 @@ class IniDocument {
   struct Key {
     Piece name;
     std::optional<Piece> value;  // none for a line without '='
+    uint32_t line = 0;
   };
   struct Section {
     Piece name;  // empty for keys before the first header, and for []
     std::vector<Key> keys;
+    uint32_t line = 0;
   };
 
-  void AddLine(std::size_t start, std::size_t end);
+  void AddLine(std::size_t start, std::size_t end, uint32_t line);
+  const Section* FindSection(std::wstring_view name) const;
+  const Key* FindKey(const Section& section, std::wstring_view name) const;
   Piece PieceOf(std::wstring_view part) const;
   std::wstring_view View(Piece piece) const;
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/ini_profile.h"
+
 namespace vantorel {
 
 class ProfileFile {
@@ -23,8 +25,10 @@ class ProfileFile {
   // True when the file holds more than maxBytes; it then answers like a
   // file without sections.
   bool TooLarge() const;
-  // False when the file cannot be opened or read.
+  // False when the file cannot be opened or read; ReadError then gives the
+  // system's error code (system_error.h).
   bool Readable() const;
+  int ReadError() const;
 
   // As GetPrivateProfileSectionNamesW: the count written before the final
   // zero.
@@ -34,6 +38,11 @@ class ProfileFile {
   // section never answers.
   uint32_t String(const std::wstring& section, const std::wstring& key, wchar_t* buffer,
                   uint32_t capacity) const;
+
+  // The file as our own reader splits it, for the lines that messages name.
+  // On Windows, where kernel32 answers the calls, the file is read once more
+  // for it; the lines are the same.
+  const IniDocument& Lines() const;
 
  private:
   struct State;

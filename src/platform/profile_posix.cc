@@ -11,15 +11,17 @@ struct ProfileFile::State {
   IniDocument document;
   bool tooLarge = false;
   bool readable = false;
+  int readError = 0;
 };
 
 ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
-    : state_(std::make_unique<State>(State{IniDocument::Parse({}), false, false})) {
+    : state_(std::make_unique<State>(State{IniDocument::Parse({}), false, false, 0})) {
   const auto narrowPath = NarrowText(path);
   if (!narrowPath || narrowPath->empty()) return;
   const FileContent content = ReadWholeFile(*narrowPath, maxBytes);
   state_->tooLarge = content.outcome == FileContent::Outcome::kTooLarge;
   state_->readable = content.outcome != FileContent::Outcome::kUnreadable;
+  state_->readError = content.error;
   if (content.outcome == FileContent::Outcome::kRead) {
     state_->document = IniDocument::Parse(content.bytes);
   }
@@ -30,6 +32,10 @@ ProfileFile::~ProfileFile() = default;
 bool ProfileFile::TooLarge() const { return state_->tooLarge; }
 
 bool ProfileFile::Readable() const { return state_->readable; }
+
+int ProfileFile::ReadError() const { return state_->readError; }
+
+const IniDocument& ProfileFile::Lines() const { return state_->document; }
 
 uint32_t ProfileFile::SectionNames(wchar_t* buffer, uint32_t capacity) const {
   return state_->document.SectionNames(buffer, capacity);

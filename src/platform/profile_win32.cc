@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace vantorel {
 namespace {
@@ -22,11 +24,15 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // Whether the file opens, and whether it holds more than `maxBytes`.
-std::pair<bool, bool> OpensAndHoldsMoreThan(const std::wstring& path, std::size_t maxBytes) {
+std::pair<bool, bool> OpensAndHoldsMoreThan(const std::wstring& path, std::size_t maxBytes,
+                                            int& error) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {false, false};
+  if (file == INVALID_HANDLE_VALUE) {
+    error = static_cast<int>(GetLastError());
+    return {false, false};
+  }
   LARGE_INTEGER size;
   const bool tooLarge =
       GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) > maxBytes;
@@ -40,13 +46,22 @@ struct ProfileFile::State {
   std::wstring fullPath;
   bool readable = false;
   bool tooLarge = false;
+  int readError = 0;
+  IniDocument lines = IniDocument::Parse({});
 };
 
 ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
     : state_(std::make_unique<State>()) {
   if (path.empty()) return;
   state_->fullPath = FullPath(path);
-  std::tie(state_->readable, state_->tooLarge) = OpensAndHoldsMoreThan(state_->fullPath, maxBytes);
+  std::tie(state_->readable, state_->tooLarge) =
+      OpensAndHoldsMoreThan(state_->fullPath, maxBytes, state_->readError);
+  const auto narrowPath = NarrowText(path);
+  if (!state_->readable || state_->tooLarge || !narrowPath) return;
+  const FileContent content = ReadWholeFile(*narrowPath, maxBytes);
+  if (content.outcome == FileContent::Outcome::kRead) {
+    state_->lines = IniDocument::Parse(content.bytes);
+  }
 }
 
 ProfileFile::~ProfileFile() = default;
@@ -54,6 +69,10 @@ ProfileFile::~ProfileFile() = default;
 bool ProfileFile::TooLarge() const { return state_->tooLarge; }
 
 bool ProfileFile::Readable() const { return state_->readable; }
+
+int ProfileFile::ReadError() const { return state_->readError; }
+
+const IniDocument& ProfileFile::Lines() const { return state_->lines; }
 
 uint32_t ProfileFile::SectionNames(wchar_t* buffer, uint32_t capacity) const {
   if (state_->fullPath.empty() || state_->tooLarge) {

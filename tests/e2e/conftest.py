@@ -15,9 +15,10 @@ ERROR_BANNER = ("========================\n          Error!        \n"
 
 
 class Result:
-    def __init__(self, status, output):
+    def __init__(self, status, output, errors):
         self.status = status
         self.output = output
+        self.errors = errors  # standard error: reasons and warnings
 
 
 # With VANTOREL_WINE_EXE set, the suite runs Vantorel.exe under Wine instead.
@@ -40,14 +41,16 @@ class Runner:
         done = subprocess.run(command, cwd=self.folder, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
         output = done.stdout.decode("utf-8", "surrogateescape")
+        errors = done.stderr.decode("utf-8", "replace")
         if WINE_EXE:
             # Line ends as Windows writes them, and the prompt of PAUSE after a failure.
-            output = output.replace("\r\n", "\n")
+            output, errors = output.replace("\r\n", "\n"), errors.replace("\r\n", "\n")
             if output.endswith(WINE_PAUSE_PROMPT):
                 output = output[:-len(WINE_PAUSE_PROMPT)]
-        else:
-            assert done.stderr == b"", done.stderr
-        return Result(done.returncode, output)
+        # Every line on standard error is a reason or a warning of the packer's.
+        for line in errors.splitlines():
+            assert line.startswith(("vantorel: error: ", "vantorel: warning: ")), errors
+        return Result(done.returncode, output, errors)
 
     def write(self, name, content):
         path = self.folder / name

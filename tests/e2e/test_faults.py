@@ -20,10 +20,13 @@ def partition(name, file, compressed=False, size="0xFFFFFFFF"):
             f"Is_Compressed={'true' if compressed else 'false'}\n")
 
 
-def assert_failed_with(result, message):
+def assert_failed_with(result, message, reason):
+    """Standard output ends with the described `message` and the error
+    banner; standard error gives the reason."""
     assert result.status == 1
     assert SUCCESS not in result.output
     assert result.output.endswith(message + ERROR_BANNER), result.output
+    assert reason in result.errors and result.errors.endswith("\n"), result.errors
 
 
 def sparse(path, size):
@@ -31,21 +34,25 @@ def sparse(path, size):
         f.truncate(size)
 
 
-@pytest.mark.parametrize("output, message", [
-    pytest.param("/dev/full", "\ncannot write output file: /dev/full\n",
+@pytest.mark.parametrize("output, message, reason", [
+    pytest.param("/dev/full", "", "vantorel: error: cannot write output file /dev/full: "
+                 "Illegal seek",
                  marks=pytest.mark.skipif(bool(WINE_EXE), reason="no full device on Windows")),
     pytest.param("pipe", "\ncannot open output file: pipe\n",  # nobody reads it
+                 "vantorel: error: cannot open output file pipe: No such device or address",
                  marks=pytest.mark.skipif(bool(WINE_EXE), reason="a Linux pipe")),
-    ("folder", "\ncannot open output file: folder\n"),
-    ("missing/out.bin", "\ncannot open output file: missing/out.bin\n"),
-    ("o" * 256, "\noutput file path is longer than 255 bytes: " + "o" * 256 + "\n"),
+    ("folder", "\ncannot open output file: folder\n", "cannot open output file folder: "),
+    ("missing/out.bin", "\ncannot open output file: missing/out.bin\n",
+     "cannot open output file missing/out.bin: "),
+    ("o" * 256, "", "output file path is longer than 255 bytes: " + "o" * 256 + "\n"),
 ], ids=["full device", "pipe", "folder", "missing folder", "long path"])
-def test_output_that_cannot_be_written(run, output, message):
+def test_output_that_cannot_be_written(run, output, message, reason):
     run.write("cfg.ini", partition("App", "app.bin", compressed=True))
     run.write("app.bin", b"firmware" * 1000)
     (run.folder / "folder").mkdir()
     os.mkfifo(run.folder / "pipe")
-    assert_failed_with(run("-i", "cfg.ini", "-o", output), f"Output File = {output}\n" + message)
+    assert_failed_with(run("-i", "cfg.ini", "-o", output), f"Output File = {output}\n" + message,
+                       reason)
     assert not (run.folder / "missing").exists()
 
 
@@ -55,8 +62,9 @@ def test_partition_file_that_is_a_directory(run):
     # Windows does not open a directory as a file; Linux opens it and fails to read.
     message = ("\ncannot open input file: parts\n"
                "The file might be opened or it might be not exist.\n" if WINE_EXE
-               else "\ncannot read input file: parts\n")
-    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin"), message)
+               else "Output File = out.bin\n")
+    reason = "cannot open input file parts: " if WINE_EXE else "cannot read input file parts: "
+    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin"), message, reason)
     assert (run.folder / "out.bin").read_bytes() == b""
 
 
@@ -65,10 +73,11 @@ def test_output_path_naming_a_partition_file_leaves_it_unchanged(run):
     run.write("cfg.ini", "[General Setting]\nBase_Directory=fw\n" + partition("App", "app.bin"))
     run.write("fw/app.bin", firmware)
     assert_failed_with(run("-i", "cfg.ini", "-o", "./fw//app.bin"),
-                       "\noutput file is also a partition file: fw\\app.bin\n")
+                       "Output File = ./fw//app.bin\n",
+                       "output file is also a partition file: fw\\app.bin\n")
     assert (run.folder / "fw" / "app.bin").read_bytes() == firmware
-    assert_failed_with(run("-i", "cfg.ini", "-o", "cfg.ini"),
-                       "\noutput file is also the configuration file: cfg.ini\n")
+    assert_failed_with(run("-i", "cfg.ini", "-o", "cfg.ini"), "Output File = cfg.ini\n",
+                       "output file is also the configuration file: cfg.ini\n")
     assert (run.folder / "cfg.ini").read_text().startswith("[General Setting]")
 
 
@@ -76,16 +85,16 @@ def test_more_than_four_partitions_leave_an_existing_image_unchanged(run):
     run.write("cfg.ini", "".join(partition(f"P{i}", "p.bin") for i in range(5)))
     run.write("p.bin", b"p")
     run.write("out.bin", b"the previous image")
-    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin"),
-                       "\ntoo many partitions: 5 (an image holds at most 4)\n")
+    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin"), "Output File = out.bin\n",
+                       "too many partitions: 5 (an image holds at most 4)\n")
     assert (run.folder / "out.bin").read_bytes() == b"the previous image"
 
 
 def test_two_gib_compressed_partition_is_refused_before_reading(run):
     run.write("cfg.ini", partition("Big", "big.bin", compressed=True))
     sparse(run.folder / "big.bin", 2**31)
-    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin", timeout=30),
-                       "\npartition file too large to compress: big.bin is 2147483648 bytes "
+    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin", timeout=30), "Output File = out.bin\n",
+                       "[Big] partition file too large to compress: big.bin is 2147483648 bytes "
                        "(a compressed partition must be below 2 GiB)\n")
     assert (run.folder / "out.bin").read_bytes() == b""
 
@@ -93,17 +102,18 @@ def test_two_gib_compressed_partition_is_refused_before_reading(run):
 # The image may hold 4294967295 bytes: one byte less than 4 GiB passes the
 # refusal before reading (and then stops at the partition's size), 4 GiB does
 # not pass it.
-@pytest.mark.parametrize("big, message, size_on_disk", [
+@pytest.mark.parametrize("big, message, reason, size_on_disk", [
     (2**32 - 297, "fill header fail\nPartition size is not enough for upgrade bin size.\n",
-     156 + 100 + 20 + 4097 + 20),
-    (2**32 - 296, "\nimage too large: with big.bin (4294967000 bytes) the image would reach "
-                  "4 GiB (it holds at most 4294967295 bytes)\n", 156 + 100 + 20),
+     "cfg.ini:6: [Big] big.bin is 0xFFFFFED7 (4294966999) bytes, 0xFFFFEED7 (4294962903) more "
+     "than its Partition_Size 0x00001000 (4096)\n", 156 + 100 + 20 + 4097 + 20),
+    (2**32 - 296, "Output File = out.bin\n", "image too large: with big.bin (4294967000 bytes) the "
+     "image would reach 4 GiB (it holds at most 4294967295 bytes)\n", 156 + 100 + 20),
 ], ids=["one byte under", "at the limit"])
-def test_image_limit(run, big, message, size_on_disk):
+def test_image_limit(run, big, message, reason, size_on_disk):
     run.write("cfg.ini", partition("Small", "small.bin") + partition("Big", "big.bin", size="4096"))
     run.write("small.bin", b"s" * 100)
     sparse(run.folder / "big.bin", big)
-    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin", timeout=60), message)
+    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin", timeout=60), message, reason)
     assert os.path.getsize(run.folder / "out.bin") == size_on_disk
 
 
@@ -120,7 +130,9 @@ def test_configuration_files_that_hold_no_partitions(run, kind):
         run.write("cfg.ini", garbage())
     result = run("-i", "cfg.ini", "-o", "out.bin", timeout=120)
     assert_failed_with(result, "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
-                               "Packaging...\n")
+                               "Packaging...\n",
+                       "configuration file has no sections" if kind == "garbage"
+                       else "cannot read configuration file: ")
     assert not (run.folder / "out.bin").exists()
 
 
@@ -128,7 +140,8 @@ def shell(run, command, stdin=None):
     """Runs a shell command line in the run's folder, $V being the program."""
     done = subprocess.run(["/bin/sh", "-c", command], cwd=run.folder, input=stdin,
                           capture_output=True, timeout=120, env={**os.environ, "V": run.program})
-    return done.returncode, done.stdout.decode("utf-8", "replace")
+    return (done.returncode, done.stdout.decode("utf-8", "replace"),
+            done.stderr.decode("utf-8", "replace"))
 
 
 def tail(text):
@@ -143,59 +156,65 @@ B = b"plain" * 999
 # Whatever stands at the edge of the process (descriptors, other runs, files
 # that are not what they seem), exit 0 comes only with a sound image, and a
 # refusal leaves what it found. Each case: the configuration, the command
-# line ($V the program), the exit status, what ends the output, and the
-# output file afterwards: "image" (checked independently), the text it ends
-# with, its exact bytes, or None (not looked at).
+# line ($V the program), the exit status, what ends the output, the reason on
+# standard error, and the output file afterwards: "image" (checked
+# independently), the text it ends with, its exact bytes, or None (not
+# looked at).
 PROCESS_BOUNDARY = {
     "output not yet there, named as a partition": (
         partition("A", "a.bin") + partition("New", "new.img"),
-        "$V -i cfg.ini -o new.img", 1,
-        "\noutput file is also a partition file: new.img\n" + ERROR_BANNER, b""),
+        "$V -i cfg.ini -o new.img", 1, "Output File = new.img\n" + ERROR_BANNER,
+        "output file is also a partition file: new.img\n", b""),
     "output not yet there, a dangling link to it as a partition": (
         partition("A", "a.bin") + partition("Link", "link.bin"),
         "ln -s new.img link.bin && $V -i cfg.ini -o new.img", 1,
-        "\noutput file is also a partition file: link.bin\n" + ERROR_BANNER, b""),
+        "Output File = new.img\n" + ERROR_BANNER,
+        "output file is also a partition file: link.bin\n", b""),
     "output redirected from standard output": (
         TWO, "$V -i cfg.ini -o new.img >new.img; echo $?", 0, "1\n",
-        "\noutput file is also the standard output: new.img\n" + ERROR_BANNER),
+        "output file is also the standard output: new.img\n", "Output File = new.img\n" +
+        ERROR_BANNER),
     "output as /dev/stdout": (
         TWO, "$V -i cfg.ini -o /dev/stdout >new.img; echo $?", 0, "1\n",
-        "\noutput file is also the standard output: /dev/stdout\n" + ERROR_BANNER),
-    "standard output closed": (TWO, "$V -i cfg.ini -o new.img >&-", 0, "", "image"),
-    "a file size limit": (TWO, "ulimit -f 8 && $V -i cfg.ini -o new.img", 1,
-                          "\ncannot write output file: new.img\n" + ERROR_BANNER, None),
+        "output file is also the standard output: /dev/stdout\n",
+        "Output File = /dev/stdout\n" + ERROR_BANNER),
+    "standard output closed": (TWO, "$V -i cfg.ini -o new.img >&-", 0, "", "", "image"),
+    "a file size limit": (TWO, "ulimit -f 8 && $V -i cfg.ini -o new.img", 1, ERROR_BANNER,
+                          "cannot write output file new.img: File too large\n", None),
     "standard input and error closed": (
-        TWO, "$V -i cfg.ini -o new.img <&- 2>&-", 0, "Creating IoT file...[OK]\n", "image"),
+        TWO, "$V -i cfg.ini -o new.img <&- 2>&-", 0, "Creating IoT file...[OK]\n", "", "image"),
     "configuration from a pipe": (
-        None, "cat cfg.ini | $V -i /dev/stdin -o new.img", 0, "Creating IoT file...[OK]\n",
+        None, "cat cfg.ini | $V -i /dev/stdin -o new.img", 0, "Creating IoT file...[OK]\n", "",
         "image"),
     "configuration without end": (
-        TWO, "$V -i /dev/zero -o new.img", 1,
-        "\nconfiguration file too large: /dev/zero (at most 16 MiB)\n" + ERROR_BANNER, None),
+        TWO, "$V -i /dev/zero -o new.img", 1, "configFile = /dev/zero\n" + ERROR_BANNER,
+        "/dev/zero: configuration file is larger than 16 MiB\n", None),
     "plain partition without end": (
         partition("Z", "/dev/zero", size="4096"), "$V -i cfg.ini -o new.img", 1,
         "fill header fail\nPartition size is not enough for upgrade bin size.\n" + ERROR_BANNER,
-        None),
+        "[Z] /dev/zero holds more bytes than its Partition_Size 0x00001000 (4096)\n", None),
     "compressed partition without end": (
         partition("Z", "/dev/zero", compressed=True, size="4096"), "$V -i cfg.ini -o new.img", 1,
         "fill header fail\nPartition size is not enough for upgrade bin size.\n" + ERROR_BANNER,
-        None),
+        "[Z] /dev/zero holds more bytes than its Partition_Size 0x00001000 (4096)\n", None),
     "compressed partition of unknown size": (
         partition("N", "/dev/null", compressed=True), "$V -i cfg.ini -o new.img", 1,
-        "\ncannot tell the size of input file: /dev/null\n" + ERROR_BANNER, None),
+        "Output File = new.img\n" + ERROR_BANNER,
+        "[N] cannot tell the size of input file: /dev/null\n", None),
 }
 
 
 @pytest.mark.skipif(bool(WINE_EXE), reason="Linux descriptors, devices and shell")
 @pytest.mark.parametrize("case", PROCESS_BOUNDARY)
 def test_process_boundary(run, case):
-    config, command, status, ending, on_disk = PROCESS_BOUNDARY[case]
+    config, command, status, ending, reason, on_disk = PROCESS_BOUNDARY[case]
     run.write("cfg.ini", config if config is not None else TWO)
     run.write("a.bin", A)
     run.write("b.bin", B)
-    code, out = shell(run, command)
+    code, out, errors = shell(run, command)
     assert code == status, out
     assert out.endswith(ending), out
+    assert errors.endswith(reason) and ("error" in errors) == bool(reason), errors
     image = run.folder / "new.img"
     if on_disk == "image":
         check_image(image.read_bytes(), [Partition(A, True), Partition(B, False)])
@@ -216,7 +235,8 @@ def test_output_in_use_by_another_run_is_left_as_it_was(run):
     with open(run.folder / "new.img", "rb") as held:
         fcntl.flock(held, fcntl.LOCK_EX)
         result = run("-i", "cfg.ini", "-o", "new.img")
-    assert_failed_with(result, "\noutput file is in use by another run: new.img\n")
+    assert_failed_with(result, "Output File = new.img\n",
+                       "output file is in use by another run: new.img\n")
     assert (run.folder / "new.img").read_bytes() == b"another run's image"
     assert run("-i", "cfg.ini", "-o", "new.img").status == 0
 

@@ -135,7 +135,7 @@ def test_flash_file_targets(run):
 @linux_only
 def test_flash_usage(args, complaint):
     status, _, err = inspect_arguments(["--flash", "f.bin", *args, "a.img"])
-    assert status == 2 and err.startswith(f"vantorel-inspect: {complaint}")
+    assert status == 2 and err.startswith(f"vantorel-inspect: error: {complaint}")
 
 
 OLD = [(0x1000, 0x1000, False, b"boot"), (0x10000, 0x8000, True, b"app" * 900)]
@@ -172,7 +172,7 @@ def test_diff_of_an_unsound_or_missing_image(run):
     broken = run.write("broken.img", old.read_bytes()[:-1])
     for other in [broken, run.folder / "none.img"]:
         status, out, err = inspect(old, "--diff", str(other))
-        assert status == 2 and out == "" and err.startswith("vantorel-inspect: ")
+        assert status == 2 and out == "" and err.startswith("vantorel-inspect: error: ")
 
 
 @linux_only

@@ -43,11 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (calls > 4 * static_cast<int>(size) + 4) __builtin_trap();  // the scan ends
   }
 
-  std::wstring configFile, outputFile;
-  try {
-    const int result = vantorel::ParseArguments(argc, argv.data(), configFile, outputFile);
-    if (result == 0 && configFile.empty()) __builtin_trap();
-  } catch (const vantorel::UsageError&) {
-  }
+  vantorel::CommandLine commandLine;
+  const vantorel::Outcome outcome = vantorel::ParseArguments(argc, argv.data(), commandLine);
+  if (outcome.ok() && !commandLine.help && commandLine.configFile.empty()) __builtin_trap();
+  if (!outcome.ok() && outcome.failure().reason.empty()) __builtin_trap();  // every misuse says why
   return 0;
 }

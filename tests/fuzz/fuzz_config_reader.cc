@@ -31,13 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, file);
   std::fclose(file);
   vantorel::PartitionList list;
-  std::wstring why;
-  const int status =
+  vantorel::ConfigurationReading reading;
+  const vantorel::Outcome outcome =
       vantorel::ReadConfiguration(vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list,
-                                  vantorel::ReaderLines::kSilent, &why);
+                                  reading, vantorel::ReaderLines::kSilent);
+  const int status = outcome.status();
   if (status != 0 && status != 2 && status != 3) __builtin_trap();
-  if ((status == 0) != why.empty()) __builtin_trap();  // every failure says why
-  if (status == 0 && list.empty()) __builtin_trap();   // success reads the last section
+  if (!outcome.ok() && outcome.failure().reason.empty())
+    __builtin_trap();                                 // every failure says why
+  if (status == 0 && list.empty()) __builtin_trap();  // success reads the last section
+  for (const auto& warning : reading.warnings) {
+    if (warning.where.file.empty() || warning.where.line == 0) __builtin_trap();  // says where
+  }
+  (void)vantorel::CheckPartitions(list, reading);
   for (const auto& partition : list) {
     if (partition.path.empty() || partition.path.size() > 255) __builtin_trap();
     if (partition.isCompressed != 0 && partition.isCompressed != 1) __builtin_trap();

@@ -8,9 +8,9 @@
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   vantorel::PartitionList list;
-  std::wstring why;
-  const int status = vantorel::ReadConfiguration(vantorel::WideFromUtf8(argv[1]), list,
-                                                 vantorel::ReaderLines::kPrint, &why);
-  vantorel::WriteUtf8Text(vantorel::corpus::DescribeReading(status, why, list));
+  vantorel::ConfigurationReading reading;
+  const vantorel::Outcome outcome =
+      vantorel::ReadConfiguration(vantorel::WideFromUtf8(argv[1]), list, reading);
+  vantorel::WriteUtf8Text(vantorel::corpus::DescribeReading(outcome, reading, list));
   return 0;
 }

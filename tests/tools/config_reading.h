@@ -1,6 +1,6 @@
 // How the configuration corpus records a reading: after the reader's own
-// lines, its status, why it failed (when it did) and the partition list, the
-// paths in hexadecimal so that any byte shows.
+// lines, its status, its warnings, why it failed (when it did) and the
+// partition list, the paths in hexadecimal so that any byte shows.
 #pragma once
 
 #include <cstdio>
@@ -11,9 +11,15 @@
 
 namespace vantorel::corpus {
 
-inline std::string DescribeReading(int status, const std::wstring& why, const PartitionList& list) {
-  std::string text = "status " + std::to_string(status) + "\n";
-  if (status != kConfigOk) text += "why " + Utf8ForDisplay(why) + "\n";
+inline std::string DescribeReading(const Outcome& outcome, const ConfigurationReading& reading,
+                                   const PartitionList& list) {
+  std::string text = "status " + std::to_string(outcome.status()) + "\n";
+  Warnings warnings = reading.warnings;
+  if (outcome.ok()) {
+    for (Diagnostic& warning : CheckPartitions(list, reading)) warnings.push_back(warning);
+  }
+  for (const Diagnostic& warning : warnings) text += "warning " + DiagnosticText(warning) + "\n";
+  if (!outcome.ok()) text += "why " + DiagnosticText(outcome.failure()) + "\n";
   for (const PartitionSpec& partition : list) {
     std::string hex;
     for (const unsigned char c : partition.path) {

@@ -1,0 +1,30 @@
+// The packer's one place for failures and warnings: each is printed here,
+// its described lines on standard output and its reason on standard error
+// ("vantorel: error: ..."), and the exit status follows from it.
+#pragma once
+
+#include "common/diagnostic.h"
+#include "config/config_reader.h"
+
+namespace vantorel {
+
+inline constexpr int kExitImageWritten = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsageError = 2;
+
+// "vantorel: warning: ..." on standard error, each.
+void PrintWarnings(const Warnings& warnings);
+
+// Misuse of the options: its lines, its reason; returns kExitUsageError.
+int FailUsage(const Diagnostic& failure);
+
+// A configuration or image step that failed: its lines, its reason (a
+// partition named by the section of `reading` that gave it), the error
+// banner and the pause; returns kExitFailed.
+int FailRun(const Diagnostic& failure, const ConfigurationReading& reading);
+
+// From inside a catch block: why the run cannot go on, the error banner and
+// the pause; returns kExitFailed. Needs no memory of its own. Never throws.
+int FailRunOnException() noexcept;
+
+}  // namespace vantorel

@@ -1,0 +1,55 @@
+// Formatting of failures and warnings, the same for both programs.
+#include "common/diagnostic.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace vantorel {
+
+Diagnostic Error(int status, std::string reason) {
+  Diagnostic diagnostic;
+  diagnostic.status = status;
+  diagnostic.reason = std::move(reason);
+  return diagnostic;
+}
+
+Diagnostic Warning(std::string reason) {
+  Diagnostic diagnostic;
+  diagnostic.severity = Severity::kWarning;
+  diagnostic.reason = std::move(reason);
+  return diagnostic;
+}
+
+// Built by appending: GCC 12 warns falsely of overlapping copies in long
+// chains of string additions.
+std::string DiagnosticLine(std::string_view program, const Diagnostic& diagnostic) {
+  std::string line(program);
+  line.append(diagnostic.severity == Severity::kError ? ": error: " : ": warning: ");
+  line.append(DiagnosticText(diagnostic));
+  return line;
+}
+
+std::string DiagnosticText(const Diagnostic& diagnostic) {
+  std::string line;
+  const Where& where = diagnostic.where;
+  if (!where.file.empty()) {
+    line.append(where.file);
+    if (where.line > 0) line.append(":").append(std::to_string(where.line));
+    line.append(": ");
+  }
+  if (where.partition)
+    line.append("partition ").append(std::to_string(*where.partition)).append(" ");
+  if (!where.section.empty()) line.append("[").append(where.section).append("] ");
+  if (!where.key.empty()) line.append(where.key).append(" ");
+  line.append(diagnostic.reason);
+  if (!diagnostic.systemError.empty()) line.append(": ").append(diagnostic.systemError);
+  return line;
+}
+
+std::string HexAndDecimal(uint64_t value) {
+  char text[48];
+  std::snprintf(text, sizeof text, "0x%08" PRIX64 " (%" PRIu64 ")", value, value);
+  return text;
+}
+
+}  // namespace vantorel

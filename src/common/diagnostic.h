@@ -1,0 +1,90 @@
+// The one value that carries a failure or a warning through both programs:
+// what the user is told, where it happened and, when the system refused,
+// the system's own words. Steps return it; each program prints it in one
+// place (its message file), which also sets the exit status.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace vantorel {
+
+enum class Severity { kError, kWarning };
+
+// Where a failure or warning happened; every part is optional.
+struct Where {
+  std::string file;     // UTF-8: a configuration file, partition file or image
+  uint32_t line = 0;    // in `file`, from 1; 0 when unknown
+  std::string section;  // UTF-8, without brackets
+  std::string key;
+  std::optional<std::size_t> partition;  // index in the image
+  std::optional<uint64_t> offset;        // in `file`
+};
+
+// A line of standard output that the tool's description prescribes for a
+// failure, written through the narrow or the wide stream as it says.
+using DescribedLine = std::variant<std::string, std::wstring>;
+
+struct Diagnostic {
+  Severity severity = Severity::kError;
+  // The failing step's status (0 for a warning); each program tells what it
+  // means for the exit status.
+  int status = 0;
+  // Printed on standard output, before the reason, exactly as they stand.
+  std::vector<DescribedLine> described;
+  std::string reason;  // UTF-8 words: what went wrong or may be meant otherwise
+  Where where;
+  std::string systemError;  // the system's text when it refused; else empty
+
+  Diagnostic& At(Where place) {
+    where = std::move(place);
+    return *this;
+  }
+  Diagnostic& Because(std::string text) {
+    systemError = std::move(text);
+    return *this;
+  }
+  Diagnostic& Printing(DescribedLine line) {
+    described.push_back(std::move(line));
+    return *this;
+  }
+};
+
+Diagnostic Error(int status, std::string reason);
+Diagnostic Warning(std::string reason);
+
+// The diagnostic as one line for standard error, without its line end:
+// "PROGRAM: error: FILE:LINE: [SECTION] KEY: REASON: SYSTEM TEXT", each
+// part present only when known.
+std::string DiagnosticLine(std::string_view program, const Diagnostic& diagnostic);
+// The same without the program and the severity: "FILE:LINE: [SECTION] ...".
+std::string DiagnosticText(const Diagnostic& diagnostic);
+
+// The outcome of a step: success, or the failure that ended it.
+class [[nodiscard]] Outcome {
+ public:
+  Outcome() = default;
+  Outcome(Diagnostic failure) : failure_(std::move(failure)) {}  // NOLINT: a failure is an outcome
+
+  bool ok() const { return !failure_; }
+  int status() const { return failure_ ? failure_->status : 0; }
+  // Only when !ok().
+  const Diagnostic& failure() const { return *failure_; }
+  Diagnostic& failure() { return *failure_; }
+
+ private:
+  std::optional<Diagnostic> failure_;
+};
+
+// Warnings gathered while a step runs, printed by the program's message place.
+using Warnings = std::vector<Diagnostic>;
+
+// 0x0001C000 (114688): a flash address or size in both forms.
+std::string HexAndDecimal(uint64_t value);
+
+}  // namespace vantorel

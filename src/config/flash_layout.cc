@@ -1,0 +1,40 @@
+// Flash ranges and their problems.
+#include "config/flash_layout.h"
+
+#include <cstdio>
+
+namespace vantorel {
+namespace {
+
+bool Overlap(FlashRange a, FlashRange b) {
+  return a.start < a.end && b.start < b.end && a.start < b.end && b.start < a.end;
+}
+
+}  // namespace
+
+FlashRange RangeOf(uint32_t startAddress, uint32_t partitionSize) {
+  return {startAddress, uint64_t{startAddress} + partitionSize};
+}
+
+std::string RangeText(FlashRange range) {
+  char text[48];
+  std::snprintf(text, sizeof text, "[0x%08llX, 0x%08llX)",
+                static_cast<unsigned long long>(range.start),
+                static_cast<unsigned long long>(range.end));
+  return text;
+}
+
+std::vector<LayoutProblem> FindLayoutProblems(const std::vector<FlashRange>& ranges) {
+  std::vector<LayoutProblem> problems;
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    if (ranges[i].end > kFlashEnd) {
+      problems.push_back({LayoutProblem::Kind::kPastFlashEnd, i, std::nullopt});
+    }
+    for (std::size_t j = i + 1; j < ranges.size(); ++j) {
+      if (Overlap(ranges[i], ranges[j])) problems.push_back({LayoutProblem::Kind::kOverlap, i, j});
+    }
+  }
+  return problems;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,22 @@
+// vantorel-inspect's failures, printed.
+#include "inspect/messages.h"
+
+#include "platform/console.h"
+#include "platform/exception_reason.h"
+
+namespace vantorel {
+
+int FailInspect(const Diagnostic& failure) {
+  ClearStatusLine();
+  WriteStandardError(DiagnosticLine("vantorel-inspect", failure) + "\n");
+  return failure.status;
+}
+
+int FailInspectOnException() noexcept {
+  WriteStandardError("vantorel-inspect: error: cannot continue: ");
+  WriteStandardError(ReasonOfCurrentException());
+  WriteStandardError("\n");
+  return kInspectFailed;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,21 @@
+// vantorel-inspect's one place for failures: each is printed here as
+// "vantorel-inspect: error: ..." on standard error, and its status is the
+// exit status.
+#pragma once
+
+#include "common/diagnostic.h"
+
+namespace vantorel {
+
+inline constexpr int kInspectPassed = 0;
+inline constexpr int kInspectFailed = 1;
+inline constexpr int kInspectMisuse = 2;
+
+// Prints why the run failed; returns the failure's status.
+int FailInspect(const Diagnostic& failure);
+
+// From inside a catch block: says why on standard error and returns
+// kInspectFailed. Needs no memory of its own. Never throws.
+int FailInspectOnException() noexcept;
+
+}  // namespace vantorel

@@ -1,0 +1,16 @@
+// The system's own words for a call it refused: strerror on Linux,
+// FormatMessage on Windows.
+#pragma once
+
+#include <string>
+
+namespace vantorel {
+
+// The error code of the last call that failed on this thread (errno;
+// GetLastError on Windows). Read it at once, before another call changes it.
+int LastSystemError();
+
+// The system's text for an error code, without a final full stop or line end.
+std::string SystemErrorText(int code);
+
+}  // namespace vantorel

@@ -1,0 +1,18 @@
+// Error texts on Linux.
+#include <cerrno>
+#include <cstring>
+
+#include "platform/system_error.h"
+
+namespace vantorel {
+
+int LastSystemError() { return errno; }
+
+std::string SystemErrorText(int code) {
+  char buffer[256];
+  // The GNU strerror_r, which may return a static text instead of filling
+  // the buffer; thread-safe either way.
+  return strerror_r(code, buffer, sizeof buffer);
+}
+
+}  // namespace vantorel
