@@ -68,7 +68,7 @@ Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) 
   if (!output.Commit()) return Failure(L"cannot put the flash file " + request.file + L" in place");
   if (!command.json) {
     WriteUtf8Text("flash " + Utf8ForDisplay(request.file) + ": " + FlashFormatName(request.format) +
-                  " " + FlashRangeText(plan.base, plan.end) + "\n");
+                  " " + RangeText({plan.base, plan.end}) + "\n");
   }
   return {};
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/flash_layout.h"
+#include "inspect/flash_plan.h"
 #include "inspect/flash_records.h"
 #include "inspect/image_reader.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "inspect/flash_layout.h"
+#include "inspect/flash_plan.h"
 #include "inspect/hex.h"
 #include "inspect/json_text.h"
 
@@ -19,8 +19,7 @@ std::string Bytes(const PartitionReport& p) {
 }
 
 std::string Place(const PartitionReport& p) {
-  return FlashRangeText(p.entry.startAddress,
-                        uint64_t{p.entry.startAddress} + p.entry.partitionSize);
+  return RangeText(RangeOf(p.entry.startAddress, p.entry.partitionSize));
 }
 
 std::string Storage(const PartitionReport& p) {

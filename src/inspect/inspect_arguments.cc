@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "inspect/command_number.h"
-#include "inspect/flash_layout.h"
+#include "inspect/flash_plan.h"
 
 namespace vantorel {
 
@@ -55,8 +55,8 @@ bool TakesValue(std::wstring_view option) {
 
 uint64_t LargestValue(std::wstring_view option) {
   if (option == L"--fill") return 0xFF;
-  if (option == L"--size") return kFlashAddressEnd;
-  return kFlashAddressEnd - 1;
+  if (option == L"--size") return kFlashEnd;
+  return kFlashEnd - 1;
 }
 
 bool Number(std::wstring_view option, std::wstring_view text, uint64_t maximum, uint64_t& value,
@@ -119,7 +119,7 @@ bool Consistent(const InspectCommand& command, std::wstring& error) {
     error = L"--fill, --format, --base and --size need --flash";
   } else if (!command.partitions.empty() && command.extractDirectory.empty()) {
     error = L"--partition needs --extract";
-  } else if (flash.size && flash.base.value_or(0) + *flash.size > kFlashAddressEnd) {
+  } else if (flash.size && flash.base.value_or(0) + *flash.size > kFlashEnd) {
     error = L"--base and --size reach past 4 GiB, beyond 32-bit flash addresses";
   } else if (!command.diffImage.empty() &&
              (!command.config.empty() || !command.extractDirectory.empty() || !flash.file.empty() ||

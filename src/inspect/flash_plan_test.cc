@@ -1,4 +1,4 @@
-#include "inspect/flash_layout.h"
+#include "inspect/flash_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ const LayoutCase kCases[] = {
      {{0xFFFF0000, 0x10000, 0}},
      {0xFFFE0000, 0x20000},
      0xFFFE0000,
-     kFlashAddressEnd,
+     kFlashEnd,
      {{0xFFFE0000, 0x10000, -1}, {0xFFFF0000, 0x10000, -1}},
      ""},
     {"size only: fill up to base + size",
@@ -92,7 +92,7 @@ const LayoutCase kCases[] = {
      "0x0000010F)"},
 };
 
-TEST(FlashLayout, PlansOrRefusesEachLayout) {
+TEST(FlashPlan, PlansOrRefusesEachLayout) {
   for (const LayoutCase& c : kCases) {
     SCOPED_TRACE(c.name);
     const FlashPlan plan = PlanFlash(c.partitions, c.window);

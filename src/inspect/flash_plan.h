@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace vantorel {
+#include "config/flash_layout.h"
 
-// The end of what 32-bit flash addresses reach.
-inline constexpr uint64_t kFlashAddressEnd = uint64_t{1} << 32;
+namespace vantorel {
 
 // One partition as the flash receives it.
 struct FlashPlacement {
@@ -47,8 +46,5 @@ struct FlashPlan {
 // past 4 GiB, or when one does not lie wholly within the window. Ranges of
 // zero bytes hold nothing and lie nowhere.
 FlashPlan PlanFlash(const std::vector<FlashPlacement>& partitions, const FlashWindow& window);
-
-// "[0x00010000, 0x00020000)"
-std::string FlashRangeText(uint64_t start, uint64_t end);
 
 }  // namespace vantorel
