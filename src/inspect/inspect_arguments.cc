@@ -3,6 +3,9 @@
 
 #include <string_view>
 
+#include "inspect/messages.h"
+#include "platform/text.h"
+
 namespace vantorel {
 
 const char kInspectUsage[] =
@@ -23,8 +26,13 @@ const char kInspectUsage[] =
     "  --json           print the report as JSON\n"
     "  -h, --help       print this text\n";
 
-bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command,
-                           std::wstring& error) {
+namespace {
+
+Diagnostic Misuse(const std::wstring& what) { return Error(kInspectMisuse, Utf8ForDisplay(what)); }
+
+}  // namespace
+
+Outcome ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view argument = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -37,31 +45,26 @@ bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand&
     } else if (argument == L"--force") {
       command.force = true;
     } else if ((argument == L"--extract" || argument == L"--config") && !hasValue) {
-      error = std::wstring(argument) + L" needs a value";
-      return false;
+      return Misuse(std::wstring(argument) + L" needs a value");
     } else if (argument == L"--extract") {
       command.extractDirectory = argv[++i];
     } else if (argument == L"--config") {
       command.config = argv[++i];
     } else if (argument.starts_with(L"-") && argument != L"-") {
-      error = L"unknown option " + std::wstring(argument);
-      return false;
+      return Misuse(L"unknown option " + std::wstring(argument));
     } else if (command.image.empty()) {
       command.image = argument;
     } else {
-      error = L"one image at a time (" + std::wstring(argument) + L")";
-      return false;
+      return Misuse(L"one image at a time (" + std::wstring(argument) + L")");
     }
   }
   if (command.image.empty() && command.config.empty() && !command.help) {
-    error = L"no image given";
-    return false;
+    return Misuse(L"no image given");
   }
   if (command.image.empty() && !command.extractDirectory.empty() && !command.help) {
-    error = L"--extract needs an image";
-    return false;
+    return Misuse(L"--extract needs an image");
   }
-  return true;
+  return {};
 }
 
 }  // namespace vantorel

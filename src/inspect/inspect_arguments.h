@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/diagnostic.h"
+
 namespace vantorel {
 
 struct InspectCommand {
@@ -17,10 +19,9 @@ struct InspectCommand {
   bool help = false;
 };
 
-// Fills `command` from the arguments after the program's name. False on
-// misuse, with `error` saying what was wrong. Prints nothing.
-bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command,
-                           std::wstring& error);
+// Fills `command` from the arguments after the program's name; misuse
+// fails with kInspectMisuse and what was wrong. Prints nothing.
+Outcome ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command);
 
 // The usage text.
 extern const char kInspectUsage[];
