@@ -5,6 +5,8 @@
 
 #include "inspect/command_number.h"
 #include "inspect/flash_plan.h"
+#include "inspect/messages.h"
+#include "platform/text.h"
 
 namespace vantorel {
 
@@ -42,6 +44,8 @@ const char kInspectUsage[] =
 
 namespace {
 
+Diagnostic Misuse(const std::wstring& what) { return Error(kInspectMisuse, Utf8ForDisplay(what)); }
+
 constexpr std::wstring_view kValueOptions[] = {L"--extract", L"--config", L"--partition",
                                                L"--flash",   L"--fill",   L"--format",
                                                L"--base",    L"--size",   L"--diff"};
@@ -59,37 +63,34 @@ uint64_t LargestValue(std::wstring_view option) {
   return kFlashEnd - 1;
 }
 
-bool Number(std::wstring_view option, std::wstring_view text, uint64_t maximum, uint64_t& value,
-            std::wstring& error) {
+Outcome Number(std::wstring_view option, std::wstring_view text, uint64_t maximum,
+               uint64_t& value) {
   const auto number = ParseCommandNumber(text, maximum);
   if (!number) {
-    error = std::wstring(option) + L" takes a number from 0 to " + std::to_wstring(maximum) +
-            L" (decimal, or hexadecimal after 0x), not '" + std::wstring(text) + L"'";
-    return false;
+    return Misuse(std::wstring(option) + L" takes a number from 0 to " + std::to_wstring(maximum) +
+                  L" (decimal, or hexadecimal after 0x), not '" + std::wstring(text) + L"'");
   }
   value = *number;
-  return true;
+  return {};
 }
 
 // One option that takes a number.
-bool TakeNumber(std::wstring_view option, std::wstring_view value, InspectCommand& command,
-                std::wstring& error) {
+Outcome TakeNumber(std::wstring_view option, std::wstring_view value, InspectCommand& command) {
   uint64_t number = 0;
-  if (!Number(option, value, LargestValue(option), number, error)) return false;
+  if (Outcome read = Number(option, value, LargestValue(option), number); !read.ok()) return read;
   if (option == L"--partition") {
     command.partitions.insert(static_cast<std::size_t>(number));
-    return true;
+    return {};
   }
   if (option == L"--fill") command.flash.fill = static_cast<uint8_t>(number);
   if (option == L"--base") command.flash.base = number;
   if (option == L"--size") command.flash.size = number;
   command.flash.adjusted = true;
-  return true;
+  return {};
 }
 
 // One option that takes a value.
-bool TakeValue(std::wstring_view option, std::wstring_view value, InspectCommand& command,
-               std::wstring& error) {
+Outcome TakeValue(std::wstring_view option, std::wstring_view value, InspectCommand& command) {
   if (option == L"--extract") {
     command.extractDirectory = value;
   } else if (option == L"--config") {
@@ -100,49 +101,42 @@ bool TakeValue(std::wstring_view option, std::wstring_view value, InspectCommand
     command.diffImage = value;
   } else if (option == L"--format") {
     const auto format = FlashFormatNamed(value);
-    if (!format) {
-      error = L"--format takes bin, ihex or srec, not '" + std::wstring(value) + L"'";
-      return false;
-    }
+    if (!format)
+      return Misuse(L"--format takes bin, ihex or srec, not '" + std::wstring(value) + L"'");
     command.flash.format = *format;
     command.flash.adjusted = true;
   } else {
-    return TakeNumber(option, value, command, error);
+    return TakeNumber(option, value, command);
   }
-  return true;
+  return {};
 }
 
 // Options that only make sense together.
-bool Consistent(const InspectCommand& command, std::wstring& error) {
+Outcome Consistent(const InspectCommand& command) {
   const FlashRequest& flash = command.flash;
   if (flash.adjusted && flash.file.empty()) {
-    error = L"--fill, --format, --base and --size need --flash";
-  } else if (!command.partitions.empty() && command.extractDirectory.empty()) {
-    error = L"--partition needs --extract";
-  } else if (flash.size && flash.base.value_or(0) + *flash.size > kFlashEnd) {
-    error = L"--base and --size reach past 4 GiB, beyond 32-bit flash addresses";
-  } else if (!command.diffImage.empty() &&
-             (!command.config.empty() || !command.extractDirectory.empty() || !flash.file.empty() ||
-              command.strict)) {
-    error = L"--diff compares two images and takes no other option but --json";
-  } else if (command.help || command.version) {
-    return true;
-  } else if (command.image.empty() && command.config.empty()) {
-    error = L"no image given";
-  } else if (command.image.empty() && !command.extractDirectory.empty()) {
-    error = L"--extract needs an image";
-  } else if (command.image.empty() && !flash.file.empty()) {
-    error = L"--flash needs an image";
-  } else {
-    return true;
+    return Misuse(L"--fill, --format, --base and --size need --flash");
   }
-  return false;
+  if (!command.partitions.empty() && command.extractDirectory.empty()) {
+    return Misuse(L"--partition needs --extract");
+  }
+  if (flash.size && flash.base.value_or(0) + *flash.size > kFlashEnd) {
+    return Misuse(L"--base and --size reach past 4 GiB, beyond 32-bit flash addresses");
+  }
+  if (!command.diffImage.empty() && (!command.config.empty() || !command.extractDirectory.empty() ||
+                                     !flash.file.empty() || command.strict)) {
+    return Misuse(L"--diff compares two images and takes no other option but --json");
+  }
+  if (command.help || command.version || !command.image.empty()) return {};
+  if (command.config.empty()) return Misuse(L"no image given");
+  if (!command.extractDirectory.empty()) return Misuse(L"--extract needs an image");
+  if (!flash.file.empty()) return Misuse(L"--flash needs an image");
+  return {};
 }
 
 }  // namespace
 
-bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command,
-                           std::wstring& error) {
+Outcome ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view argument = argv[i];
     if (argument == L"-h" || argument == L"--help") {
@@ -156,21 +150,18 @@ bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand&
     } else if (argument == L"--force") {
       command.force = true;
     } else if (TakesValue(argument) && i + 1 >= argc) {
-      error = std::wstring(argument) + L" needs a value";
-      return false;
+      return Misuse(std::wstring(argument) + L" needs a value");
     } else if (TakesValue(argument)) {
-      if (!TakeValue(argument, argv[++i], command, error)) return false;
+      if (Outcome taken = TakeValue(argument, argv[++i], command); !taken.ok()) return taken;
     } else if (argument.starts_with(L"-") && argument != L"-") {
-      error = L"unknown option " + std::wstring(argument);
-      return false;
+      return Misuse(L"unknown option " + std::wstring(argument));
     } else if (command.image.empty()) {
       command.image = argument;
     } else {
-      error = L"one image at a time (" + std::wstring(argument) + L")";
-      return false;
+      return Misuse(L"one image at a time (" + std::wstring(argument) + L")");
     }
   }
-  return Consistent(command, error);
+  return Consistent(command);
 }
 
 }  // namespace vantorel

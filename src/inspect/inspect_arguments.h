@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "common/diagnostic.h"
 #include "inspect/flash_records.h"
 
 namespace vantorel {
@@ -41,10 +42,9 @@ struct InspectCommand {
   bool version = false;
 };
 
-// Fills `command` from the arguments after the program's name. False on
-// misuse, with `error` saying what was wrong. Prints nothing.
-bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command,
-                           std::wstring& error);
+// Fills `command` from the arguments after the program's name; misuse
+// fails with kInspectMisuse and what was wrong. Prints nothing.
+Outcome ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command);
 
 // The usage text.
 extern const char kInspectUsage[];

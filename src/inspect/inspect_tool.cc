@@ -167,9 +167,8 @@ Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& 
 // The run, which may throw when memory, file handles or the system fail.
 int RunInspectSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
-  std::wstring error;
-  if (!ParseInspectArguments(argc, argv, command, error)) {
-    const int status = FailInspect(Error(kInspectMisuse, Utf8ForDisplay(error)));
+  if (const Outcome parsed = ParseInspectArguments(argc, argv, command); !parsed.ok()) {
+    const int status = FailInspect(parsed.failure());
     WriteStandardError(kInspectUsage);
     return status;
   }

@@ -114,12 +114,13 @@ def test_paths_beyond_latin1_are_refused_on_windows(run):
     run.write("cfg.ini", "\ufeff" + SIMPLE_CONFIG.replace("app.bin", "€.bin"))
     result = run("-i", "cfg.ini", "-o", "out.bin")
     assert result.status == 1
-    assert ("\n[App] partition file path holds characters this system cannot use: €.bin\n"
-            in result.output)
+    assert result.errors.endswith(
+        "[App] File path holds characters this system cannot use: €.bin\n")
     run.write("app.bin", "z")
     run.write("cfg.ini", SIMPLE_CONFIG)
     result = run("-i", "cfg.ini", "-o", "€.bin")
-    assert "\noutput file path holds characters this system cannot use: €.bin\n" in result.output
+    assert result.errors == ("vantorel: error: output file path holds characters this system "
+                             "cannot use: €.bin\n")
 
 
 @linux_only

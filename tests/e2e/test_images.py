@@ -37,6 +37,10 @@ def test_the_complete_example_run(run):
         drive.symlink_to(run.folder / "D:")
     result = run("-i", "example.ini", "-o", "out.bin")
     assert result.output == EXAMPLE_TRANSCRIPT
+    # Standard output as ever; the bootloader, passed over, is worth a warning.
+    assert result.errors == ("vantorel: warning: example.ini:4: [Bootloader] File is not packed: a "
+                             "section named Bootloader, Ext-Bootloader or with Flash in its name "
+                             "is passed over unless it is the last one\n")
     assert result.status == 0
     partitions = [Partition(app, True, 0x10000, 0x80000), Partition(res, False, 589824, 0x20000)]
     check_image((run.folder / "out.bin").read_bytes(), partitions)

@@ -227,7 +227,7 @@ def test_image_against_its_configuration(run, change):
 
 
 @pytest.mark.parametrize("content, reason", [
-    (None, "cfg.ini: cannot read configuration file: No such file or directory"),
+    (None, "cfg.ini: cannot read configuration file: "),  # and the system's own words
     ("just text\n", "cfg.ini: configuration file has no sections"),
     ("[A]\nFile=a.bin\nStart_Address=0\nIs_Compressed=true\n",
      "cfg.ini:1: [A] has no Partition_Size value"),
