@@ -1,0 +1,24 @@
+// System error texts on Windows, in English whatever the system's language,
+// so that the two builds' messages read alike.
+#include <windows.h>
+
+#include "platform/system_error.h"
+
+namespace vantorel {
+
+std::string LastSystemErrorText() {
+  const DWORD code = GetLastError();
+  char text[512] = {};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
+  std::string message(text, length);
+  // The system's texts end in a full stop and a line end.
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == '.' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+}  // namespace vantorel
