@@ -12,6 +12,7 @@
 #include "config/config_reader.h"
 #include "image/image_writer.h"
 #include "image/progress.h"
+#include "image/writer_messages.h"
 #include "platform/console.h"
 #include "platform/exception_reason.h"
 #include "platform/threads.h"
@@ -74,6 +75,11 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   }
   if (status != kWriterOk) return FailRun();
   WriteLine("Creating IoT file...[OK]");
+  // Exit 0 says that every line arrived too.
+  if (const auto failure = StandardOutputFailure()) {
+    ReportStandardOutputFailure(*failure);
+    return FailRun();
+  }
   return kExitImageWritten;
 }
 

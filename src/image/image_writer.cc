@@ -1,5 +1,6 @@
 // The image writer. Bytes 0 to 155 are written last, so a file that lacks the
-// magic at offset 0 is an image whose writing failed.
+// magic at offset 0 is an image whose writing failed; and the image takes the
+// output's name only once it is whole and durable (CommittedOutput).
 #include "image/image_writer.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "image/sha1.h"
 #include "image/writer_messages.h"
 #include "platform/console.h"
+#include "platform/output_commit.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 
@@ -113,9 +115,9 @@ int ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& ent
 
 // Refusals of the open output, before a byte of it changes: a file that is
 // also an input, or standard output, or that another run is writing.
-int ClaimOutput(OutputFile& output, const std::string& outputPath, const PartitionList& list,
+int ClaimOutput(CommittedOutput& output, const std::string& outputPath, const PartitionList& list,
                 const std::wstring& configFile) {
-  const auto identity = output.Identity();
+  const auto identity = output.OutputIdentity();
   if (identity) {
     for (const PartitionSpec& partition : list) {
       if (IdentityOfPath(partition.path) == identity) {
@@ -137,7 +139,7 @@ int ClaimOutput(OutputFile& output, const std::string& outputPath, const Partiti
     ReportOutputInUse(outputPath);
     return kFileUnavailable;
   }
-  if (!output.Truncate() || !output.SeekTo(kFirstDataOffset)) {
+  if (!output.Truncate() || !output.File().SeekTo(kFirstDataOffset)) {
     ReportOutputWriteFailure(outputPath);
     return kOutputWriteFailed;
   }
@@ -149,8 +151,23 @@ int WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& 
   header.magic = kImageMagic;
   header.partitionCount = partitionCount;
   const ImageHeadBytes head = SerializeImageHead(header);
-  if (!output.SeekTo(0) || !output.Write(head.data(), head.size()) || !output.Close()) {
+  if (!output.SeekTo(0) || !output.Write(head.data(), head.size())) {
     ReportOutputWriteFailure(outputPath);
+    return kOutputWriteFailed;
+  }
+  return kWriterOk;
+}
+
+// The image takes the output's name only when every line printed so far
+// arrived, so that a run that fails for its standard output leaves the
+// output as it was.
+int CommitImage(CommittedOutput& output, const std::string& outputPath) {
+  if (const auto failure = StandardOutputFailure()) {
+    ReportStandardOutputFailure(*failure);
+    return kOutputWriteFailed;
+  }
+  if (!output.Commit()) {
+    ReportOutputCommitFailure(outputPath, output.FailedStep(), output.FailureText());
     return kOutputWriteFailed;
   }
   return kWriterOk;
@@ -167,8 +184,8 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
   return total;
 }
 
-int WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header, OutputFile& output,
-               const std::string& outputPath, Progress* progress) {
+int WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header,
+               CommittedOutput& output, const std::string& outputPath, Progress* progress) {
   if (progress) progress->Begin(list.size(), TotalSize(list));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
@@ -176,7 +193,8 @@ int WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header, Ou
     if (const int status = run.WritePartition(partition, header.entries[filled])) return status;
     ++filled;
   }
-  return WriteHeader(output, outputPath, header, filled);
+  if (const int status = WriteHeader(output.File(), outputPath, header, filled)) return status;
+  return CommitImage(output, outputPath);
 }
 
 }  // namespace
@@ -214,7 +232,7 @@ int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstri
     ReportTooManyPartitions(list.size());
     return kImageLimitExceeded;
   }
-  OutputFile output(outputPath);
+  CommittedOutput output(outputPath);
   if (!output.IsOpen()) {
     ReportOutputOpenFailure(outputPath);
     return kFileUnavailable;
@@ -224,10 +242,10 @@ int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstri
   if (const int status = AllocateWorkBuffers(buffers, options.allocateBuffer)) return status;
 
   const LzmaEncoderAdapter adapter(options.lzmaAllocator);
-  RegionWriter regions(output, outputPath, buffers, adapter,
+  RegionWriter regions(output.File(), outputPath, buffers, adapter,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
-  ImageRun run(regions, options.lzmaAllocator, output.Identity());
+  ImageRun run(regions, options.lzmaAllocator, output.OutputIdentity());
   const int status = WriteImage(run, list, header, output, outputPath, options.progress);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return status;

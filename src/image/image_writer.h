@@ -51,11 +51,11 @@ int32_t QueryFileSize(const InputFile& file);
 // Writes the image of `list` to `outputFile`, printing the "Output File = "
 // line, a size line per compressed partition and, on a failure, its
 // message. Fills `header` in place. Returns kWriterOk only when the whole
-// image, header last, is on disk and closed; otherwise one of the statuses
-// of writer_status.h, the output then holding what was written so far (an
-// image without its header), or left untouched when it was refused before
-// it was claimed. Throws std::bad_alloc when memory runs out elsewhere than
-// in the work buffers.
+// image, header last, is durable under the output's name and every line
+// printed so far arrived; otherwise one of the statuses of writer_status.h,
+// the output then as it was before the run (written in place, a device or
+// FIFO holds what was written so far). Throws std::bad_alloc when memory
+// runs out elsewhere than in the work buffers.
 int ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
                 const WriterOptions& options = {});
 

@@ -55,6 +55,16 @@ void ReportOutputWriteFailure(const std::string& outputPath) {
   ReportFailure("cannot write output file: " + outputPath);
 }
 
+void ReportOutputCommitFailure(const std::string& outputPath, const std::string& step,
+                               const std::string& reason) {
+  ReportFailure("cannot put output file in place: " + outputPath + " (" + step + ": " + reason +
+                ")");
+}
+
+void ReportStandardOutputFailure(const std::string& reason) {
+  WriteStandardError("vantorel: error: cannot write to standard output: " + reason + "\n");
+}
+
 void ReportBuffersUnavailable() { ReportFailure("cannot malloc lzma working buffer"); }
 
 void ReportInputOpenFailure(const std::string& path) {

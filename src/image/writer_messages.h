@@ -19,6 +19,11 @@ void ReportOutputIsStandardOutput(const std::string& outputPath);
 void ReportOutputInUse(const std::string& outputPath);
 void ReportOutputOpenFailure(const std::string& outputPath);
 void ReportOutputWriteFailure(const std::string& outputPath);
+// `step` of putting the finished image in place failed, for `reason`.
+void ReportOutputCommitFailure(const std::string& outputPath, const std::string& step,
+                               const std::string& reason);
+// Standard output lost a line; said on standard error, where it can arrive.
+void ReportStandardOutputFailure(const std::string& reason);
 void ReportBuffersUnavailable();
 void ReportInputOpenFailure(const std::string& path);
 void ReportInputReadFailure(const std::string& path);
