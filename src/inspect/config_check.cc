@@ -10,7 +10,9 @@
 
 #include "image/buffer.h"
 #include "inspect/hex.h"
+#include "inspect/io_failure.h"
 #include "platform/files.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
@@ -54,7 +56,11 @@ FileContentDigest DigestFile(const std::string& path, uint64_t expectedSize) {
   for (uint64_t left = expectedSize + 1; left > 0;) {
     const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(kPieceSize, left));
     const auto n = file.Read(buffer.get(), wanted);
-    if (!n) return {};
+    if (!n) {
+      const std::string reason = LastSystemErrorText();
+      throw IoFailure{"cannot read " + path + " at offset " + std::to_string(content.size) + ": " +
+                      reason};
+    }
     Sha1Update(sha1, buffer.get(), static_cast<uint32_t>(*n));
     content.size += *n;
     left -= *n;

@@ -25,7 +25,8 @@ struct ConfigFinding {
 // as the packer opens them, at most one byte beyond the partition's original
 // size). Returns every mismatch, in partition order and in the order above
 // within a partition; empty when the image matches. Prints nothing; throws
-// when the process runs out of memory or file handles.
+// when the process runs out of memory or file handles, and IoFailure when a
+// file cannot be read.
 std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
                                                     const PartitionList& list);
 

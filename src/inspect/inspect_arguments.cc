@@ -10,7 +10,8 @@ const char kInspectUsage[] =
     "IMAGE\n"
     "  Verifies an update image: header, entries, offsets, digests and the\n"
     "  compressed streams, and warns of partitions that overlap in flash or run\n"
-    "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse.\n"
+    "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse,\n"
+    "  3 when a read or write failed.\n"
     "  --config CONFIG  also check that the image is what CONFIG and its files make\n"
     "  --strict         count flash layout warnings as failures\n"
     "  --extract DIR    write each partition's original bytes to DIR/partition-N.bin\n"
@@ -33,6 +34,9 @@ bool ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand&
       command.force = true;
     } else if ((argument == L"--extract" || argument == L"--config") && !hasValue) {
       error = std::wstring(argument) + L" needs a value";
+      return false;
+    } else if ((argument == L"--extract" || argument == L"--config") && argv[i + 1][0] == L'\0') {
+      error = std::wstring(argument) + L" needs a value that is not empty";
       return false;
     } else if (argument == L"--extract") {
       command.extractDirectory = argv[++i];

@@ -9,6 +9,7 @@
 #include "image/progress.h"
 #include "inspect/extract.h"
 #include "inspect/inspect_arguments.h"
+#include "inspect/io_failure.h"
 #include "inspect/report.h"
 #include "platform/console.h"
 #include "platform/exception_reason.h"
@@ -38,6 +39,25 @@ class FileSource : public ByteSource {
   uint64_t size_;
 };
 
+// The failed read of the image, or write of an extracted file, that ended an
+// inspection.
+[[noreturn]] void ThrowIoFailure(const InspectCommand& command, const Problem& problem) {
+  if (problem.kind == ProblemKind::kReadError) {
+    throw IoFailure{"cannot read " + Utf8ForDisplay(command.image) + " at offset " +
+                    std::to_string(problem.offset) + ": " + problem.systemText};
+  }
+  throw IoFailure{"extraction failed, nothing extracted: cannot write the file of " +
+                  problem.what.substr(0, problem.what.find(" extraction")) + " in " +
+                  Utf8ForDisplay(command.extractDirectory) + ": " + problem.systemText};
+}
+
+// Everything printed so far must have arrived.
+void CheckStandardOutput() {
+  if (const auto failure = StandardOutputFailure()) {
+    throw IoFailure{"cannot write to standard output: " + *failure};
+  }
+}
+
 struct Inspected {
   ImageReport report;
   std::optional<FileIdentity> identity;  // of the image file
@@ -57,7 +77,9 @@ std::optional<Inspected> Inspect(const InspectCommand& command, const std::strin
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
-  return Inspected{InspectImage(source, options), file->Identity()};
+  Inspected inspected{InspectImage(source, options), file->Identity()};
+  if (inspected.report.FailedIo()) ThrowIoFailure(command, *inspected.report.problem);
+  return inspected;
 }
 
 // Refuses targets that exist (unless forced), a folder at a target, and,
@@ -101,32 +123,29 @@ int Extract(const InspectCommand& command, const std::string& imagePath, unsigne
              WideFromUtf8(problem->found) + L")");
     return kInspectFailed;
   }
-  if (const auto failed = sink.PutInPlace()) {
-    Complain(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
-             L" in place; the partitions before it are extracted");
-    return kInspectFailed;
+  if (const auto failed = sink.PutInPlace(command.force)) {
+    if (failed->targetTaken) {
+      Complain(WideFromUtf8(failed->target) +
+               L" appeared while the extraction ran; nothing extracted (--force overwrites)");
+      return kInspectFailed;
+    }
+    throw IoFailure{"extraction failed, nothing extracted: cannot put " + failed->target +
+                    " in place: " + failed->systemText};
   }
   if (command.json) return kInspectPassed;
   for (std::size_t i = 0; i < image.report.partitionCount; ++i) {
     WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
                   std::to_string(i) + ".bin\n");
   }
+  CheckStandardOutput();
   return kInspectPassed;
 }
 
-// The run, which may throw when memory, file handles or the system fail.
-int RunInspectSteps(int argc, const wchar_t* const* argv) {
-  InspectCommand command;
+// The checks and extraction the command asks for; throws IoFailure when a
+// read or write fails, with `reported` telling whether the report was
+// printed before.
+int InspectAsAsked(const InspectCommand& command, bool& reported) {
   std::wstring error;
-  if (!ParseInspectArguments(argc, argv, command, error)) {
-    Complain(error);
-    WriteStandardError(kInspectUsage);
-    return kInspectMisuse;
-  }
-  if (command.help) {
-    WriteUtf8Text(kInspectUsage);
-    return kInspectPassed;
-  }
   const WorkerChoice workers = ChooseWorkers();
   if (!workers.workers) {
     Complain(workers.refusal);
@@ -156,12 +175,40 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
                                         CompareWithConfiguration(summary.report, list)};
     }
   }
+  reported = true;
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
+  CheckStandardOutput();
   if (!summary.report.Sound()) return kInspectFailed;
   const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
   if (command.extractDirectory.empty()) return status;
   const int extracted = Extract(command, *imagePath, *workers.workers, *image);
   return status == kInspectPassed ? extracted : status;
+}
+
+// The run, which may throw when memory, file handles or the system fail.
+int RunInspectSteps(int argc, const wchar_t* const* argv) {
+  InspectCommand command;
+  std::wstring error;
+  if (!ParseInspectArguments(argc, argv, command, error)) {
+    Complain(error);
+    WriteStandardError(kInspectUsage);
+    return kInspectMisuse;
+  }
+  if (command.help) {
+    WriteUtf8Text(kInspectUsage);
+    return StandardOutputFailure() ? kInspectIoError : kInspectPassed;
+  }
+  bool reported = false;
+  try {
+    return InspectAsAsked(command, reported);
+  } catch (const IoFailure& failure) {
+    Complain(WideFromUtf8(failure.text));
+    // JSON readers get the error where they look for the report.
+    if (command.json && !reported) {
+      WriteUtf8Text(FormatIoErrorJson(Utf8ForDisplay(command.image), failure.text));
+    }
+    return kInspectIoError;
+  }
 }
 
 }  // namespace
