@@ -53,6 +53,8 @@ void ReportException() {
 
 int FailRun() {
   PrintErrorBanner();
+  // The messages may not have arrived; standard error says so.
+  if (const auto failure = StandardOutputFailure()) ReportStandardOutputFailure(*failure);
   PauseAfterFailure();
   return kExitFailed;
 }
@@ -76,10 +78,7 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   if (status != kWriterOk) return FailRun();
   WriteLine("Creating IoT file...[OK]");
   // Exit 0 says that every line arrived too.
-  if (const auto failure = StandardOutputFailure()) {
-    ReportStandardOutputFailure(*failure);
-    return FailRun();
-  }
+  if (StandardOutputFailure()) return FailRun();
   return kExitImageWritten;
 }
 

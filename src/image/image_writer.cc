@@ -160,12 +160,9 @@ int WriteHeader(OutputFile& output, const std::string& outputPath, ImageHeader& 
 
 // The image takes the output's name only when every line printed so far
 // arrived, so that a run that fails for its standard output leaves the
-// output as it was.
+// output as it was. The run says why on standard error.
 int CommitImage(CommittedOutput& output, const std::string& outputPath) {
-  if (const auto failure = StandardOutputFailure()) {
-    ReportStandardOutputFailure(*failure);
-    return kOutputWriteFailed;
-  }
+  if (StandardOutputFailure()) return kOutputWriteFailed;
   if (!output.Commit()) {
     ReportOutputCommitFailure(outputPath, output.FailedStep(), output.FailureText());
     return kOutputWriteFailed;

@@ -52,7 +52,8 @@ int32_t QueryFileSize(const InputFile& file);
 // line, a size line per compressed partition and, on a failure, its
 // message. Fills `header` in place. Returns kWriterOk only when the whole
 // image, header last, is durable under the output's name and every line
-// printed so far arrived; otherwise one of the statuses of writer_status.h,
+// printed so far arrived (when one did not, nothing more is said: the
+// caller reports StandardOutputFailure); otherwise one of the statuses of writer_status.h,
 // the output then as it was before the run (written in place, a device or
 // FIFO holds what was written so far). Throws std::bad_alloc when memory
 // runs out elsewhere than in the work buffers.

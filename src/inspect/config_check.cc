@@ -46,9 +46,15 @@ struct FileContentDigest {
 
 FileContentDigest DigestFile(const std::string& path, uint64_t expectedSize) {
   InputFile file(path);
+  const std::string openFailure = file.IsOpen() ? "" : LastSystemErrorText();
   if (file.LackedResources()) throw std::runtime_error("no file handle left to read " + path);
   Buffer buffer = AllocateBuffer(kPieceSize);
   if (!buffer) throw std::bad_alloc();
+  // A missing file is a finding; a file that is there and fails to open is
+  // the system's failure.
+  if (!file.IsOpen() && IdentityOfPath(path)) {
+    throw IoFailure{"cannot open " + path + ": " + openFailure};
+  }
   if (!file.IsOpen()) return {};
   FileContentDigest content{true, 0, {}};
   Sha1Context sha1;

@@ -100,28 +100,28 @@ std::unique_ptr<PartitionWriter> DirectorySink::Begin(std::size_t index) {
 // the extraction while nothing has changed yet.
 std::optional<PlacementFailure> DirectorySink::PutInPlace(bool replace) {
   const std::lock_guard lock(mutex_);
-  const auto failure = [](const ReplacementFile& file) {
+  const auto failure = [](const char* action, const ReplacementFile& file) {
     const std::string reason = LastSystemErrorText();
-    return PlacementFailure{file.Target(), reason};
+    return PlacementFailure{action, file.Target(), reason};
   };
   for (auto& [index, file] : finished_) {
-    if (!file->Finish()) return failure(*file);
+    if (!file->Finish()) return failure("write", *file);
   }
   Placement placement;
   if (replace) {
     for (auto& [index, file] : finished_) {
-      if (!placement.MoveAside(file->Target())) return failure(*file);
+      if (!placement.MoveAside(file->Target())) return failure("move aside", *file);
     }
   }
   for (auto& [index, file] : finished_) {
     if (!placement.Place(*file)) {
-      PlacementFailure failed = failure(*file);
+      PlacementFailure failed = failure("put in place", *file);
       failed.targetTaken = EntryAt(file->Target()).has_value();
       return failed;
     }
   }
   if (!finished_.empty() && !SyncFolderOf(finished_.begin()->second->Target())) {
-    return failure(*finished_.begin()->second);
+    return failure("sync the folder of", *finished_.begin()->second);
   }
   placement.Keep();
   return std::nullopt;

@@ -21,6 +21,7 @@ namespace vantorel {
 std::string ExtractedFileName(const std::string& directory, std::size_t index);
 
 struct PlacementFailure {
+  std::string action;  // what could not be done to the target: "write", ...
   std::string target;
   std::string systemText;
   // The target was taken meanwhile (without --force): not an I/O error.

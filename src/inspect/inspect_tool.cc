@@ -15,6 +15,7 @@
 #include "platform/exception_reason.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 
@@ -69,7 +70,11 @@ std::optional<Inspected> Inspect(const InspectCommand& command, const std::strin
                                  InspectOptions options) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
-  const auto size = file && file->IsOpen() ? file->Size() : std::nullopt;
+  if (file && !file->IsOpen()) {
+    const std::string reason = LastSystemErrorText();
+    throw IoFailure{"cannot open " + Utf8ForDisplay(command.image) + ": " + reason};
+  }
+  const auto size = file ? file->Size() : std::nullopt;
   if (!size) {
     Complain(L"cannot read " + command.image + L" as a file");
     return std::nullopt;
@@ -129,8 +134,8 @@ int Extract(const InspectCommand& command, const std::string& imagePath, unsigne
                L" appeared while the extraction ran; nothing extracted (--force overwrites)");
       return kInspectFailed;
     }
-    throw IoFailure{"extraction failed, nothing extracted: cannot put " + failed->target +
-                    " in place: " + failed->systemText};
+    throw IoFailure{"extraction failed, nothing extracted: cannot " + failed->action + " " +
+                    failed->target + ": " + failed->systemText};
   }
   if (command.json) return kInspectPassed;
   for (std::size_t i = 0; i < image.report.partitionCount; ++i) {

@@ -226,8 +226,7 @@ void RegionCheck::Run() {
   if (context_.options.sink) {
     writer_ = context_.options.sink->Begin(partition_.index);
     if (!writer_) {
-      Fail(e.dataOffset, name_ + " extraction", "a file for the partition",
-           "none could be created");
+      FailIo(e.dataOffset, ProblemKind::kWriteError, name_ + " extraction");
     }
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;

@@ -19,6 +19,9 @@ CommittedOutput::CommittedOutput(const std::string& path) {
   target_ = target.path;
   if (target.replaceable) {
     previous_ = std::make_unique<OutputFile>(target_, OutputCreation::kExistingOnly);
+    // An output that is there but cannot be opened could not be told from
+    // the inputs, nor locked: it is refused.
+    if (!previous_->IsOpen() && IdentityOfPath(target_)) return;
     for (int attempt = 0; attempt < kNameAttempts && !IsOpen(); ++attempt) {
       temporary_ = TemporaryNameFor(target_);
       file_ = std::make_unique<OutputFile>(temporary_, OutputCreation::kCreateNew);
@@ -26,7 +29,7 @@ CommittedOutput::CommittedOutput(const std::string& path) {
   }
   if (IsOpen()) {
     cleanup_ = std::make_unique<InterruptCleanup>(temporary_);
-    if (previous_->IsOpen()) CopyPermissions(target_, temporary_);
+    CopyPermissions(target_, temporary_);
     return;
   }
   // No new file can be made beside the output: written in place, as a

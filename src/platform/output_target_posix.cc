@@ -31,6 +31,8 @@ std::string FolderOf(const std::string& path) {
 // opening it in place fails as it always did.
 OutputTarget ExamineOutputTarget(const std::string& path) {
   OutputTarget target{ResolveLink(NativePath(path)), false};
+  // No name to give a file: the open fails as it always did.
+  if (target.path.empty() || target.path.back() == '/') return target;
   struct stat info;
   if (lstat(target.path.c_str(), &info) == 0) {
     if (!S_ISREG(info.st_mode) || access(target.path.c_str(), W_OK) != 0) return target;
