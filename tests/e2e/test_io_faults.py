@@ -144,6 +144,9 @@ def check_outcome(name, folder, before, status, out, err, injected=""):
         assert err.startswith("vantorel-inspect: "), context
         # An I/O error is never a verdict about the image.
         assert status in (2, 3), context
+        if injected.startswith("pread:"):  # only the image is read by offset
+            assert "vantorel-inspect: cannot read sound.img at offset " in err, context
+            assert "Input/output error" in err, context
         if out and name == "inspect":
             assert "error" in json.loads(out) and "unfinished" not in out, context
     changed = {k for k in before.keys() | after.keys() if before.get(k) != after.get(k)}
@@ -266,3 +269,91 @@ def test_refused_pack_leaves_the_previous_image(tmp_path, config):
     status, out, err = run_with(tmp_path, pack_command(tmp_path))
     assert status == 1
     check_outcome("pack", tmp_path, before, status, out, err)
+
+
+def plant_old_files(folder):
+    for name, content in PREVIOUS_FILES.items():
+        (folder / name).write_bytes(content)
+
+
+def plant_other_users_file(folder):
+    """A shared sticky folder (as /tmp is) where partition-1.bin is another
+    user's: an unprivileged run may not move or replace it."""
+    os.chmod(folder, 0o1777)
+    (folder / "partition-1.bin").write_bytes(b"another user's")
+    os.chown(folder / "partition-1.bin", 12345, 12345)
+
+
+UNPRIVILEGED = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+
+# Extraction is all or nothing, and without --force never replaces a file,
+# not even one another process puts at a target while it runs. Each case:
+# what the folder holds first, the options, a fault (a file planted by the
+# Nth rename, renameat2 counting moves aside and placements), whether the
+# run is unprivileged, the exit status and a phrase of the reason. After a
+# failure the folder holds what it held before, plus a planted file that
+# took a target no previous file is restored to.
+EXTRACTION_CASES = {
+    "a file appears at the second target": (
+        None, [], "renameat2:2:plant", False, 1, "partition-1.bin appeared"),
+    "a file appears at the first target, forced": (
+        plant_old_files, ["--force"], "renameat2:3:plant", False, 1, "partition-0.bin appeared"),
+    "the second target cannot be moved aside, forced": (
+        plant_old_files, ["--force"], "renameat2:2:EIO", False, 3,
+        "cannot move aside x/partition-1.bin: Input/output error"),
+    "another user's file in a sticky folder, forced": (
+        plant_other_users_file, ["--force"], None, True, 3,
+        "cannot move aside x/partition-1.bin: Operation not permitted"),
+}
+
+
+@pytest.mark.parametrize("case", EXTRACTION_CASES)
+def test_extraction_all_or_nothing(tmp_path_factory, case):
+    plant, options, fault, unprivileged, status, reason = EXTRACTION_CASES[case]
+    if unprivileged and os.geteuid() != 0:
+        pytest.skip("needs root to make another user's file")
+    # A folder every user may reach, for the unprivileged run.
+    top = tmp_path_factory.mktemp("shared")
+    os.chmod(top, 0o755)
+    folder = top / "run"
+    prepare(folder)
+    os.chmod(folder, 0o755)
+    os.chmod(folder / "sound.img", 0o644)
+    extracted = folder / "x"
+    for old in extracted.iterdir():
+        old.unlink()
+    if plant:
+        plant(extracted)
+    before = snapshot(extracted)
+    command = [inspect_program(), "--extract", "x", *options, "sound.img"]
+    if unprivileged:
+        command = UNPRIVILEGED + command
+    code, out, err = run_with(folder, command, fault)
+    assert code == status, out + err
+    assert reason in err
+    after = snapshot(extracted)
+    planted = {name for name in after if after[name][0] == b"planted by another process\n"}
+    assert {name: after[name] for name in after if name not in planted} == \
+        {name: before[name] for name in before if name not in planted}
+    # With --force the previous files are restored, over a planted one too.
+    assert bool(planted) == (fault is not None and "plant" in fault and not options)
+
+
+def test_two_extractions_at_once_never_both_succeed(tmp_path):
+    folder = tmp_path / "run"
+    prepare(folder)
+    command = [inspect_program(), "--extract", "x", "sound.img"]
+    for attempt in range(10):
+        extracted = folder / "x"
+        for old in extracted.iterdir():
+            old.unlink()
+        runs = [subprocess.Popen(command, cwd=folder, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.PIPE) for _ in range(2)]
+        outcomes = sorted(run.wait(timeout=60) for run in runs)
+        for run in runs:
+            run.stderr.close()
+        assert outcomes in ([0, 1], [1, 1]), (attempt, outcomes)
+        assert temporary_files(folder) == []
+        if outcomes == [0, 1]:
+            assert (extracted / "partition-0.bin").read_bytes() == A
+            assert (extracted / "partition-1.bin").read_bytes() == B
