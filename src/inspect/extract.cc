@@ -60,9 +60,12 @@ class Placement {
     return true;
   }
 
-  // Every file is in place: the saved ones go.
+  // Every file is in place: the saved ones go. An interruption from here on
+  // must not undo anything.
   void Keep() {
     kept_ = true;
+    for (Placed& placed : placed_) placed.cleanup.reset();
+    for (Saved& saved : saved_) saved.cleanup.reset();
     for (const Saved& saved : saved_) RemoveFile(saved.savedAs);
   }
 

@@ -199,12 +199,14 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
     WriteStandardError(kInspectUsage);
     return kInspectMisuse;
   }
-  if (command.help) {
-    WriteUtf8Text(kInspectUsage);
-    return StandardOutputFailure() ? kInspectIoError : kInspectPassed;
-  }
   bool reported = false;
   try {
+    if (command.help) {
+      reported = true;
+      WriteUtf8Text(kInspectUsage);
+      CheckStandardOutput();
+      return kInspectPassed;
+    }
     return InspectAsAsked(command, reported);
   } catch (const IoFailure& failure) {
     Complain(WideFromUtf8(failure.text));
