@@ -47,12 +47,12 @@ CommittedOutput::~CommittedOutput() {
 
 std::optional<FileIdentity> CommittedOutput::OutputIdentity() const {
   if (InPlace()) return file_->Identity();
-  return previous_->IsOpen() ? previous_->Identity() : std::nullopt;
+  return previous_ && previous_->IsOpen() ? previous_->Identity() : std::nullopt;
 }
 
 bool CommittedOutput::TryLock() {
   if (InPlace()) return file_->TryLock();
-  return !previous_->IsOpen() || previous_->TryLock();
+  return !previous_ || !previous_->IsOpen() || previous_->TryLock();
 }
 
 bool CommittedOutput::Truncate() { return !InPlace() || file_->Truncate(); }
@@ -67,6 +67,9 @@ bool CommittedOutput::Commit() {
   if (!file_->Sync()) return Fail("sync");
   if (!file_->Close()) return Fail("close");
   if (InPlace()) return true;
+  // Windows does not rename over a file that is still open, even one shared
+  // for deletion; the lock ends with it, a moment before the rename.
+  previous_.reset();
   if (!RenameReplacing(temporary_, target_)) return Fail("rename");
   temporary_.clear();
   cleanup_.reset();
