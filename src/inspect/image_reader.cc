@@ -12,6 +12,7 @@
 #include "image/worker_pool.h"
 #include "inspect/hex.h"
 #include "inspect/region_check.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
@@ -110,7 +111,11 @@ void Inspection::RunHeaderChecks() {
       static_cast<std::size_t>(std::min<uint64_t>(report_.fileSize, kFirstDataOffset));
   uint8_t head[kFirstDataOffset] = {};
   const auto n = source_.ReadAt(0, head, headLength);
-  if (!n) Fail(0, "read error", "readable bytes", "an error from the system");
+  if (!n) {
+    const std::string reason = LastSystemErrorText();
+    report_.problem = Problem{0, "read error", "", "", ProblemKind::kReadError, reason};
+    throw Failed();
+  }
   if (*n != headLength) {
     Fail(*n, "end of file", Number(headLength) + " more bytes",
          Number(*n) + " bytes (the file changed while it was read)");

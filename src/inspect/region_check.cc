@@ -11,6 +11,7 @@
 #include "image/buffer.h"
 #include "image/heap_allocator.h"
 #include "inspect/hex.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
@@ -56,6 +57,11 @@ class RegionCheck {
   void Run();
 
  private:
+  // Ends the check on a failed read or write, with the system's text.
+  [[noreturn]] void FailIo(uint64_t offset, ProblemKind kind, std::string what) {
+    const std::string reason = LastSystemErrorText();
+    throw Failed{{offset, std::move(what), "", "", kind, reason}};
+  }
   [[noreturn]] void Fail(uint64_t offset, std::string what, std::string expected,
                          std::string found) {
     throw Failed{{offset, std::move(what), std::move(expected), std::move(found)}};
@@ -93,7 +99,7 @@ void RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t leng
     Fail(offset, "abandoned", "", "an earlier partition is not sound");
   }
   const auto n = context_.source.ReadAt(offset, buffer, length);
-  if (!n) Fail(offset, "read error", "readable bytes", "an error from the system");
+  if (!n) FailIo(offset, ProblemKind::kReadError, "read error");
   if (*n != length) {
     Fail(offset + *n, "end of file", Number(length) + " more bytes",
          Number(*n) + " bytes (the file changed while it was read)");
@@ -121,7 +127,7 @@ void RegionCheck::Deliver(const uint8_t* data, std::size_t length) {
     Sha1Update(originalSha1_, data, static_cast<uint32_t>(length));
   }
   if (writer_ && !writer_->Write(data, length)) {
-    Fail(Position(), name_ + " extraction", "the partition written out", "a failed write");
+    FailIo(Position(), ProblemKind::kWriteError, name_ + " extraction");
   }
 }
 
@@ -220,8 +226,7 @@ void RegionCheck::Run() {
   if (context_.options.sink) {
     writer_ = context_.options.sink->Begin(partition_.index);
     if (!writer_) {
-      Fail(e.dataOffset, name_ + " extraction", "a file for the partition",
-           "none could be created");
+      FailIo(e.dataOffset, ProblemKind::kWriteError, name_ + " extraction");
     }
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;
