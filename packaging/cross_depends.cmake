@@ -15,11 +15,16 @@ set(_programs)
 foreach(_program IN LISTS CPACK_VANTOREL_PROGRAMS)
   list(APPEND _programs "-e${_program}")
 endforeach()
+# The programs are read where the build left them, not from the package's
+# folder, of which dpkg-shlibdeps warns; its messages count only on failure.
 execute_process(
   COMMAND dpkg-shlibdeps -O "-l${CPACK_VANTOREL_LIBRARY_DIR}" ${_programs}
   WORKING_DIRECTORY "${_work}"
   OUTPUT_VARIABLE _substitutions OUTPUT_STRIP_TRAILING_WHITESPACE
-  COMMAND_ERROR_IS_FATAL ANY)
+  ERROR_VARIABLE _messages RESULT_VARIABLE _status)
+if(NOT _status EQUAL 0)
+  message(FATAL_ERROR "dpkg-shlibdeps failed:\n${_messages}")
+endif()
 string(REGEX MATCH "shlibs:Depends=([^\n]*)" _ "${_substitutions}")
 set(_depends "${CMAKE_MATCH_1}")
 string(REPLACE "-${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}-cross" "" _depends "${_depends}")
