@@ -75,6 +75,17 @@ else()
   add_custom_target(vantorel_package_files ALL DEPENDS ${_changelog} ${_man_pages})
 
   install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Stripped as Debian's own packages are: without the compilers' .comment
+  # and .note sections too, which the programs never read.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(_program ${_programs})
+        execute_process(
+          COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${_program}\"
+          COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
   install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md "${_here}/debian/copyright" "${_changelog}"
           DESTINATION ${_docdir})
@@ -88,8 +99,22 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   file(READ "${_here}/debian/description" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_here}/debian/description")
-  # Depends: computed by dpkg-shlibdeps from the libraries the programs link.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(CMAKE_CROSSCOMPILING)
+    # The machine the programs are for, not the one that builds them.
+    execute_process(
+      COMMAND dpkg-architecture -t "${CMAKE_LIBRARY_ARCHITECTURE}" -q DEB_HOST_ARCH
+      OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+      ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    # Depends: dpkg-shlibdeps on the programs against Debian's cross
+    # libraries, named as the target machine names them.
+    set(CPACK_PROJECT_CONFIG_FILE "${_here}/cross_depends.cmake")
+    list(TRANSFORM _programs PREPEND "${CMAKE_CURRENT_BINARY_DIR}/" OUTPUT_VARIABLE
+         CPACK_VANTOREL_PROGRAMS)
+    set(CPACK_VANTOREL_LIBRARY_DIR "${CMAKE_FIND_ROOT_PATH}/lib")
+  else()
+    # Depends: computed by dpkg-shlibdeps from the libraries the programs link.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  endif()
   set(CPACK_PACKAGE_NAME vantorel)
 endif()
 set(CPACK_PACKAGE_VENDOR "Vantorel")

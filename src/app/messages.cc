@@ -45,8 +45,13 @@ Diagnostic NamedBySection(Diagnostic failure, const ConfigurationReading& readin
   return failure;
 }
 
+// A failed run's last lines; a standard output that lost lines is a reason
+// of its own.
 int EndFailedRun() {
   PrintErrorBanner();
+  if (const auto lost = StandardOutputFailure()) {
+    PrintReason(Error(kExitFailed, "cannot write to standard output").Because(*lost));
+  }
   PauseAfterFailure();
   return kExitFailed;
 }
@@ -68,6 +73,8 @@ int FailRun(const Diagnostic& failure, const ConfigurationReading& reading) {
   PrintReason(NamedBySection(failure, reading));
   return EndFailedRun();
 }
+
+int FailLostOutput() { return EndFailedRun(); }
 
 int FailRunOnException() noexcept {
   try {

@@ -55,6 +55,8 @@ int RunSteps(int argc, const wchar_t* const* argv) {
     return FailRun(outcome.failure(), reading);
   }
   WriteLine("Creating IoT file...[OK]");
+  // Exit 0 says that every line arrived too.
+  if (StandardOutputFailure()) return FailLostOutput();
   return kExitImageWritten;
 }
 

@@ -1,5 +1,6 @@
 // The image writer. Bytes 0 to 155 are written last, so a file that lacks the
-// magic at offset 0 is an image whose writing failed.
+// magic at offset 0 is an image whose writing failed; and the image takes the
+// output's name only once it is whole and durable (CommittedOutput).
 #include "image/image_writer.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "image/sha1.h"
 #include "image/writer_messages.h"
 #include "platform/console.h"
+#include "platform/output_commit.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/threads.h"
@@ -104,9 +106,9 @@ Outcome ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry&
 
 // Refusals of the open output, before a byte of it changes: a file that is
 // also an input, or standard output, or that another run is writing.
-Outcome ClaimOutput(OutputFile& output, const std::string& outputPath, const PartitionList& list,
-                    const std::wstring& configFile) {
-  const auto identity = output.Identity();
+Outcome ClaimOutput(CommittedOutput& output, const std::string& outputPath,
+                    const PartitionList& list, const std::wstring& configFile) {
+  const auto identity = output.OutputIdentity();
   if (identity) {
     for (const PartitionSpec& partition : list) {
       if (IdentityOfPath(partition.path) == identity) return OutputIsPartitionFile(partition.path);
@@ -118,7 +120,7 @@ Outcome ClaimOutput(OutputFile& output, const std::string& outputPath, const Par
     if (StandardOutputIdentity() == identity) return OutputIsStandardOutput(outputPath);
   }
   if (!output.TryLock()) return OutputInUse(outputPath);
-  if (!output.Truncate() || !output.SeekTo(kFirstDataOffset)) {
+  if (!output.Truncate() || !output.File().SeekTo(kFirstDataOffset)) {
     return OutputWriteFailure(outputPath, LastSystemError());
   }
   return {};
@@ -129,8 +131,19 @@ Outcome WriteHeader(OutputFile& output, const std::string& outputPath, ImageHead
   header.magic = kImageMagic;
   header.partitionCount = partitionCount;
   const ImageHeadBytes head = SerializeImageHead(header);
-  if (!output.SeekTo(0) || !output.Write(head.data(), head.size()) || !output.Close()) {
+  if (!output.SeekTo(0) || !output.Write(head.data(), head.size())) {
     return OutputWriteFailure(outputPath, LastSystemError());
+  }
+  return {};
+}
+
+// The image takes the output's name only when every line printed so far
+// arrived, so that a run that fails for its standard output leaves the
+// output as it was.
+Outcome CommitImage(CommittedOutput& output, const std::string& outputPath) {
+  if (StandardOutputFailure()) return OutputLeftForLostLines(outputPath);
+  if (!output.Commit()) {
+    return OutputCommitFailure(outputPath, output.FailedStep(), output.FailureText());
   }
   return {};
 }
@@ -147,7 +160,7 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
 }
 
 Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header,
-                   OutputFile& output, const std::string& outputPath, Progress* progress) {
+                   CommittedOutput& output, const std::string& outputPath, Progress* progress) {
   if (progress) progress->Begin(list.size(), TotalSize(list));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
@@ -158,7 +171,10 @@ Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header
     }
     ++filled;
   }
-  return WriteHeader(output, outputPath, header, filled);
+  if (Outcome outcome = WriteHeader(output.File(), outputPath, header, filled); !outcome.ok()) {
+    return outcome;
+  }
+  return CommitImage(output, outputPath);
 }
 
 }  // namespace
@@ -191,7 +207,7 @@ Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::w
 
   // The header has room for four entries: refused before the output is touched.
   if (list.size() > kMaxPartitions) return TooManyPartitions(list.size());
-  OutputFile output(outputPath);
+  CommittedOutput output(outputPath);
   if (!output.IsOpen()) return OutputOpenFailure(outputPath, LastSystemError());
   if (Outcome outcome = ClaimOutput(output, outputPath, list, options.configFile); !outcome.ok()) {
     return outcome;
@@ -202,10 +218,10 @@ Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::w
   }
 
   const LzmaEncoderAdapter adapter(options.lzmaAllocator);
-  RegionWriter regions(output, outputPath, buffers, adapter,
+  RegionWriter regions(output.File(), outputPath, buffers, adapter,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
-  ImageRun run(regions, options.lzmaAllocator, output.Identity());
+  ImageRun run(regions, options.lzmaAllocator, output.OutputIdentity());
   Outcome outcome = WriteImage(run, list, header, output, outputPath, options.progress);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return outcome;

@@ -51,12 +51,13 @@ int32_t QueryFileSize(const InputFile& file);
 
 // Writes the image of `list` to `outputFile`, printing the "Output File = "
 // line and a size line per compressed partition. Fills `header` in place.
-// Succeeds only when the whole image, header last, is on disk and closed;
-// otherwise the failure carries one of the statuses of writer_status.h and
-// names the partition by its index, the output then holding what was
-// written so far (an image without its header), or left untouched when it
-// was refused before it was claimed. Throws std::bad_alloc when memory runs
-// out elsewhere than in the work buffers.
+// Succeeds only when the whole image, header last, is durable under the
+// output's name and every line printed so far arrived (when one did not,
+// the failure says so); otherwise the failure carries one of the statuses
+// of writer_status.h and names the partition by its index, the output then
+// as it was before the run (written in place, a device or FIFO holds what
+// was written so far). Throws std::bad_alloc when memory runs out elsewhere
+// than in the work buffers.
 Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
                     const WriterOptions& options = {});
 

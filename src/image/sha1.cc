@@ -4,6 +4,8 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
+#elif defined(__aarch64__) && defined(__linux__)
+#include <sys/auxv.h>
 #endif
 
 #include <atomic>
@@ -91,6 +93,8 @@ bool ProcessorSupportsShaExtensions() {
   if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
   const bool sha = ebx & (1u << 29);
   return ssse3 && sse41 && sha;
+#elif defined(__aarch64__) && defined(__linux__)
+  return (getauxval(AT_HWCAP) & HWCAP_SHA1) != 0;
 #else
   return false;
 #endif

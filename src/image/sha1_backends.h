@@ -1,6 +1,7 @@
-// The implementations behind the SHA-1 routine: portable code, and the x86
-// SHA extensions where the processor has them. The fastest is chosen once,
-// at run time; tests and benchmarks may choose another.
+// The implementations behind the SHA-1 routine: portable code, and the
+// processor's SHA instructions where it has them (the x86 SHA extensions,
+// the ARMv8 SHA1 instructions). The fastest is chosen once, at run time;
+// tests and benchmarks may choose another.
 #pragma once
 
 #include <cstddef>

@@ -66,6 +66,18 @@ Diagnostic OutputWriteFailure(const std::string& outputPath, int error) {
       .Because(SystemErrorText(error));
 }
 
+Diagnostic OutputCommitFailure(const std::string& outputPath, const std::string& step,
+                               const std::string& systemText) {
+  return Error(kOutputWriteFailed,
+               "cannot put output file in place: " + outputPath + " (" + step + ")")
+      .Because(systemText);
+}
+
+Diagnostic OutputLeftForLostLines(const std::string& outputPath) {
+  return Error(kOutputWriteFailed,
+               "output file " + outputPath + " left as it was: standard output lost lines");
+}
+
 Diagnostic BuffersUnavailable() {
   return Error(kBuffersUnavailable, "not enough memory for the work buffers")
       .Printing(std::string())

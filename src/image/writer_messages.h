@@ -22,6 +22,11 @@ Diagnostic OutputInUse(const std::string& outputPath);
 // `error`: the system's error code (system_error.h).
 Diagnostic OutputOpenFailure(const std::string& outputPath, int error);
 Diagnostic OutputWriteFailure(const std::string& outputPath, int error);
+// `step` of putting the finished image in place failed, for `systemText`.
+Diagnostic OutputCommitFailure(const std::string& outputPath, const std::string& step,
+                               const std::string& systemText);
+// The image stays unused because standard output lost a line.
+Diagnostic OutputLeftForLostLines(const std::string& outputPath);
 Diagnostic BuffersUnavailable();
 Diagnostic InputOpenFailure(const std::string& path, int error);
 Diagnostic InputReadFailure(const std::string& path, int error);

@@ -10,7 +10,9 @@
 
 #include "image/buffer.h"
 #include "inspect/hex.h"
+#include "inspect/messages.h"
 #include "platform/files.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
@@ -42,26 +44,37 @@ struct FileContentDigest {
   Sha1Digest digest{};
 };
 
-FileContentDigest DigestFile(const std::string& path, uint64_t expectedSize) {
+// A read that fails is an I/O error, which says nothing about the image.
+Outcome DigestFile(const std::string& path, uint64_t expectedSize, FileContentDigest& content) {
   InputFile file(path);
   if (file.LackedResources()) throw std::runtime_error("no file handle left to read " + path);
   Buffer buffer = AllocateBuffer(kPieceSize);
   if (!buffer) throw std::bad_alloc();
+  // A missing file is a finding; a file that is there and fails to open is
+  // the system's failure.
+  if (!file.IsOpen() && IdentityOfPath(path)) {
+    return Error(kInspectIoError, "cannot open " + path).Because(SystemErrorText(file.OpenError()));
+  }
   if (!file.IsOpen()) return {};
-  FileContentDigest content{true, 0, {}};
+  content = {true, 0, {}};
   Sha1Context sha1;
   Sha1Init(sha1);
   for (uint64_t left = expectedSize + 1; left > 0;) {
     const auto wanted = static_cast<std::size_t>(std::min<uint64_t>(kPieceSize, left));
     const auto n = file.Read(buffer.get(), wanted);
-    if (!n) return {};
+    if (!n) {
+      const std::string reason = LastSystemErrorText();
+      return Error(kInspectIoError,
+                   "cannot read " + path + " at offset " + std::to_string(content.size))
+          .Because(reason);
+    }
     Sha1Update(sha1, buffer.get(), static_cast<uint32_t>(*n));
     content.size += *n;
     left -= *n;
     if (*n < wanted) break;
   }
   Sha1Final(sha1, content.digest.data());
-  return content;
+  return {};
 }
 
 void CompareEntry(std::size_t index, const PartitionSpec& configured,
@@ -92,9 +105,8 @@ void CompareEntry(std::size_t index, const PartitionSpec& configured,
 
 }  // namespace
 
-std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
-                                                    const PartitionList& list) {
-  std::vector<ConfigFinding> findings;
+Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList& list,
+                                 std::vector<ConfigFinding>& findings) {
   if (list.size() != report.partitions.size()) {
     findings.push_back({std::nullopt, "partitions", std::to_string(list.size()),
                         std::to_string(report.partitions.size())});
@@ -104,10 +116,14 @@ std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
   const std::size_t paired = std::min(list.size(), report.partitions.size());
   for (std::size_t i = 0; i < paired; ++i) {
     const PartitionReport& partition = report.partitions[i];
-    CompareEntry(i, list[i], partition,
-                 DigestFile(list[i].path, partition.originalSize.value_or(0)), findings);
+    FileContentDigest file;
+    if (Outcome outcome = DigestFile(list[i].path, partition.originalSize.value_or(0), file);
+        !outcome.ok()) {
+      return outcome;
+    }
+    CompareEntry(i, list[i], partition, file, findings);
   }
-  return findings;
+  return {};
 }
 
 }  // namespace vantorel

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostic.h"
 #include "config/partition_spec.h"
 #include "inspect/image_reader.h"
 
@@ -23,10 +24,11 @@ struct ConfigFinding {
 // Compares a sound image's report, made with InspectOptions::digestOriginals,
 // with the partitions of a configuration. Reads each configured file (paths
 // as the packer opens them, at most one byte beyond the partition's original
-// size). Returns every mismatch, in partition order and in the order above
-// within a partition; empty when the image matches. Prints nothing; throws
-// when the process runs out of memory or file handles.
-std::vector<ConfigFinding> CompareWithConfiguration(const ImageReport& report,
-                                                    const PartitionList& list);
+// size). Appends every mismatch to `findings`, in partition order and in the
+// order above within a partition; none when the image matches. A file that
+// is there but cannot be read fails with kInspectIoError. Prints nothing;
+// throws when the process runs out of memory or file handles.
+Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList& list,
+                                 std::vector<ConfigFinding>& findings);
 
 }  // namespace vantorel

@@ -12,37 +12,29 @@
 namespace vantorel {
 namespace {
 
-const char* RoleText(SectionRole role) {
-  switch (role) {
-    case SectionRole::kPassedOver:
-      return "passed over by its name";
-    case SectionRole::kGeneralSetting:
-      return "general settings";
-    case SectionRole::kPartition:
-      return "partition";
-    case SectionRole::kLastSection:
-      return "partition (the last section, whatever its name)";
-  }
-  return "";
-}
+// A role's words for people and its name in JSON.
+struct RoleNames {
+  const char* text;
+  const char* json;
+};
 
-const char* RoleJson(SectionRole role) {
+RoleNames NamesOf(SectionRole role) {
   switch (role) {
     case SectionRole::kPassedOver:
-      return "passed over";
+      return {"passed over by its name", "passed over"};
     case SectionRole::kGeneralSetting:
-      return "general setting";
+      return {"general settings", "general setting"};
     case SectionRole::kPartition:
-      return "partition";
+      break;
     case SectionRole::kLastSection:
-      return "last section";
+      return {"partition (the last section, whatever its name)", "last section"};
   }
-  return "";
+  return {"partition", "partition"};
 }
 
 std::string SectionVerdict(const SectionReading& section) {
   if (!section.reached) return "not read: the reading stopped before it";
-  std::string verdict = RoleText(section.role);
+  std::string verdict = NamesOf(section.role).text;
   if (section.partition) {
     verdict.insert(std::string("partition").size(), " " + std::to_string(*section.partition));
   }
@@ -105,7 +97,7 @@ std::string JsonWhere(const Where& where) {
 std::string SectionJson(const Explanation& explanation, const SectionReading& section) {
   std::string json = "\n    {\"name\": " + JsonString(Utf8ForDisplay(section.name)) +
                      ", \"line\": " + std::to_string(section.line) +
-                     ", \"role\": " + JsonString(RoleJson(section.role)) +
+                     ", \"role\": " + JsonString(NamesOf(section.role).json) +
                      ", \"read\": " + (section.reached ? "true" : "false") + ", \"partition\": " +
                      (section.partition ? std::to_string(*section.partition) : "null") +
                      ", \"keys\": [";

@@ -41,6 +41,11 @@ Diagnostic Failure(const std::wstring& reason) {
   return Error(kInspectFailed, Utf8ForDisplay(reason));
 }
 
+// The system failed a write: no verdict about the image.
+Diagnostic IoFailure(const std::wstring& reason) {
+  return Error(kInspectIoError, Utf8ForDisplay(reason) + "; no flash file written");
+}
+
 }  // namespace
 
 Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) {
@@ -59,13 +64,16 @@ Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) 
   if (!size) return Failure(L"cannot read " + command.image + L" again to write the flash file");
   FileSource source(file, *size);
   ReplacementFile output(*target);
-  if (!output.IsOpen()) return Failure(L"cannot create a file beside " + request.file);
+  if (!output.IsOpen()) return IoFailure(L"cannot create a file beside " + request.file);
   ReplacementSink sink(output);
   const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill);
   if (const auto problem = StreamFlash(source, image.report.partitions, plan, *encoder)) {
     return Failure(L"flash file " + request.file + L" not written: " + Wide(*problem));
   }
-  if (!output.Commit()) return Failure(L"cannot put the flash file " + request.file + L" in place");
+  if (!output.Finish()) return IoFailure(L"cannot write the flash file " + request.file);
+  if (!output.PutInPlace(command.force)) {
+    return IoFailure(L"cannot put the flash file " + request.file + L" in place");
+  }
   if (!command.json) {
     WriteUtf8Text("flash " + Utf8ForDisplay(request.file) + ": " + FlashFormatName(request.format) +
                   " " + RangeText({plan.base, plan.end}) + "\n");

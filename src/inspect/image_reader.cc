@@ -12,14 +12,12 @@
 #include "image/worker_pool.h"
 #include "inspect/hex.h"
 #include "inspect/region_check.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
 
 std::string Number(uint64_t value) { return std::to_string(value); }
-
-// Ends the check of the header at its first problem.
-class Failed {};
 
 void LowerTo(std::atomic<std::size_t>& value, std::size_t candidate) {
   std::size_t current = value;
@@ -38,34 +36,32 @@ class Inspection {
   void CheckRegions();
 
  private:
-  [[noreturn]] void Fail(uint64_t offset, std::string what, std::string expected,
-                         std::string found);
-  void RunHeaderChecks();
-  void CheckEntries(const ImageHeader& header);
-  [[noreturn]] void FailEntry(std::size_t index, EntryField field, std::string expected,
-                              uint32_t found);
+  // Record the problem; false, for the check that meets it to return.
+  bool Fail(uint64_t offset, std::string what, std::string expected, std::string found);
+  bool FailEntry(std::size_t index, EntryField field, std::string expected, uint32_t found);
+  bool CheckEntries(const ImageHeader& header);
 
   ByteSource& source_;
   const InspectOptions& options_;
   ImageReport& report_;
 };
 
-void Inspection::Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
+bool Inspection::Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
   report_.problem = Problem{offset, std::move(what), std::move(expected), std::move(found)};
-  throw Failed();
+  return false;
 }
 
-void Inspection::FailEntry(std::size_t index, EntryField field, std::string expected,
+bool Inspection::FailEntry(std::size_t index, EntryField field, std::string expected,
                            uint32_t found) {
   static constexpr const char* kNames[kEntryFields] = {
       "dataOffset",   "startAddress", "dataLength",   "partitionSize",
       "digestOffset", "digestLength", "isCompressed", "reserved"};
-  Fail(EntryFieldOffset(index, field),
-       "entry " + Number(index) + " " + kNames[static_cast<std::size_t>(field)],
-       std::move(expected), Number(found));
+  return Fail(EntryFieldOffset(index, field),
+              "entry " + Number(index) + " " + kNames[static_cast<std::size_t>(field)],
+              std::move(expected), Number(found));
 }
 
-void Inspection::CheckEntries(const ImageHeader& header) {
+bool Inspection::CheckEntries(const ImageHeader& header) {
   uint64_t expectedOffset = kFirstDataOffset;
   for (std::size_t i = 0; i < kMaxPartitions; ++i) {
     const PartitionEntry& e = header.entries[i];
@@ -73,47 +69,55 @@ void Inspection::CheckEntries(const ImageHeader& header) {
       const auto words = EntryWords(e);
       for (std::size_t w = 0; w < kEntryFields; ++w) {
         if (words[w] != 0)
-          FailEntry(i, static_cast<EntryField>(w), "0 (an unused entry)", words[w]);
+          return FailEntry(i, static_cast<EntryField>(w), "0 (an unused entry)", words[w]);
       }
       continue;
     }
     if (e.dataOffset != expectedOffset) {
-      FailEntry(i, EntryField::kDataOffset, Number(expectedOffset), e.dataOffset);
+      return FailEntry(i, EntryField::kDataOffset, Number(expectedOffset), e.dataOffset);
     }
     const uint64_t digestOffset = uint64_t{e.dataOffset} + e.dataLength;
     if (e.digestOffset != digestOffset) {
-      FailEntry(i, EntryField::kDigestOffset, Number(digestOffset) + " (dataOffset + dataLength)",
-                e.digestOffset);
+      return FailEntry(i, EntryField::kDigestOffset,
+                       Number(digestOffset) + " (dataOffset + dataLength)", e.digestOffset);
     }
     if (e.digestLength != kSha1DigestSize) {
-      FailEntry(i, EntryField::kDigestLength, Number(kSha1DigestSize), e.digestLength);
+      return FailEntry(i, EntryField::kDigestLength, Number(kSha1DigestSize), e.digestLength);
     }
-    if (e.isCompressed > 1) FailEntry(i, EntryField::kIsCompressed, "0 or 1", e.isCompressed);
-    if (e.reserved != 0) FailEntry(i, EntryField::kReserved, "0", e.reserved);
+    if (e.isCompressed > 1)
+      return FailEntry(i, EntryField::kIsCompressed, "0 or 1", e.isCompressed);
+    if (e.reserved != 0) return FailEntry(i, EntryField::kReserved, "0", e.reserved);
     if (uint64_t{e.digestOffset} + kSha1DigestSize > report_.fileSize) {
-      Fail(report_.fileSize, "partition " + Number(i) + " region and digest",
-           "a file of at least " + Number(uint64_t{e.digestOffset} + kSha1DigestSize) + " bytes",
-           Number(report_.fileSize) + " bytes");
+      return Fail(
+          report_.fileSize, "partition " + Number(i) + " region and digest",
+          "a file of at least " + Number(uint64_t{e.digestOffset} + kSha1DigestSize) + " bytes",
+          Number(report_.fileSize) + " bytes");
     }
     expectedOffset = uint64_t{e.digestOffset} + kSha1DigestSize;
   }
   if (report_.fileSize != expectedOffset) {
-    Fail(expectedOffset, "file size", Number(expectedOffset) + " bytes (after the last digest)",
-         Number(report_.fileSize) + " bytes");
+    return Fail(expectedOffset, "file size",
+                Number(expectedOffset) + " bytes (after the last digest)",
+                Number(report_.fileSize) + " bytes");
   }
+  return true;
 }
 
-void Inspection::RunHeaderChecks() {
+bool Inspection::CheckHeader() {
   report_.fileSize = source_.Size();
   ImageHeaderBytes headerBytes{};
   const std::size_t headLength =
       static_cast<std::size_t>(std::min<uint64_t>(report_.fileSize, kFirstDataOffset));
   uint8_t head[kFirstDataOffset] = {};
   const auto n = source_.ReadAt(0, head, headLength);
-  if (!n) Fail(0, "read error", "readable bytes", "an error from the system");
+  if (!n) {
+    const std::string reason = LastSystemErrorText();
+    report_.problem = Problem{0, "read error", "", "", ProblemKind::kReadError, reason};
+    return false;
+  }
   if (*n != headLength) {
-    Fail(*n, "end of file", Number(headLength) + " more bytes",
-         Number(*n) + " bytes (the file changed while it was read)");
+    return Fail(*n, "end of file", Number(headLength) + " more bytes",
+                Number(*n) + " bytes (the file changed while it was read)");
   }
   std::copy_n(head, std::min(headLength, headerBytes.size()), headerBytes.begin());
 
@@ -121,24 +125,25 @@ void Inspection::RunHeaderChecks() {
   report_.hasMagic =
       headLength >= magicSize && std::equal(kImageMagicBytes.begin(), kImageMagicBytes.end(), head);
   if (!report_.hasMagic) {
-    Fail(0, "magic (an unfinished image: the packer writes the header last)", Hex(kImageMagicBytes),
-         headLength >= magicSize ? Hex({head, magicSize})
-                                 : "a file of " + Number(headLength) + " bytes");
+    return Fail(0, "magic (an unfinished image: the packer writes the header last)",
+                Hex(kImageMagicBytes),
+                headLength >= magicSize ? Hex({head, magicSize})
+                                        : "a file of " + Number(headLength) + " bytes");
   }
   if (headLength < kFirstDataOffset) {
-    Fail(headLength, "header and its digest", Number(kFirstDataOffset) + " bytes",
-         Number(headLength) + " bytes");
+    return Fail(headLength, "header and its digest", Number(kFirstDataOffset) + " bytes",
+                Number(headLength) + " bytes");
   }
   const ImageHeader header = ParseImageHeader(headerBytes);
   report_.partitionCount = header.partitionCount;
   if (header.partitionCount > kMaxPartitions) {
-    Fail(kPartitionCountOffset, "partitionCount", "at most " + Number(kMaxPartitions),
-         Number(header.partitionCount));
+    return Fail(kPartitionCountOffset, "partitionCount", "at most " + Number(kMaxPartitions),
+                Number(header.partitionCount));
   }
   for (std::size_t i = 0; i < header.partitionCount; ++i) {
     report_.partitions.push_back({.index = i, .entry = header.entries[i]});
   }
-  CheckEntries(header);
+  if (!CheckEntries(header)) return false;
 
   const Sha1Digest digest = Sha1Of(head, kImageHeaderSize);
   const std::span<const uint8_t> stored(head + kImageHeaderSize, kSha1DigestSize);
@@ -146,17 +151,9 @@ void Inspection::RunHeaderChecks() {
                              ? DigestStatus::kOk
                              : DigestStatus::kBad;
   if (report_.headerDigest == DigestStatus::kBad) {
-    Fail(kImageHeaderSize, "header digest", Hex(digest), Hex(stored));
+    return Fail(kImageHeaderSize, "header digest", Hex(digest), Hex(stored));
   }
-}
-
-bool Inspection::CheckHeader() {
-  try {
-    RunHeaderChecks();
-    return true;
-  } catch (const Failed&) {
-    return false;
-  }
+  return true;
 }
 
 void Inspection::CheckRegions() {

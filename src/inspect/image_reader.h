@@ -23,7 +23,8 @@ class ByteSource {
  public:
   virtual ~ByteSource() = default;
   // Up to `capacity` bytes from `offset`; fewer only at the end; nullopt on
-  // a read error. Called from several threads at once.
+  // a read error, the system's error of the calling thread then saying why.
+  // Called from several threads at once.
   virtual std::optional<std::size_t> ReadAt(uint64_t offset, uint8_t* buffer,
                                             std::size_t capacity) = 0;
   virtual uint64_t Size() const = 0;
@@ -33,7 +34,8 @@ class ByteSource {
 class PartitionWriter {
  public:
   virtual ~PartitionWriter() = default;
-  // False when the bytes could not be kept.
+  // False when the bytes could not be kept, the system's error of the
+  // calling thread then saying why.
   virtual bool Write(const uint8_t* data, std::size_t length) = 0;
   // Called once the partition is proven sound; false when it cannot be kept.
   // A writer dropped without Finish keeps nothing.
@@ -64,11 +66,17 @@ struct PartitionReport {
   std::optional<Sha1Digest> originalDigest;
 };
 
+// What a problem is about: the image, or the reading of it or the writing of
+// an extracted partition, which say nothing about the image.
+enum class ProblemKind { kImage, kReadError, kWriteError };
+
 struct Problem {
   uint64_t offset = 0;
   std::string what;
   std::string expected;
   std::string found;
+  ProblemKind kind = ProblemKind::kImage;
+  std::string systemText;  // why the system failed a read or write
 };
 
 struct ImageReport {
@@ -83,6 +91,8 @@ struct ImageReport {
   std::optional<Problem> problem;
 
   bool Sound() const { return hasMagic && !problem; }
+  // True when the inspection ended on an I/O error: no verdict.
+  bool FailedIo() const { return problem && problem->kind != ProblemKind::kImage; }
 };
 
 struct InspectOptions {

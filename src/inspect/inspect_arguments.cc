@@ -20,7 +20,8 @@ const char kInspectUsage[] =
     "       vantorel-inspect --version | --help\n"
     "  Verifies an update image: header, entries, offsets, digests and the\n"
     "  compressed streams, and warns of partitions that overlap in flash or run\n"
-    "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse.\n"
+    "  past 4 GiB. Exit status 0 when it is sound, 1 when it is not, 2 on misuse,\n"
+    "  3 when a read or write failed.\n"
     "  Without an image, explains what CONFIG makes before anything is packed:\n"
     "  each section and key as the packer reads them, the files, the flash layout\n"
     "  and every warning; exit status 1 when it does not read or a file is\n"
@@ -151,6 +152,8 @@ Outcome ParseInspectArguments(int argc, const wchar_t* const* argv, InspectComma
       command.force = true;
     } else if (TakesValue(argument) && i + 1 >= argc) {
       return Misuse(std::wstring(argument) + L" needs a value");
+    } else if (TakesValue(argument) && argv[i + 1][0] == L'\0') {
+      return Misuse(std::wstring(argument) + L" needs a value that is not empty");
     } else if (TakesValue(argument)) {
       if (Outcome taken = TakeValue(argument, argv[++i], command); !taken.ok()) return taken;
     } else if (argument.starts_with(L"-") && argument != L"-") {

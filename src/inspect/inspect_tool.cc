@@ -18,6 +18,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 #include "platform/version.h"
@@ -27,6 +28,19 @@ namespace {
 
 Diagnostic RunFailure(const std::wstring& reason) {
   return Error(kInspectFailed, Utf8ForDisplay(reason));
+}
+
+// A read or write the system failed: no verdict about the image.
+Diagnostic IoError(std::string what, std::string systemText) {
+  return Error(kInspectIoError, std::move(what)).Because(std::move(systemText));
+}
+
+// Everything printed so far must have arrived.
+Outcome CheckStandardOutput() {
+  if (const auto failure = StandardOutputFailure()) {
+    return IoError("cannot write to standard output", *failure);
+  }
+  return {};
 }
 
 // The section name of each partition of the configuration.
@@ -44,18 +58,40 @@ struct Inspected {
   std::optional<FileIdentity> identity;  // of the image file
 };
 
+// The failed read of the image, or write of an extracted file, that ended an
+// inspection.
+Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageName,
+                     const Problem& problem) {
+  if (problem.kind == ProblemKind::kReadError) {
+    return IoError(
+        "cannot read " + Utf8ForDisplay(imageName) + " at offset " + std::to_string(problem.offset),
+        problem.systemText);
+  }
+  return IoError("extraction failed, nothing extracted: cannot write the file of " +
+                     problem.what.substr(0, problem.what.find(" extraction")) + " in " +
+                     Utf8ForDisplay(command.extractDirectory),
+                 problem.systemText);
+}
+
 // Inspects the image once; the failure says why it cannot be read. Only a
 // regular file is opened, so that a pipe never holds the run up.
-Outcome Inspect(const std::wstring& imageName, const std::string& imagePath, InspectOptions options,
+Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
+                const std::string& imagePath, InspectOptions options,
                 std::optional<Inspected>& inspected) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
-  const auto size = file && file->IsOpen() ? file->Size() : std::nullopt;
+  if (file && !file->IsOpen()) {
+    return IoError("cannot open " + Utf8ForDisplay(imageName), SystemErrorText(file->OpenError()));
+  }
+  const auto size = file ? file->Size() : std::nullopt;
   if (!size) return RunFailure(L"cannot read " + imageName + L" as a file");
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
   inspected.emplace(Inspected{InspectImage(source, options), file->Identity()});
+  if (inspected->report.FailedIo()) {
+    return IoErrorOf(command, imageName, *inspected->report.problem);
+  }
   return {};
 }
 
@@ -96,7 +132,7 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
   SelectedPartitionsSink sink(directorySink, command.partitions);
   std::optional<Inspected> again;
   if (Outcome outcome =
-          Inspect(command.image, imagePath, {.workers = workers, .sink = &sink}, again);
+          Inspect(command, command.image, imagePath, {.workers = workers, .sink = &sink}, again);
       !outcome.ok()) {
     return outcome;
   }
@@ -104,16 +140,22 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
     return RunFailure(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) +
                       L" (" + WideFromUtf8(problem->found) + L")");
   }
-  if (const auto failed = directorySink.PutInPlace()) {
-    return RunFailure(L"extraction failed: cannot put " + WideFromUtf8(*failed) +
-                      L" in place; the partitions before it are extracted");
+  if (const auto failed = directorySink.PutInPlace(command.force)) {
+    if (failed->targetTaken) {
+      return RunFailure(WideFromUtf8(failed->target) +
+                        L" appeared while the extraction ran; nothing extracted (--force "
+                        L"overwrites)");
+    }
+    return IoError(
+        "extraction failed, nothing extracted: cannot " + failed->action + " " + failed->target,
+        failed->systemText);
   }
   if (command.json) return {};
   for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
                   std::to_string(i) + ".bin\n");
   }
-  return {};
+  return CheckStandardOutput();
 }
 
 // --diff: exit 0 when the images are the same, 1 when they differ, 2 when
@@ -124,7 +166,7 @@ int Diff(const InspectCommand& command, unsigned workers) {
   const std::wstring* names[2] = {&command.image, &command.diffImage};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
-    Outcome outcome = path ? Inspect(*names[i], *path, options, images[i])
+    Outcome outcome = path ? Inspect(command, *names[i], *path, options, images[i])
                            : RunFailure(L"cannot use the image path " + *names[i]);
     if (outcome.ok() && images[i]->report.problem) {
       const Problem& problem = *images[i]->report.problem;
@@ -140,6 +182,9 @@ int Diff(const InspectCommand& command, unsigned workers) {
   diff.beforePath = Utf8ForDisplay(command.image);
   diff.afterPath = Utf8ForDisplay(command.diffImage);
   WriteUtf8Text(command.json ? FormatDiffJson(diff) : FormatDiffText(diff));
+  if (const Outcome written = CheckStandardOutput(); !written.ok()) {
+    return FailInspect(written.failure());
+  }
   return diff.Same() ? kInspectPassed : kInspectFailed;
 }
 
@@ -148,6 +193,9 @@ int Explain(const InspectCommand& command) {
   const Explanation explanation = ExplainConfiguration(command.config, command.strict);
   WriteUtf8Text(command.json ? FormatExplanationJson(explanation)
                              : FormatExplanationText(explanation));
+  if (const Outcome written = CheckStandardOutput(); !written.ok()) {
+    return FailInspect(written.failure());
+  }
   if (explanation.failure) {
     Diagnostic failure = *explanation.failure;
     failure.status = kInspectFailed;
@@ -164,6 +212,58 @@ Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& 
   return outcome;
 }
 
+// The checks and extraction the command asks for, with an image; `status`
+// gets the verdict's exit status, `reported` whether the report was printed.
+Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& status,
+                       bool& reported) {
+  PartitionList list;
+  ConfigurationReading reading;
+  if (!command.config.empty()) {
+    if (Outcome outcome = ReadComparedConfiguration(command, list, reading); !outcome.ok()) {
+      return outcome;
+    }
+  }
+  const auto imagePath = NarrowText(command.image);
+  if (!imagePath) {
+    return RunFailure(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
+                      command.image);
+  }
+  std::optional<Inspected> image;
+  if (Outcome outcome = Inspect(command, command.image, *imagePath,
+                                {.workers = workers, .digestOriginals = !list.empty()}, image);
+      !outcome.ok()) {
+    return outcome;
+  }
+
+  InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
+  if (summary.report.Sound()) {
+    summary.warnings = CheckFlashLayout(summary.report.partitions);
+    if (!command.config.empty()) {
+      summary.config = ConfigComparison{
+          Utf8ForDisplay(command.config), {}, SectionNames(reading, list.size()), reading.warnings};
+      if (Outcome outcome =
+              CompareWithConfiguration(summary.report, list, summary.config->findings);
+          !outcome.ok()) {
+        return outcome;
+      }
+      for (Diagnostic& warning : CheckPartitions(list, reading)) {
+        summary.config->warnings.push_back(std::move(warning));
+      }
+    }
+  }
+  reported = true;
+  WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
+  if (Outcome outcome = CheckStandardOutput(); !outcome.ok()) return outcome;
+  status = summary.Passed() ? kInspectPassed : kInspectFailed;
+  if (!summary.report.Sound()) return {};
+  if (!command.flash.file.empty()) {
+    Outcome written = WriteFlashFile(command, {*imagePath, image->identity, image->report});
+    if (!written.ok()) return written;
+  }
+  if (command.extractDirectory.empty()) return {};
+  return Extract(command, *imagePath, workers, *image);
+}
+
 // The run, which may throw when memory, file handles or the system fail.
 int RunInspectSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
@@ -174,57 +274,29 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
   }
   if (command.help) {
     WriteUtf8Text(kInspectUsage);
-    return kInspectPassed;
+    const Outcome written = CheckStandardOutput();
+    return written.ok() ? kInspectPassed : FailInspect(written.failure());
   }
   if (command.version) {
     WriteUtf8Text("vantorel-inspect " + std::to_string(kVersionMajor) + "." +
                   std::to_string(kVersionMinor) + "." + std::to_string(kVersionPatch) + "\n");
-    return kInspectPassed;
+    const Outcome written = CheckStandardOutput();
+    return written.ok() ? kInspectPassed : FailInspect(written.failure());
   }
   const WorkerChoice workers = ChooseWorkers();
   if (!workers.workers) return FailInspect(Error(kInspectMisuse, Utf8ForDisplay(workers.refusal)));
   if (!command.diffImage.empty()) return Diff(command, *workers.workers);
   if (command.image.empty()) return Explain(command);
-  PartitionList list;
-  ConfigurationReading reading;
-  if (!command.config.empty()) {
-    const Outcome outcome = ReadComparedConfiguration(command, list, reading);
-    if (!outcome.ok()) return FailInspect(outcome.failure());
+  int status = kInspectPassed;
+  bool reported = false;
+  const Outcome outcome = InspectAsAsked(command, *workers.workers, status, reported);
+  if (outcome.ok()) return status;
+  // JSON readers get an I/O error where they look for the report.
+  if (command.json && !reported && outcome.status() == kInspectIoError) {
+    WriteUtf8Text(
+        FormatIoErrorJson(Utf8ForDisplay(command.image), DiagnosticText(outcome.failure())));
   }
-  const auto imagePath = NarrowText(command.image);
-  if (!imagePath) {
-    return FailInspect(RunFailure(
-        L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image));
-  }
-  std::optional<Inspected> image;
-  const Outcome inspected =
-      Inspect(command.image, *imagePath,
-              {.workers = *workers.workers, .digestOriginals = !list.empty()}, image);
-  if (!inspected.ok()) return FailInspect(inspected.failure());
-
-  InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
-  if (summary.report.Sound()) {
-    summary.warnings = CheckFlashLayout(summary.report.partitions);
-    if (!command.config.empty()) {
-      summary.config = ConfigComparison{Utf8ForDisplay(command.config),
-                                        CompareWithConfiguration(summary.report, list),
-                                        SectionNames(reading, list.size()), reading.warnings};
-      for (Diagnostic& warning : CheckPartitions(list, reading)) {
-        summary.config->warnings.push_back(std::move(warning));
-      }
-    }
-  }
-  WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
-  if (!summary.report.Sound()) return kInspectFailed;
-  const int status = summary.Passed() ? kInspectPassed : kInspectFailed;
-  if (!command.flash.file.empty()) {
-    const Outcome written = WriteFlashFile(command, {*imagePath, image->identity, image->report});
-    if (!written.ok()) return FailInspect(written.failure());
-  }
-  if (command.extractDirectory.empty()) return status;
-  const Outcome extracted = Extract(command, *imagePath, *workers.workers, *image);
-  if (!extracted.ok()) return FailInspect(extracted.failure());
-  return status;
+  return FailInspect(outcome.failure());
 }
 
 }  // namespace

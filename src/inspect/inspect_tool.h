@@ -13,9 +13,11 @@ namespace vantorel {
 // the configuration if one was given and, under --strict, has no warning
 // (an explained configuration: reads, its files fit, and under --strict no
 // warning); kInspectMisuse for unusable options, a VANTOREL_THREADS value or
-// a configuration that cannot be read beside an image; kInspectFailed
-// otherwise, also when memory, file handles or the system fail it. Writes
-// nothing but what --extract asks for. Never throws.
+// a configuration that cannot be read beside an image; kInspectIoError when
+// a read or write failed (the report, if printed, then is not to be trusted
+// to have arrived); kInspectFailed otherwise, also when memory, file handles
+// or the system fail it. Writes nothing but what --extract asks for. Never
+// throws.
 int RunInspect(int argc, const wchar_t* const* argv) noexcept;
 
 }  // namespace vantorel

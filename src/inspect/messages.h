@@ -10,6 +10,9 @@ namespace vantorel {
 inline constexpr int kInspectPassed = 0;
 inline constexpr int kInspectFailed = 1;
 inline constexpr int kInspectMisuse = 2;
+// A read or write failed: the image, a partition file of the configuration,
+// standard output or an extracted file. No verdict about the image.
+inline constexpr int kInspectIoError = 3;
 
 // Prints why the run failed; returns the failure's status.
 int FailInspect(const Diagnostic& failure);

@@ -11,6 +11,7 @@
 #include "image/buffer.h"
 #include "image/heap_allocator.h"
 #include "inspect/hex.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
@@ -18,14 +19,6 @@ namespace {
 constexpr std::size_t kPieceSize = 1 << 20;
 
 std::string Number(uint64_t value) { return std::to_string(value); }
-
-// Ends the check at its first problem.
-struct Failed {
-  Problem problem;
-};
-
-// Ends the check without a verdict: memory it needs was refused.
-struct LackedMemory {};
 
 // Owns a decoder's probability tables and dictionary.
 class Decoder {
@@ -53,16 +46,28 @@ class RegionCheck {
         position_(partition.entry.dataOffset),
         regionEnd_(uint64_t{partition.entry.dataOffset} + partition.entry.dataLength) {}
 
-  void Run();
+  // Checks the region; the outcome is its first problem, if any.
+  RegionOutcome Run();
 
  private:
-  [[noreturn]] void Fail(uint64_t offset, std::string what, std::string expected,
-                         std::string found) {
-    throw Failed{{offset, std::move(what), std::move(expected), std::move(found)}};
+  // The check stops at its first problem: every step after it does nothing,
+  // and the steps that meet one return at once.
+  bool Stopped() const { return problem_.has_value() || lackedMemory_; }
+  // A failed read or write, with the system's text.
+  void FailIo(uint64_t offset, ProblemKind kind, std::string what) {
+    const std::string reason = LastSystemErrorText();
+    if (!Stopped()) problem_ = Problem{offset, std::move(what), "", "", kind, reason};
   }
-  void ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length);
+  void Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
+    if (!Stopped()) {
+      problem_ = Problem{offset, std::move(what), std::move(expected), std::move(found)};
+    }
+  }
+  // Memory the check needs was refused: no verdict.
+  void LackMemory() { lackedMemory_ = true; }
+  bool ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length);
   // The region bytes read and not yet consumed, reading the next piece when
-  // none are left; empty at the region's end.
+  // none are left; empty at the region's end and once the check stopped.
   std::span<const uint8_t> NextBytes();
   void Consume(std::size_t count) { bufferStart_ += count; }
   // Offset in the file of the next region byte not yet consumed.
@@ -73,6 +78,7 @@ class RegionCheck {
   void Deliver(const uint8_t* data, std::size_t length);
   // The region's SHA-1, once it matches the stored digest.
   Sha1Digest CheckDigest();
+  void Check();
 
   RegionCheckContext& context_;
   PartitionReport& partition_;
@@ -86,25 +92,34 @@ class RegionCheck {
   Sha1Context regionSha1_{};
   Sha1Context originalSha1_{};
   std::unique_ptr<PartitionWriter> writer_;
+  std::optional<Problem> problem_;
+  bool lackedMemory_ = false;
 };
 
-void RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length) {
+bool RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length) {
   if (context_.firstUnsound < partition_.index) {
     Fail(offset, "abandoned", "", "an earlier partition is not sound");
+    return false;
   }
   const auto n = context_.source.ReadAt(offset, buffer, length);
-  if (!n) Fail(offset, "read error", "readable bytes", "an error from the system");
+  if (!n) {
+    FailIo(offset, ProblemKind::kReadError, "read error");
+    return false;
+  }
   if (*n != length) {
     Fail(offset + *n, "end of file", Number(length) + " more bytes",
          Number(*n) + " bytes (the file changed while it was read)");
+    return false;
   }
+  return true;
 }
 
 std::span<const uint8_t> RegionCheck::NextBytes() {
+  if (Stopped()) return {};
   if (bufferStart_ == bufferEnd_ && position_ < regionEnd_) {
     const auto length =
         static_cast<std::size_t>(std::min<uint64_t>(regionEnd_ - position_, kPieceSize));
-    ReadExactly(position_, input_.get(), length);
+    if (!ReadExactly(position_, input_.get(), length)) return {};
     Sha1Update(regionSha1_, input_.get(), static_cast<uint32_t>(length));
     if (context_.options.progress) context_.options.progress->Advance(length);
     position_ += length;
@@ -121,7 +136,7 @@ void RegionCheck::Deliver(const uint8_t* data, std::size_t length) {
     Sha1Update(originalSha1_, data, static_cast<uint32_t>(length));
   }
   if (writer_ && !writer_->Write(data, length)) {
-    Fail(Position(), name_ + " extraction", "the partition written out", "a failed write");
+    FailIo(Position(), ProblemKind::kWriteError, name_ + " extraction");
   }
 }
 
@@ -133,13 +148,17 @@ uint64_t RegionCheck::ReadHead() {
          "entry " + Number(partition_.index) + " dataLength",
          "at least " + Number(kLzmaPartitionHeaderSize) + " (the LZMA header)",
          Number(e.dataLength));
+    return 0;
   }
+  const std::span<const uint8_t> bytes = NextBytes();
+  if (Stopped()) return 0;
   LzmaPartitionHeaderBytes head;
-  std::copy_n(NextBytes().data(), head.size(), head.begin());
+  std::copy_n(bytes.data(), head.size(), head.begin());
   Consume(head.size());
   const LzmaPartitionHeader header = ParseLzmaPartitionHeader(head);
   if (header.properties != kLzmaProperties) {
     Fail(e.dataOffset, name_ + " LZMA properties", Hex(kLzmaProperties), Hex(header.properties));
+    return 0;
   }
   partition_.originalSize = header.uncompressedSize;
   if (header.uncompressedSize > kMaxCompressedFileSize) {
@@ -153,14 +172,15 @@ uint64_t RegionCheck::ReadHead() {
 void RegionCheck::DecodeStreams(uint64_t originalSize) {
   const std::string stream = name_ + " stream ";
   Decoder decoder;
-  if (!decoder.Allocate()) throw LackedMemory{};
-  for (uint64_t k = 0; k < ChunkCount(originalSize); ++k) {
+  if (!decoder.Allocate()) return LackMemory();
+  for (uint64_t k = 0; k < ChunkCount(originalSize) && !Stopped(); ++k) {
     const uint64_t chunkStart = Position();
     const uint64_t chunkLength = ChunkLength(originalSize, k);
     LzmaDec_Init(decoder.get());
     uint64_t left = chunkLength;
-    for (;;) {
+    while (!Stopped()) {
       const std::span<const uint8_t> in = NextBytes();
+      if (Stopped()) return;
       SizeT inLength = in.size();
       SizeT outLength = static_cast<SizeT>(std::min<uint64_t>(left, kPieceSize));
       const ELzmaFinishMode finish = outLength == left ? LZMA_FINISH_END : LZMA_FINISH_ANY;
@@ -171,20 +191,20 @@ void RegionCheck::DecodeStreams(uint64_t originalSize) {
       Deliver(output_.get(), outLength);
       left -= outLength;
       if (result != SZ_OK) {
-        Fail(chunkStart, stream + Number(k), "a valid LZMA stream",
-             "data that does not decode (LZMA status " + Number(result) + ")");
+        return Fail(chunkStart, stream + Number(k), "a valid LZMA stream",
+                    "data that does not decode (LZMA status " + Number(result) + ")");
       }
       if (status == LZMA_STATUS_FINISHED_WITH_MARK) {
-        Fail(Position(), stream + Number(k), "no end marker", "an end marker");
+        return Fail(Position(), stream + Number(k), "no end marker", "an end marker");
       }
       if (left == 0 && status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK) break;
       if (in.empty() || (inLength == 0 && outLength == 0)) {
-        Fail(Position(), stream + Number(k), Number(chunkLength) + " bytes decoded",
-             Number(chunkLength - left) + " bytes before the region ends");
+        return Fail(Position(), stream + Number(k), Number(chunkLength) + " bytes decoded",
+                    Number(chunkLength - left) + " bytes before the region ends");
       }
     }
   }
-  if (Position() != regionEnd_) {
+  if (!Stopped() && Position() != regionEnd_) {
     Fail(Position(), name_ + " region", "to end after its last stream",
          Number(regionEnd_ - Position()) + " more bytes");
   }
@@ -201,44 +221,52 @@ Sha1Digest RegionCheck::CheckDigest() {
   Sha1Digest computed;
   Sha1Final(regionSha1_, computed.data());
   Sha1Digest stored;
-  ReadExactly(regionEnd_, stored.data(), stored.size());
+  if (!ReadExactly(regionEnd_, stored.data(), stored.size())) return computed;
   partition_.storedDigest = stored;
   partition_.computedDigest = computed;
   if (computed != stored) {
     partition_.digest = DigestStatus::kBad;
     Fail(regionEnd_, name_ + " digest", Hex(computed), Hex(stored));
+    return computed;
   }
   partition_.digest = DigestStatus::kOk;
   return computed;
 }
 
-void RegionCheck::Run() {
+RegionOutcome RegionCheck::Run() {
+  Check();
+  return {std::move(problem_), lackedMemory_};
+}
+
+void RegionCheck::Check() {
   const PartitionEntry& e = partition_.entry;
   input_ = AllocateBuffer(kPieceSize);
   output_ = AllocateBuffer(kPieceSize);
-  if (!input_ || !output_) throw LackedMemory{};
+  if (!input_ || !output_) return LackMemory();
   Sha1Init(regionSha1_);
   Sha1Init(originalSha1_);
   if (context_.options.sink) {
     writer_ = context_.options.sink->Begin(partition_.index);
     if (!writer_) {
-      Fail(e.dataOffset, name_ + " extraction", "a file for the partition",
-           "none could be created");
+      return FailIo(e.dataOffset, ProblemKind::kWriteError, name_ + " extraction");
     }
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;
+  if (Stopped()) return;
   partition_.originalSize = originalSize;
   if (originalSize > e.partitionSize) {
-    Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
-         name_ + " original size", "at most partitionSize (" + Number(e.partitionSize) + ")",
-         Number(originalSize));
+    return Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
+                name_ + " original size", "at most partitionSize (" + Number(e.partitionSize) + ")",
+                Number(originalSize));
   }
   if (e.isCompressed == 1) {
     DecodeStreams(originalSize);
   } else {
     CopyPlainBytes();
   }
+  if (Stopped()) return;
   const Sha1Digest regionDigest = CheckDigest();
+  if (Stopped()) return;
   if (context_.options.digestOriginals) {
     Sha1Digest original = regionDigest;
     if (e.isCompressed == 1) Sha1Final(originalSha1_, original.data());
@@ -252,14 +280,7 @@ void RegionCheck::Run() {
 }  // namespace
 
 RegionOutcome CheckRegion(RegionCheckContext& context, PartitionReport& partition) {
-  try {
-    RegionCheck(context, partition).Run();
-    return {};
-  } catch (Failed& failed) {
-    return {std::move(failed.problem), false};
-  } catch (const LackedMemory&) {
-    return {std::nullopt, true};
-  }
+  return RegionCheck(context, partition).Run();
 }
 
 }  // namespace vantorel

@@ -203,4 +203,9 @@ std::string FormatReportJson(const InspectionSummary& summary) {
   return json + "}\n";
 }
 
+std::string FormatIoErrorJson(const std::string& imagePath, const std::string& error) {
+  return "{\n  \"image\": " + JsonString(imagePath) + ",\n  \"error\": " + JsonString(error) +
+         "\n}\n";
+}
+
 }  // namespace vantorel

@@ -37,5 +37,8 @@ struct InspectionSummary {
 // Both print nothing and cannot fail.
 std::string FormatReportText(const InspectionSummary& summary);
 std::string FormatReportJson(const InspectionSummary& summary);
+// The JSON of a run that ended on an I/O error before its report: the image
+// and the error, no verdict.
+std::string FormatIoErrorJson(const std::string& imagePath, const std::string& error);
 
 }  // namespace vantorel

@@ -9,6 +9,8 @@
 // written.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vantorel {
@@ -21,6 +23,11 @@ void WriteText(std::string_view text);
 void WriteWideText(std::wstring_view text);
 // Writes UTF-8 text, as the platform writes wide text, and flushes.
 void WriteUtf8Text(std::string_view text);
+
+// Flushes standard output and tells whether everything written to it so far
+// arrived: nullopt when it did, else the system's text for the first write
+// that failed. A failure is kept: later writes cannot make it good.
+std::optional<std::string> StandardOutputFailure();
 
 // True when standard error is a terminal (a console on Windows).
 bool StandardErrorIsTerminal();

@@ -3,7 +3,9 @@
 // so a character the locale cannot convert never silences later lines.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/console.h"
@@ -12,16 +14,36 @@
 
 namespace vantorel {
 
+namespace {
+
+// The first failed write to standard output, with the system's text. Only
+// the main thread writes standard output.
+std::optional<std::string> outputFailure;
+
+// Keeps the first failure of a write or flush that just returned `ok`.
+void Note(bool ok) {
+  if (!ok && !outputFailure) outputFailure = std::strerror(errno);
+}
+
+void Flush() { Note(std::fflush(stdout) == 0); }
+
+}  // namespace
+
 void WriteText(std::string_view text) {
   ClearStatusLine();
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  Note(std::fwrite(text.data(), 1, text.size(), stdout) == text.size());
+}
+
+std::optional<std::string> StandardOutputFailure() {
+  Flush();
+  return outputFailure;
 }
 
 void WriteWideText(std::wstring_view text) { WriteText(EncodeUtf8ForDisplay(text)); }
 
 void WriteUtf8Text(std::string_view text) {
   WriteText(text);
-  std::fflush(stdout);
+  Flush();
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
@@ -33,8 +55,8 @@ void WriteStandardError(std::string_view text) {
 
 void WriteLine(std::string_view text) {
   WriteText(text);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  Note(std::fputc('\n', stdout) != EOF);
+  Flush();
 }
 
 void WriteWideLine(std::wstring_view text) { WriteLine(EncodeUtf8ForDisplay(text)); }

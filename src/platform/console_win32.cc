@@ -5,17 +5,32 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/console.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "platform/windows_text.h"
 
 namespace vantorel {
 
 namespace {
+
+// The first failed write to standard output, with the system's text.
+std::optional<std::string> outputFailure;
+
+void Note(bool ok, const std::string& reason) {
+  if (!ok && !outputFailure) outputFailure = reason;
+}
+
+void Flush() {
+  const bool flushed = std::fflush(stdout) == 0;
+  Note(flushed, flushed ? "" : std::strerror(errno));
+}
 
 bool StandardOutputIsConsole() {
   static const bool console = [] {
@@ -28,19 +43,26 @@ bool StandardOutputIsConsole() {
 void Write(std::wstring_view text) {
   ClearStatusLine();
   if (StandardOutputIsConsole()) {
-    std::fflush(stdout);
+    Flush();
     DWORD written;
-    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-                  &written, nullptr);
+    const bool ok = WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
+                                  static_cast<DWORD>(text.size()), &written, nullptr) != 0;
+    Note(ok, ok ? "" : LastSystemErrorText());
     return;
   }
   const std::string bytes = Utf8ForDisplay(text);
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+  Note(ok, ok ? "" : std::strerror(errno));
 }
 
 }  // namespace
 
 void WriteText(std::string_view text) { Write(WidenLatin1(text)); }
+
+std::optional<std::string> StandardOutputFailure() {
+  Flush();
+  return outputFailure;
+}
 
 bool StandardErrorIsTerminal() {
   DWORD mode;
@@ -62,19 +84,19 @@ void WriteWideText(std::wstring_view text) { Write(text); }
 
 void WriteUtf8Text(std::string_view text) {
   Write(WideFromUtf8(text));
-  std::fflush(stdout);
+  Flush();
 }
 
 void WriteLine(std::string_view text) {
   WriteText(text);
   WriteText("\n");
-  std::fflush(stdout);
+  Flush();
 }
 
 void WriteWideLine(std::wstring_view text) {
   WriteWideText(text);
   WriteText("\n");
-  std::fflush(stdout);
+  Flush();
 }
 
 namespace {

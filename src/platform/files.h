@@ -52,12 +52,19 @@ class InputFile {
   int openError_ = 0;
 };
 
+enum class OutputCreation {
+  kOpenOrCreate,  // an existing file keeps its bytes until Truncate
+  kCreateNew,     // fails on any existing entry, a link included
+  kExistingOnly,  // fails when the file is missing
+};
+
 class OutputFile {
  public:
   // Opens the file for writing, creating it when it is missing. An existing
   // file keeps its bytes until Truncate, so that it can be refused unharmed.
   // Check IsOpen.
-  explicit OutputFile(const std::string& path);
+  explicit OutputFile(const std::string& path,
+                      OutputCreation creation = OutputCreation::kOpenOrCreate);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -74,6 +81,9 @@ class OutputFile {
   bool Truncate();
   bool SeekTo(uint64_t offset);
   bool Write(const uint8_t* data, std::size_t length);
+  // Makes what was written durable; true for a device or pipe, which keeps
+  // nothing to sync.
+  bool Sync();
   // Flushes and closes; false when anything written may not have arrived.
   bool Close();
 

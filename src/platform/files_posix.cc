@@ -34,6 +34,18 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
   return IdentityOf(info);
 }
 
+int CreationFlags(OutputCreation creation) {
+  switch (creation) {
+    case OutputCreation::kCreateNew:
+      return O_CREAT | O_EXCL | O_NOFOLLOW;
+    case OutputCreation::kExistingOnly:
+      return 0;
+    case OutputCreation::kOpenOrCreate:
+      break;
+  }
+  return O_CREAT;
+}
+
 }  // namespace
 
 InputFile::InputFile(const std::string& path) : handle_(OpenRetrying(path, O_RDONLY)) {
@@ -93,8 +105,8 @@ std::optional<FileIdentity> InputFile::Identity() const {
 
 // Opened without waiting, so that a pipe nobody reads fails at once instead
 // of blocking the run; writes then wait as usual.
-OutputFile::OutputFile(const std::string& path)
-    : handle_(OpenRetrying(path, O_WRONLY | O_CREAT | O_NONBLOCK)) {
+OutputFile::OutputFile(const std::string& path, OutputCreation creation)
+    : handle_(OpenRetrying(path, O_WRONLY | O_NONBLOCK | CreationFlags(creation))) {
   if (IsOpen())
     fcntl(Descriptor(handle_), F_SETFL, fcntl(Descriptor(handle_), F_GETFL) & ~O_NONBLOCK);
 }
@@ -132,6 +144,14 @@ bool OutputFile::SeekTo(uint64_t offset) {
 
 bool OutputFile::Write(const uint8_t* data, std::size_t length) {
   return WriteAll(Descriptor(handle_), data, length);
+}
+
+bool OutputFile::Sync() {
+  int result;
+  do {
+    result = fsync(Descriptor(handle_));
+  } while (result != 0 && errno == EINTR);
+  return result == 0 || errno == EINVAL || errno == EROFS;
 }
 
 bool OutputFile::Close() {

@@ -30,6 +30,18 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
                       (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+DWORD Disposition(OutputCreation creation) {
+  switch (creation) {
+    case OutputCreation::kCreateNew:
+      return CREATE_NEW;
+    case OutputCreation::kExistingOnly:
+      return OPEN_EXISTING;
+    case OutputCreation::kOpenOrCreate:
+      break;
+  }
+  return OPEN_ALWAYS;
+}
+
 }  // namespace
 
 InputFile::InputFile(const std::string& path)
@@ -93,8 +105,8 @@ std::optional<FileIdentity> InputFile::Identity() const {
   return IdentityOfHandle(AsHandle(handle_));
 }
 
-OutputFile::OutputFile(const std::string& path)
-    : handle_(FromHandle(Open(path, GENERIC_WRITE, OPEN_ALWAYS))) {}
+OutputFile::OutputFile(const std::string& path, OutputCreation creation)
+    : handle_(FromHandle(Open(path, GENERIC_WRITE, Disposition(creation)))) {}
 
 OutputFile::~OutputFile() {
   if (IsOpen()) CloseHandle(AsHandle(handle_));
@@ -127,6 +139,11 @@ bool OutputFile::SeekTo(uint64_t offset) {
 
 bool OutputFile::Write(const uint8_t* data, std::size_t length) {
   return WriteAll(AsHandle(handle_), data, length);
+}
+
+bool OutputFile::Sync() {
+  return GetFileType(AsHandle(handle_)) != FILE_TYPE_DISK ||
+         FlushFileBuffers(AsHandle(handle_)) != 0;
 }
 
 bool OutputFile::Close() {

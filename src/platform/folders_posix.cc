@@ -1,11 +1,13 @@
 // Folders on Linux.
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "platform/folders.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/io_posix.h"
 
 namespace vantorel {
@@ -15,6 +17,12 @@ constexpr intptr_t kClosed = -1;
 constexpr int kNameAttempts = 100;
 
 int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 }  // namespace
 
@@ -31,6 +39,36 @@ std::optional<FolderEntry> EntryAt(const std::string& path) {
                      S_ISDIR(info.st_mode)};
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
+// Where the file system cannot rename without replacing, a hard link does
+// the same in two steps: it fails on an existing entry, and the temporary
+// name is removed after.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  const std::string source = NativePath(from);
+  const std::string target = NativePath(to);
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  if (link(source.c_str(), target.c_str()) != 0) return false;
+  unlink(source.c_str());
+  return true;
+}
+
+bool RemoveFile(const std::string& path) { return unlink(NativePath(path).c_str()) == 0; }
+
+// A file system that cannot sync a folder (EINVAL) keeps no more than it
+// would without the call.
+bool SyncFolderOf(const std::string& path) {
+  const int fd = open(FolderOf(NativePath(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0 || errno == EINVAL;
+  return close(fd) == 0 && synced;
+}
+
 ReplacementFile::ReplacementFile(const std::string& target)
     : target_(NativePath(target)), handle_(kClosed) {
   // O_EXCL with O_CREAT fails on any existing entry, a link included.
@@ -44,7 +82,11 @@ ReplacementFile::ReplacementFile(const std::string& target)
       break;
     }
   }
-  if (handle_ == kClosed) temporary_.clear();
+  if (handle_ == kClosed) {
+    temporary_.clear();
+  } else {
+    cleanup_ = std::make_unique<InterruptCleanup>(temporary_);
+  }
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -58,12 +100,21 @@ bool ReplacementFile::Write(const uint8_t* data, std::size_t length) {
   return WriteAll(Descriptor(handle_), data, length);
 }
 
-bool ReplacementFile::Commit() {
+bool ReplacementFile::Finish() {
   if (handle_ == kClosed) return false;
-  const bool written = fsync(Descriptor(handle_)) == 0 && close(Descriptor(handle_)) == 0;
+  const bool synced = fsync(Descriptor(handle_)) == 0;
+  const bool closed = close(Descriptor(handle_)) == 0;
   handle_ = kClosed;
-  if (!written || rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+  return synced && closed;
+}
+
+bool ReplacementFile::PutInPlace(bool replace) {
+  if (handle_ != kClosed || temporary_.empty()) return false;
+  const bool renamed =
+      replace ? RenameReplacing(temporary_, target_) : RenameWithoutReplacing(temporary_, target_);
+  if (!renamed) return false;
   temporary_.clear();
+  cleanup_.reset();
   return true;
 }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/folders.h"
+#include "platform/interrupt_cleanup.h"
 #include "platform/io_win32.h"
 #include "platform/windows_text.h"
 
@@ -33,6 +34,21 @@ std::optional<FolderEntry> EntryAt(const std::string& path) {
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  return MoveFileExW(WidenLatin1(from).c_str(), WidenLatin1(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  return MoveFileExW(WidenLatin1(from).c_str(), WidenLatin1(to).c_str(), MOVEFILE_WRITE_THROUGH) !=
+         0;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileW(WidenLatin1(path).c_str()) != 0; }
+
+// MOVEFILE_WRITE_THROUGH already returns only once the rename is on disk.
+bool SyncFolderOf(const std::string&) { return true; }
+
 ReplacementFile::ReplacementFile(const std::string& target)
     : target_(target), handle_(FromHandle(INVALID_HANDLE_VALUE)) {
   for (int attempt = 0; attempt < kNameAttempts && !IsOpen(); ++attempt) {
@@ -45,7 +61,11 @@ ReplacementFile::ReplacementFile(const std::string& target)
       break;
     }
   }
-  if (!IsOpen()) temporary_.clear();
+  if (!IsOpen()) {
+    temporary_.clear();
+  } else {
+    cleanup_ = std::make_unique<InterruptCleanup>(temporary_);
+  }
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -59,16 +79,21 @@ bool ReplacementFile::Write(const uint8_t* data, std::size_t length) {
   return WriteAll(AsHandle(handle_), data, length);
 }
 
-bool ReplacementFile::Commit() {
+bool ReplacementFile::Finish() {
   if (!IsOpen()) return false;
-  const bool written =
-      FlushFileBuffers(AsHandle(handle_)) != 0 && CloseHandle(AsHandle(handle_)) != 0;
+  const bool flushed = FlushFileBuffers(AsHandle(handle_)) != 0;
+  const bool closed = CloseHandle(AsHandle(handle_)) != 0;
   handle_ = FromHandle(INVALID_HANDLE_VALUE);
-  if (!written || !MoveFileExW(WidenLatin1(temporary_).c_str(), WidenLatin1(target_).c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
-  }
+  return flushed && closed;
+}
+
+bool ReplacementFile::PutInPlace(bool replace) {
+  if (IsOpen() || temporary_.empty()) return false;
+  const bool renamed =
+      replace ? RenameReplacing(temporary_, target_) : RenameWithoutReplacing(temporary_, target_);
+  if (!renamed) return false;
   temporary_.clear();
+  cleanup_.reset();
   return true;
 }
 

@@ -64,6 +64,10 @@ void PrepareProcess() {
   // A file size limit then fails a write with a message, instead of killing
   // the process without one.
   signal(SIGXFSZ, SIG_IGN);
+  // A reader of standard output that went away makes a write fail with
+  // EPIPE, a failure the run reports, instead of killing the process
+  // between writing its temporary file and putting it in place.
+  signal(SIGPIPE, SIG_IGN);
   LimitWhatThreadsReserve();
 }
 

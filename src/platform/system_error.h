@@ -13,4 +13,8 @@ int LastSystemError();
 // The system's text for an error code, without a final full stop or line end.
 std::string SystemErrorText(int code);
 
+// The text of the calling thread's last failed call: SystemErrorText of
+// LastSystemError, read before anything else can change it.
+std::string LastSystemErrorText();
+
 }  // namespace vantorel

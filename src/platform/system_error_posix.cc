@@ -9,10 +9,13 @@ namespace vantorel {
 int LastSystemError() { return errno; }
 
 std::string SystemErrorText(int code) {
-  char buffer[256];
+  char buffer[256] = {};
   // The GNU strerror_r, which may return a static text instead of filling
   // the buffer; thread-safe either way.
-  return strerror_r(code, buffer, sizeof buffer);
+  const char* message = strerror_r(code, buffer, sizeof buffer);
+  return message ? message : "error " + std::to_string(code);
 }
+
+std::string LastSystemErrorText() { return SystemErrorText(LastSystemError()); }
 
 }  // namespace vantorel

@@ -1,25 +1,27 @@
-// Error texts on Windows, in the system's language.
+// Error texts on Windows, in English whatever the system's language, so
+// that the two builds' messages read alike.
 #include <windows.h>
 
 #include "platform/system_error.h"
-#include "platform/text.h"
 
 namespace vantorel {
 
 int LastSystemError() { return static_cast<int>(GetLastError()); }
 
 std::string SystemErrorText(int code) {
-  wchar_t buffer[512];
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, static_cast<DWORD>(code), 0, buffer,
-                                      sizeof buffer / sizeof buffer[0], nullptr);
-  std::wstring text(buffer, length);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.' ||
-                           text.back() == L' ')) {
-    text.pop_back();
+  char text[512] = {};
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code),
+      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
+  std::string message(text, length);
+  // The system's texts end in a full stop and a line end.
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == '.' || message.back() == ' ')) {
+    message.pop_back();
   }
-  if (text.empty()) return "system error " + std::to_string(code);
-  return Utf8ForDisplay(text);
+  return message.empty() ? "error " + std::to_string(code) : message;
 }
+
+std::string LastSystemErrorText() { return SystemErrorText(LastSystemError()); }
 
 }  // namespace vantorel

@@ -3,6 +3,7 @@ fresh temporary folder and looks at all it printed and its exit status."""
 import os
 import pathlib
 import select
+import shlex
 import subprocess
 import time
 
@@ -27,6 +28,8 @@ WINE_LOADER = "/usr/lib/wine/wine64"
 WINE_PAUSE_PROMPT = "Press any key to continue... "
 windows_only = pytest.mark.skipif(not WINE_EXE, reason="Windows build only")
 linux_only = pytest.mark.skipif(bool(WINE_EXE), reason="Linux build only")
+# A cross build runs under the emulator this names, e.g. "qemu-aarch64 -L /usr/aarch64-linux-gnu".
+EMULATOR = shlex.split(os.environ.get("VANTOREL_EMULATOR", ""))
 
 
 class Runner:
@@ -37,7 +40,8 @@ class Runner:
         self.usage_name = "Vantorel.exe" if WINE_EXE else program
 
     def __call__(self, *args, timeout=120):
-        command = [WINE_LOADER, self.program, *args] if WINE_EXE else [self.program, *args]
+        command = [WINE_LOADER, self.program, *args] if WINE_EXE else [*EMULATOR, self.program,
+                                                                        *args]
         done = subprocess.run(command, cwd=self.folder, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
         output = done.stdout.decode("utf-8", "surrogateescape")
@@ -74,7 +78,7 @@ def inspect(image, *options, timeout=120, cwd=None):
 def inspect_arguments(arguments, timeout=120, cwd=None):
     """Runs vantorel-inspect (under Wine for the Windows build); its exit
     status and what it printed, line ends as Linux writes them."""
-    command = [inspect_program(), *arguments]
+    command = [*EMULATOR, inspect_program(), *arguments]
     if WINE_EXE:
         command.insert(0, WINE_LOADER)
     done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,

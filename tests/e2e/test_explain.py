@@ -4,7 +4,10 @@ import json
 
 import pytest
 
-from conftest import inspect_arguments
+from conftest import WINE_EXE, inspect_arguments
+
+# The path the packer opens: a backslash separates folders on Linux too.
+SEP = "\\" if WINE_EXE else "/"
 
 
 def section(name, file, start="0x10000", size="0x1000", compressed="false"):
@@ -26,9 +29,9 @@ EXPLANATIONS = {
          "[Application] (line 8): partition 0\n",
          '  Start_Address (line 10): "0x10000" -> 0x00010000 (65536)\n',
          '  Is_Compressed (line 12): "true" -> true: compressed\n',
-         "  file fw/app.bin: 3000 bytes of 524288, 521288 bytes (99.4%) to spare\n",
+         f"  file fw{SEP}app.bin: 3000 bytes of 524288, 521288 bytes (99.4%) to spare\n",
          "[Resources] (line 13): partition 1 (the last section, whatever its name)\n",
-         "  file fw/res.bin: 131072 bytes of 131072, 0 bytes (0.0%) to spare\n",
+         f"  file fw{SEP}res.bin: 131072 bytes of 131072, 0 bytes (0.0%) to spare\n",
          "flash layout by address:\n  0x00010000-0x0008FFFF  partition 0 [Application]\n"
          "  0x00090000-0x000AFFFF  partition 1 [Resources]\n",
          "warning: cfg.ini:4: [Bootloader] File is not packed",

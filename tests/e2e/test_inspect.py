@@ -75,10 +75,12 @@ def test_unfinished_image(run):
     (["--bogus", "a.img"], 2, "vantorel-inspect: error: unknown option --bogus\n"),
     (["a.img", "--extract"], 2, "vantorel-inspect: error: --extract needs a value\n"),
     (["a.img", "--config"], 2, "vantorel-inspect: error: --config needs a value\n"),
+    (["a.img", "--extract", ""], 2, "vantorel-inspect: error: --extract needs a value that is not empty\n"),
+    (["--config", "", "a.img"], 2, "vantorel-inspect: error: --config needs a value that is not empty\n"),
     (["a.img", "b.img"], 2, "vantorel-inspect: error: one image at a time (b.img)\n"),
     ([], 2, "vantorel-inspect: error: no image given\n"),
 ], ids=["missing image", "no file", "help", "unknown option", "extract without folder",
-        "config without file", "two images", "no image"])
+        "config without file", "empty folder", "empty configuration", "two images", "no image"])
 def test_usage(run, args, status, complaint):
     os.mkfifo(run.folder / "pipe.img")  # nobody writes it: it must not hold the run up
     code, out, err = inspect_arguments(args, cwd=run.folder)
