@@ -70,6 +70,7 @@ class ConfigReader {
   uint32_t ReadNumber(SectionReading& section, const std::wstring& value);
   int32_t ReadFlag(SectionReading& section, const std::wstring& value);
   void WarnOfRepeats();
+  void WarnOfUnlistedSections(const std::vector<IniDocument::SectionLine>& lines);
   void WarnOfPassedOverFile(const SectionReading& section, std::size_t index);
 
   Where At(const SectionReading& section, const KeyReading* key = nullptr) const;
@@ -129,7 +130,12 @@ Diagnostic ConfigReader::Missing(const SectionReading& section, const wchar_t* k
   if (section.role == SectionRole::kLastSection && (specialName || key == std::wstring(L"File"))) {
     reason += " (the last section is always read as a partition, whatever its name)";
   }
-  return Error(kPartitionSectionFailed, std::move(reason)).At(At(section));
+  Where where = At(section);
+  if (const uint32_t line = profile_.Lines().KeyLine(section.name, key)) {
+    where.line = line;
+    reason += ": it is empty";
+  }
+  return Error(kPartitionSectionFailed, std::move(reason)).At(where);
 }
 
 std::wstring ConfigReader::ReadProfileValue(SectionReading& section, uint32_t capacity,
@@ -173,7 +179,9 @@ int32_t ConfigReader::ReadFlag(SectionReading& section, const std::wstring& valu
 Outcome ConfigReader::ReadGeneralSetting(SectionReading& section, std::wstring& baseDirectory) {
   const std::wstring value = ReadProfileValue(section, kPathValueCapacity, L"Base_Directory");
   if (value.empty()) {
-    return Error(kGeneralSettingFailed, "has no Base_Directory value").At(At(section));
+    Diagnostic failure = Missing(section, L"Base_Directory");
+    failure.status = kGeneralSettingFailed;
+    return failure;
   }
   baseDirectory = value;
   if (baseDirectory.back() != L'\\') baseDirectory += L'\\';
@@ -228,12 +236,12 @@ Outcome ConfigReader::FailWithoutSections() const {
 }
 
 void ConfigReader::ListSections(const std::array<wchar_t, kSectionListCapacity>& names) {
-  const std::vector<uint32_t> lines = profile_.Lines().SectionLines();
+  const std::vector<IniDocument::SectionLine> lines = profile_.Lines().Sections();
   for (std::size_t at = 0; at < names.size() && names[at] != 0;) {
     SectionReading section;
     section.name = names.data() + at;
     const std::size_t index = reading_.sections.size();
-    section.line = index < lines.size() ? lines[index] : 0;
+    section.line = index < lines.size() ? lines[index].line : 0;
     at += section.name.size() + 1;
     if (at >= names.size() || names[at] == 0) {
       section.role = SectionRole::kLastSection;
@@ -244,6 +252,30 @@ void ConfigReader::ListSections(const std::array<wchar_t, kSectionListCapacity>&
     }
     reading_.sections.push_back(std::move(section));
   }
+  WarnOfUnlistedSections(lines);
+}
+
+// The names are listed through a buffer of 120 characters: sections whose
+// names do not fit are never read, and the last name listed may be cut.
+void ConfigReader::WarnOfUnlistedSections(const std::vector<IniDocument::SectionLine>& lines) {
+  const std::size_t listed = reading_.sections.size();
+  if (listed == 0 || listed > lines.size()) return;
+  const bool cut = reading_.sections.back().name != lines[listed - 1].name;
+  if (!cut && listed == lines.size()) return;
+  const std::size_t unread = lines.size() - listed + (cut ? 1 : 0);
+  const IniDocument::SectionLine& first = lines[listed - (cut ? 1 : 0)];
+  Where where;
+  where.file = reading_.file;
+  where.line = first.line;
+  where.section = Utf8ForDisplay(first.name);
+  std::string reason = "is never read";
+  if (unread > 1) reason += ", nor the " + std::to_string(unread - 1) + " sections after it";
+  reason += ": the section names fill the " + std::to_string(kSectionListCapacity) +
+            " characters of the list";
+  if (cut)
+    reason += ", whose last name is cut to [" +
+              Utf8ForDisplay(lines.empty() ? L"" : reading_.sections.back().name) + "]";
+  reading_.warnings.push_back(Warning(std::move(reason)).At(where));
 }
 
 // With duplicate sections or keys the first answers; the others are dead text.

@@ -104,6 +104,9 @@ std::string NumberDoubt(std::wstring_view value) {
   if (scan.overflow) return "beyond 32 bits";
   if (scan.end < text.size() && !IsSpace(text[scan.end])) {
     const char next = text[scan.end];
+    if (scan.base == 8 && (next == 'x' || next == 'X') && scan.end == text.find(next)) {
+      return "no hexadecimal digit after \"0" + std::string(1, next) + "\"";
+    }
     if (scan.base == 8 && (next == '8' || next == '9')) {
       return std::string(1, next) + " is no octal digit (a leading 0 means octal)";
     }

@@ -55,10 +55,11 @@ Diagnostic OutputInUse(const std::string& outputPath) {
 }
 
 Diagnostic OutputOpenFailure(const std::string& outputPath, int error) {
-  return Error(kFileUnavailable, "cannot open output file " + outputPath)
-      .Because(SystemErrorText(error))
-      .Printing(std::string())
-      .Printing("cannot open output file: " + outputPath);
+  Diagnostic failure = outputPath.empty()
+                           ? Error(kFileUnavailable, "no output file given: use -o output_file")
+                           : Error(kFileUnavailable, "cannot open output file " + outputPath)
+                                 .Because(SystemErrorText(error));
+  return failure.Printing(std::string()).Printing("cannot open output file: " + outputPath);
 }
 
 Diagnostic OutputWriteFailure(const std::string& outputPath, int error) {

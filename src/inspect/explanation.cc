@@ -5,8 +5,11 @@
 #include <cstdio>
 
 #include "config/flash_layout.h"
+#include "image/image_format.h"
 #include "inspect/json_text.h"
 #include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 
 namespace vantorel {
@@ -42,7 +45,7 @@ std::string SectionVerdict(const SectionReading& section) {
 }
 
 std::string Headroom(const PartitionFile& file) {
-  if (!file.size) return "cannot be read";
+  if (!file.size) return "cannot be read: " + file.error;
   const double share =
       file.partitionSize
           ? 100.0 * (double(file.partitionSize) - double(*file.size)) / file.partitionSize
@@ -113,18 +116,32 @@ std::string SectionJson(const Explanation& explanation, const SectionReading& se
     const PartitionFile& file = explanation.files[*section.partition];
     json += ", \"file\": {\"path\": " + JsonString(file.path) +
             ", \"size\": " + JsonNumber(file.size) +
-            ", \"partitionSize\": " + std::to_string(file.partitionSize) +
-            ", \"fits\": " + (file.Fits() ? "true" : "false") + "}";
+            ", \"partitionSize\": " + std::to_string(file.partitionSize) + ", \"headroom\": " +
+            (file.Fits() ? std::to_string(file.partitionSize - *file.size) : "null") +
+            ", \"fits\": " + (file.Fits() ? "true" : "false") +
+            ", \"error\": " + (file.size ? "null" : JsonString(file.error)) + "}";
   }
   return json + "}";
 }
 
 }  // namespace
 
-bool Explanation::Passed() const {
-  return !failure &&
-         std::all_of(files.begin(), files.end(), [](const PartitionFile& f) { return f.Fits(); }) &&
-         !(strict && !warnings.empty());
+bool Explanation::Passed() const { return Verdict().empty(); }
+
+std::string Explanation::Verdict() const {
+  if (failure) return "the configuration does not read";
+  if (refusal) return "the packer would refuse it: " + *refusal;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const PartitionFile& file = files[i];
+    if (!file.size)
+      return "partition " + std::to_string(i) + " file " + file.path +
+             " cannot be read: " + file.error;
+    if (!file.Fits())
+      return "partition " + std::to_string(i) + " file " + file.path +
+             " is larger than its partition";
+  }
+  if (strict && !warnings.empty()) return "warnings count as failures (--strict)";
+  return "";
 }
 
 Explanation ExplainConfiguration(const std::wstring& configFile, bool strict) {
@@ -133,13 +150,24 @@ Explanation ExplainConfiguration(const std::wstring& configFile, bool strict) {
   Outcome outcome =
       ReadConfiguration(configFile, explanation.list, explanation.reading, ReaderLines::kSilent);
   explanation.warnings = explanation.reading.warnings;
+  // Every partition read has its file, also those read before a failure.
+  for (const PartitionSpec& partition : explanation.list) {
+    const auto size = SizeOfPath(partition.path);
+    const int error = LastSystemError();
+    const bool regular = size || !EntryAt(partition.path);
+    explanation.files.push_back({NativePathOf(partition.path), size,
+                                 size      ? ""
+                                 : regular ? SystemErrorText(error)
+                                           : "not a regular file",
+                                 partition.partitionSize});
+  }
   if (!outcome.ok()) {
     explanation.failure = outcome.failure();
     return explanation;
   }
-  for (const PartitionSpec& partition : explanation.list) {
-    explanation.files.push_back(
-        {NativePathOf(partition.path), SizeOfPath(partition.path), partition.partitionSize});
+  if (explanation.list.size() > kMaxPartitions) {
+    explanation.refusal = "too many partitions: " + std::to_string(explanation.list.size()) +
+                          " (an image holds at most " + std::to_string(kMaxPartitions) + ")";
   }
   for (Diagnostic& warning : CheckPartitions(explanation.list, explanation.reading)) {
     explanation.warnings.push_back(std::move(warning));
@@ -184,11 +212,7 @@ std::string FormatExplanationText(const Explanation& explanation) {
           (explanation.list.size() == 1 ? "" : "s") + ", " +
           std::to_string(explanation.warnings.size()) + " warning" +
           (explanation.warnings.size() == 1 ? "" : "s") + "\n";
-  if (!explanation.Passed()) {
-    text += explanation.strict && !explanation.warnings.empty()
-                ? "warnings count as failures (--strict)\n"
-                : "a partition file is missing or larger than its partition\n";
-  }
+  if (!explanation.Passed()) text += explanation.Verdict() + "\n";
   return text;
 }
 
@@ -197,6 +221,7 @@ std::string FormatExplanationJson(const Explanation& explanation) {
   std::string json = "{\n  \"configuration\": " + JsonString(reading.file) +
                      ",\n  \"reads\": " + (explanation.failure ? "false" : "true") +
                      ",\n  \"passed\": " + (explanation.Passed() ? "true" : "false") +
+                     ",\n  \"verdict\": " + JsonString(explanation.Verdict()) +
                      ",\n  \"strict\": " + (explanation.strict ? "true" : "false") +
                      ",\n  \"sections\": [";
   for (std::size_t i = 0; i < reading.sections.size(); ++i) {

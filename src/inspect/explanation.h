@@ -16,6 +16,7 @@ namespace vantorel {
 struct PartitionFile {
   std::string path;              // as the packer opens it
   std::optional<uint64_t> size;  // none when it is no file that can be read
+  std::string error;             // then why: the system's text
   uint32_t partitionSize = 0;
   bool Fits() const { return size && *size <= partitionSize; }
 };
@@ -23,14 +24,18 @@ struct PartitionFile {
 struct Explanation {
   ConfigurationReading reading;
   PartitionList list;
-  std::optional<Diagnostic> failure;  // why the reading failed, if it did
-  std::vector<PartitionFile> files;   // one per partition of the list
-  Warnings warnings;                  // the reading's, then the partitions'
+  std::optional<Diagnostic> failure;   // why the reading failed, if it did
+  std::vector<PartitionFile> files;    // one per partition of the list
+  Warnings warnings;                   // the reading's, then the partitions'
+  std::optional<std::string> refusal;  // why the packer would refuse the list
   bool strict = false;
 
-  // What the exit status says: the configuration reads, every partition
-  // file is there and fits, and, under --strict, nothing was warned of.
+  // What the exit status says: the configuration reads, the packer would
+  // take its partitions, every partition file is there and fits, and, under
+  // --strict, nothing was warned of.
   bool Passed() const;
+  // Why it does not pass, in words; empty when it does.
+  std::string Verdict() const;
 };
 
 // Reads the configuration as the packer does, silently, and looks at each

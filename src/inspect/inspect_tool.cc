@@ -201,7 +201,9 @@ int Explain(const InspectCommand& command) {
     failure.status = kInspectFailed;
     return FailInspect(failure);
   }
-  return explanation.Passed() ? kInspectPassed : kInspectFailed;
+  if (explanation.Passed()) return kInspectPassed;
+  return FailInspect(
+      Error(kInspectFailed, explanation.Verdict()).At({.file = explanation.reading.file}));
 }
 
 // The configuration to compare an image with, read as the packer reads it.
@@ -255,6 +257,9 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
   WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
   if (Outcome outcome = CheckStandardOutput(); !outcome.ok()) return outcome;
   status = summary.Passed() ? kInspectPassed : kInspectFailed;
+  // A verdict against the image is a failure of the run too: said where
+  // every failure is said, beside the report.
+  if (status != kInspectPassed) FailInspect(Error(status, Verdict(summary)));
   if (!summary.report.Sound()) return {};
   if (!command.flash.file.empty()) {
     Outcome written = WriteFlashFile(command, {*imagePath, image->identity, image->report});

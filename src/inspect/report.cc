@@ -139,6 +139,23 @@ bool InspectionSummary::Passed() const {
   return report.Sound() && (!config || config->findings.empty()) && !(strict && warned);
 }
 
+std::string Verdict(const InspectionSummary& summary) {
+  if (summary.Passed()) return "";
+  const ImageReport& report = summary.report;
+  if (!report.Sound()) {
+    const Problem& problem = *report.problem;
+    return summary.imagePath + " is NOT sound: " + problem.what + " at byte " +
+           std::to_string(problem.offset) +
+           (problem.expected.empty() ? "" : " (expected " + problem.expected + ")");
+  }
+  if (summary.config && !summary.config->findings.empty()) {
+    const std::size_t count = summary.config->findings.size();
+    return summary.imagePath + " does NOT match " + summary.config->configPath + " (" +
+           std::to_string(count) + (count == 1 ? " mismatch)" : " mismatches)");
+  }
+  return summary.imagePath + ": warnings count as failures (--strict)";
+}
+
 std::string FormatReportText(const InspectionSummary& summary) {
   const ImageReport& report = summary.report;
   std::string text =

@@ -36,6 +36,9 @@ struct InspectionSummary {
 
 // Both print nothing and cannot fail.
 std::string FormatReportText(const InspectionSummary& summary);
+// Why the summary does not pass, in one line: the first problem, the
+// mismatches or the warnings under --strict; empty when it passes.
+std::string Verdict(const InspectionSummary& summary);
 std::string FormatReportJson(const InspectionSummary& summary);
 // The JSON of a run that ended on an I/O error before its report: the image
 // and the error, no verdict.

@@ -177,10 +177,10 @@ uint32_t IniDocument::String(std::wstring_view sectionName, std::wstring_view ke
   return static_cast<uint32_t>(count);
 }
 
-std::vector<uint32_t> IniDocument::SectionLines() const {
-  std::vector<uint32_t> lines;
+std::vector<IniDocument::SectionLine> IniDocument::Sections() const {
+  std::vector<SectionLine> lines;
   for (const Section& section : sections_) {
-    if (section.name.length > 0) lines.push_back(section.line);
+    if (section.name.length > 0) lines.push_back({std::wstring(View(section.name)), section.line});
   }
   return lines;
 }

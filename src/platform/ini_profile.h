@@ -33,8 +33,13 @@ class IniDocument {
   // Where things stand in the file, for messages; lines count from 1, and 0
   // means none. Names are matched as String matches them.
   //
-  // The lines of the named sections, in the order SectionNames lists them.
-  std::vector<uint32_t> SectionLines() const;
+  // The named sections with their lines, in the order SectionNames lists
+  // them (uncut).
+  struct SectionLine {
+    std::wstring name;
+    uint32_t line = 0;
+  };
+  std::vector<SectionLine> Sections() const;
   // The line of the key that answers String for this section and key.
   uint32_t KeyLine(std::wstring_view section, std::wstring_view key) const;
   // The line of the first such key in the `index`-th named section itself,
