@@ -74,8 +74,6 @@ int FailRun(const Diagnostic& failure, const ConfigurationReading& reading) {
   return EndFailedRun();
 }
 
-int FailLostOutput() { return EndFailedRun(); }
-
 int FailRunOnException() noexcept {
   try {
     WriteStandardError("vantorel: error: cannot continue: ");

@@ -23,11 +23,6 @@ int FailUsage(const Diagnostic& failure);
 // banner and the pause; returns kExitFailed.
 int FailRun(const Diagnostic& failure, const ConfigurationReading& reading);
 
-// The lines written so far, the success line among them, did not all reach
-// standard output: why, the error banner (which may not arrive either) and
-// the pause; returns kExitFailed.
-int FailLostOutput();
-
 // From inside a catch block: why the run cannot go on, the error banner and
 // the pause; returns kExitFailed. Needs no memory of its own. Never throws.
 int FailRunOnException() noexcept;

@@ -38,6 +38,12 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   options.configFile = commandLine.configFile;
   options.workers = workers.workers;
   options.progress = &progress;
+  // Success is said while the previous output can still be put back: a
+  // line that does not arrive fails the run with the output as it was.
+  options.confirmSuccess = [] {
+    WriteLine("Creating IoT file...[OK]");
+    return !StandardOutputFailure();
+  };
   return ImageWriter(list, header, commandLine.outputFile, options);
 }
 
@@ -54,9 +60,6 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   if (const Outcome outcome = ReadAndWrite(commandLine, reading); !outcome.ok()) {
     return FailRun(outcome.failure(), reading);
   }
-  WriteLine("Creating IoT file...[OK]");
-  // Exit 0 says that every line arrived too.
-  if (StandardOutputFailure()) return FailLostOutput();
   return kExitImageWritten;
 }
 

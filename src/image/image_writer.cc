@@ -140,11 +140,17 @@ Outcome WriteHeader(OutputFile& output, const std::string& outputPath, ImageHead
 // The image takes the output's name only when every line printed so far
 // arrived, so that a run that fails for its standard output leaves the
 // output as it was.
-Outcome CommitImage(CommittedOutput& output, const std::string& outputPath) {
-  if (StandardOutputFailure()) return OutputLeftForLostLines(outputPath);
+Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
+                    const std::function<bool()>& confirmSuccess) {
+  if (StandardOutputFailure()) return OutputLeftForLostLines(outputPath, output.InPlace());
   if (!output.Commit()) {
     return OutputCommitFailure(outputPath, output.FailedStep(), output.FailureText());
   }
+  if (confirmSuccess && !confirmSuccess()) {
+    output.Undo();
+    return OutputLeftForLostLines(outputPath, output.InPlace());
+  }
+  output.Keep();
   return {};
 }
 
@@ -160,7 +166,9 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
 }
 
 Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header,
-                   CommittedOutput& output, const std::string& outputPath, Progress* progress) {
+                   CommittedOutput& output, const std::string& outputPath,
+                   const WriterOptions& options) {
+  Progress* progress = options.progress;
   if (progress) progress->Begin(list.size(), TotalSize(list));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
@@ -174,7 +182,7 @@ Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header
   if (Outcome outcome = WriteHeader(output.File(), outputPath, header, filled); !outcome.ok()) {
     return outcome;
   }
-  return CommitImage(output, outputPath);
+  return CommitImage(output, outputPath, options.confirmSuccess);
 }
 
 }  // namespace
@@ -222,7 +230,7 @@ Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::w
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
   ImageRun run(regions, options.lzmaAllocator, output.OutputIdentity());
-  Outcome outcome = WriteImage(run, list, header, output, outputPath, options.progress);
+  Outcome outcome = WriteImage(run, list, header, output, outputPath, options);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return outcome;
 }

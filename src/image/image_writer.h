@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,10 @@ struct WriterOptions {
   Progress* progress = nullptr;
   // Filled in when given, whatever the outcome.
   WriterStatistics* statistics = nullptr;
+  // Called once the image is in place and durable: the run's success line
+  // goes here. False (the line did not arrive) puts the previous output
+  // back and fails the run, so that no failed run leaves a new image.
+  std::function<bool()> confirmSuccess;
   // Seams for tests that make allocations fail.
   BufferAllocator allocateBuffer = std::malloc;
   ISzAlloc* lzmaAllocator = &HeapAllocator;

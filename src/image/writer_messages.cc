@@ -74,9 +74,12 @@ Diagnostic OutputCommitFailure(const std::string& outputPath, const std::string&
       .Because(systemText);
 }
 
-Diagnostic OutputLeftForLostLines(const std::string& outputPath) {
-  return Error(kOutputWriteFailed,
-               "output file " + outputPath + " left as it was: standard output lost lines");
+Diagnostic OutputLeftForLostLines(const std::string& outputPath, bool inPlace) {
+  return Error(
+      kOutputWriteFailed,
+      inPlace
+          ? "output file " + outputPath + " was written in place, but standard output lost lines"
+          : "output file " + outputPath + " left as it was: standard output lost lines");
 }
 
 Diagnostic BuffersUnavailable() {

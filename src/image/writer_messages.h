@@ -25,8 +25,9 @@ Diagnostic OutputWriteFailure(const std::string& outputPath, int error);
 // `step` of putting the finished image in place failed, for `systemText`.
 Diagnostic OutputCommitFailure(const std::string& outputPath, const std::string& step,
                                const std::string& systemText);
-// The image stays unused because standard output lost a line.
-Diagnostic OutputLeftForLostLines(const std::string& outputPath);
+// Standard output lost a line: the image is not kept, unless it was
+// written in place.
+Diagnostic OutputLeftForLostLines(const std::string& outputPath, bool inPlace);
 Diagnostic BuffersUnavailable();
 Diagnostic InputOpenFailure(const std::string& path, int error);
 Diagnostic InputReadFailure(const std::string& path, int error);

@@ -36,6 +36,8 @@ bool RenameReplacing(const std::string& from, const std::string& to);
 // stands there, or when the file system offers no such step.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
+// A second name for an existing file; false where it cannot be made.
+bool LinkFile(const std::string& existing, const std::string& newName);
 // Makes the entries of the folder that holds `path` durable, so that a
 // rename in it survives a crash; true where the platform has no such step.
 bool SyncFolderOf(const std::string& path);

@@ -60,6 +60,10 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) { return unlink(NativePath(path).c_str()) == 0; }
 
+bool LinkFile(const std::string& existing, const std::string& newName) {
+  return link(NativePath(existing).c_str(), NativePath(newName).c_str()) == 0;
+}
+
 // A file system that cannot sync a folder (EINVAL) keeps no more than it
 // would without the call.
 bool SyncFolderOf(const std::string& path) {

@@ -46,6 +46,10 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(WidenLatin1(path).c_str()) != 0; }
 
+bool LinkFile(const std::string& existing, const std::string& newName) {
+  return CreateHardLinkW(WidenLatin1(newName).c_str(), WidenLatin1(existing).c_str(), nullptr) != 0;
+}
+
 // MOVEFILE_WRITE_THROUGH already returns only once the rename is on disk.
 bool SyncFolderOf(const std::string&) { return true; }
 

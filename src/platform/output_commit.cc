@@ -40,6 +40,7 @@ CommittedOutput::CommittedOutput(const std::string& path) {
 }
 
 CommittedOutput::~CommittedOutput() {
+  if (undoable_) Undo();
   if (temporary_.empty()) return;
   file_.reset();
   RemoveFile(temporary_);
@@ -69,11 +70,56 @@ bool CommittedOutput::Commit() {
   if (InPlace()) return true;
   // Windows does not rename over a file that is still open, even one shared
   // for deletion; the lock ends with it, a moment before the rename.
+  const bool existed = previous_ && previous_->IsOpen();
   previous_.reset();
-  if (!RenameReplacing(temporary_, target_)) return Fail("rename");
+  KeepPrevious(existed);
+  if (!RenameReplacing(temporary_, target_)) {
+    const bool renamed = Fail("rename");
+    DropKept();
+    return renamed;
+  }
   temporary_.clear();
+  // An interruption from here on puts the previous output back.
+  cleanup_ = kept_.empty() ? std::make_unique<InterruptCleanup>(target_)
+                           : std::make_unique<InterruptCleanup>(kept_, target_);
+  undoable_ = existed ? !kept_.empty() : true;
+  if (!SyncFolderOf(target_)) {
+    Fail("sync of the folder");
+    Undo();
+    return false;
+  }
+  return true;
+}
+
+void CommittedOutput::KeepPrevious(bool existed) {
+  if (!existed) return;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    kept_ = TemporaryNameFor(target_);
+    if (LinkFile(target_, kept_)) return;
+    if (EntryAt(kept_)) continue;  // the name was taken: another one
+    break;
+  }
+  kept_.clear();
+}
+
+void CommittedOutput::DropKept() {
+  if (!kept_.empty()) RemoveFile(kept_);
+  kept_.clear();
+}
+
+void CommittedOutput::Keep() {
+  undoable_ = false;
   cleanup_.reset();
-  return SyncFolderOf(target_) || Fail("sync of the folder");
+  DropKept();
+}
+
+bool CommittedOutput::Undo() {
+  if (!undoable_) return false;
+  undoable_ = false;
+  const bool undone = kept_.empty() ? RemoveFile(target_) : RenameReplacing(kept_, target_);
+  kept_.clear();
+  cleanup_.reset();
+  return SyncFolderOf(target_) && undone;
 }
 
 }  // namespace vantorel

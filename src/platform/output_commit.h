@@ -44,17 +44,30 @@ class CommittedOutput {
   // syncs the folder. False when a step failed: FailedStep and FailureText
   // say which and why, and before the rename the output is unchanged.
   bool Commit();
+  // After a commit the previous output is kept under a second name until
+  // Keep, so that a run that fails after the rename (the folder's sync, or
+  // its last line) can still leave the output as it was: Undo, or the
+  // destructor without Keep, puts it back (or removes an output that was
+  // not there before). Where no second name can be made, nothing is kept
+  // and the commit cannot be undone.
+  void Keep();
+  bool Undo();
   const char* FailedStep() const { return failedStep_; }
   const std::string& FailureText() const { return failureText_; }
 
  private:
   bool Fail(const char* step);
+  // Gives the previous output a second name, when there was one.
+  void KeepPrevious(bool existed);
+  void DropKept();
 
   std::string target_;     // the output, links resolved
   std::string temporary_;  // empty when written in place
   std::unique_ptr<OutputFile> file_;
   std::unique_ptr<OutputFile> previous_;  // the output before the run, for its lock
   std::unique_ptr<InterruptCleanup> cleanup_;
+  std::string kept_;       // the previous output's second name, while undoable
+  bool undoable_ = false;  // committed, and not yet kept
   const char* failedStep_ = "";
   std::string failureText_;
 };

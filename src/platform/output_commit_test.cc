@@ -45,10 +45,30 @@ TEST(CommittedOutput, OutputChangesOnlyAtTheCommit) {
   EXPECT_EQ(ReadBytes(path), AsBytes("old"));
   ASSERT_TRUE(output.Commit());
   EXPECT_EQ(ReadBytes(path), AsBytes("new"));
+  output.Keep();
   EXPECT_EQ(EntriesIn(dir), 1u);
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// A run that fails after the commit (its last line lost) puts the previous
+// output back, or removes an output that was not there before.
+TEST(CommittedOutput, DroppedWithoutKeepPutsThePreviousOutputBack) {
+  for (const bool existed : {true, false}) {
+    TempDir dir;
+    const std::string path = existed ? dir.Write("out", "old") : dir.File("out");
+    {
+      CommittedOutput output(path);
+      WriteText(output, "new");
+      ASSERT_TRUE(output.Commit());
+      EXPECT_EQ(ReadBytes(path), AsBytes("new"));
+    }
+    EXPECT_EQ(EntriesIn(dir), existed ? 1u : 0u);
+    if (existed) {
+      EXPECT_EQ(ReadBytes(path), AsBytes("old"));
+    }
+  }
 }
 
 // A link keeps pointing at the file, which gets the new bytes.
