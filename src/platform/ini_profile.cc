@@ -214,14 +214,17 @@ std::vector<IniDocument::Repeat> IniDocument::Repeats() const {
   std::vector<Repeat> repeats;
   for (const Section& section : sections_) {
     if (section.name.length == 0) continue;
+    // A name that no lookup finds (a blank before a zero that ends it) has
+    // no first occurrence to repeat.
     const Section* first = FindSection(View(section.name));
+    if (!first) continue;
     if (first != &section) {
       repeats.push_back({std::wstring(View(section.name)), {}, section.line, first->line});
       continue;
     }
     for (const Key& key : section.keys) {
       const Key* firstKey = FindKey(section, View(key.name));
-      if (firstKey != &key) {
+      if (firstKey && firstKey != &key) {
         repeats.push_back({std::wstring(View(section.name)), std::wstring(View(key.name)), key.line,
                            firstKey->line});
       }

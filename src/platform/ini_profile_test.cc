@@ -44,5 +44,22 @@ TEST(IniProfile, SmallCapacitiesNeverWriteOutsideTheBuffer) {
   }
 }
 
+// Names that no lookup can find (a blank, then a zero that ends the name)
+// repeat nothing, and the repeats of the others name both lines.
+TEST(IniProfile, RepeatsNameTheFirstOccurrence) {
+  using namespace std::string_literals;
+  const IniDocument document =
+      IniDocument::Parse("[A]\nk=1\nK=2\n[a]\nk=3\n[B \0x]\n[B \0y]\nj \0=1\nj \0=2\n"s);
+  const auto repeats = document.Repeats();
+  ASSERT_EQ(repeats.size(), 2u);
+  EXPECT_EQ(repeats[0].key, L"K");
+  EXPECT_EQ(repeats[0].line, 3u);
+  EXPECT_EQ(repeats[0].firstLine, 2u);
+  EXPECT_EQ(repeats[1].section, L"a");
+  EXPECT_EQ(repeats[1].key, L"");
+  EXPECT_EQ(repeats[1].line, 4u);
+  EXPECT_EQ(repeats[1].firstLine, 1u);
+}
+
 }  // namespace
 }  // namespace vantorel
