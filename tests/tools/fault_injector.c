@@ -50,12 +50,12 @@ static int faultFunction = -1;
 static long faultCall;
 static int faultErrno; /* 0: a short transfer, or a planted file */
 
-static void ReadSpecification(void) {
-  const char* spec = getenv("VANTOREL_FAULT");
-  if (!spec) return;
+static void ReadWantedFault(void) {
+  const char* wanted = getenv("VANTOREL_FAULT");
+  if (!wanted) return;
   char name[32];
   char mode[16];
-  if (sscanf(spec, "%31[^:]:%ld:%15s", name, &faultCall, mode) != 3) return;
+  if (sscanf(wanted, "%31[^:]:%ld:%15s", name, &faultCall, mode) != 3) return;
   for (int i = 0; i < kFunctions; ++i) {
     if (strcmp(name, kNames[i]) == 0) faultFunction = i;
   }
@@ -72,7 +72,7 @@ static void WriteCounts(void) {
 }
 
 __attribute__((constructor)) static void Start(void) {
-  ReadSpecification();
+  ReadWantedFault();
   atexit(WriteCounts);
 }
 
