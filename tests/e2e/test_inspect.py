@@ -149,6 +149,7 @@ def test_extraction_targets(run, case):
     target = folder / "partition-0.bin"
     assert not target.is_symlink() and target.read_bytes() == bytes(range(256)) * 4
     assert sorted(p.name for p in folder.iterdir()) == ["partition-0.bin", "partition-1.bin"]
+    assert (folder / "partition-1.bin").read_bytes() == b"firmware " * 3000
 
 
 @linux_only
