@@ -103,6 +103,12 @@ def plant_fifo(folder, image):
     os.mkfifo(folder / "partition-0.bin")
 
 
+def plant_file_as_folder(folder, image):
+    folder.rmdir()
+    folder.write_bytes(b"mine")
+    return folder, b"mine"
+
+
 def plant_copy_of_image(folder, image):
     (folder / "partition-0.bin").write_bytes(image.read_bytes())
     return folder / "partition-0.bin", image.read_bytes()
@@ -124,6 +130,7 @@ EXTRACTION = {
     "a link to a file outside": (plant_link, False, 1, "exists"),
     "a pipe, forced": (plant_fifo, True, 0, None),
     "a folder, forced": (plant_folder, True, 1, "is a folder; nothing extracted"),
+    "a file for the folder, forced": (plant_file_as_folder, True, 1, "cannot create folder "),
     "the image itself, forced": (plant_copy_of_image, True, 1, "is the image being read"),
     "a hard link to the image, forced": (plant_hard_link, True, 1, "is the image being read"),
 }
@@ -209,6 +216,9 @@ def test_image_against_its_configuration(run, change):
     status, out, err = inspect(run.folder / "out.img", "--config", "cfg.ini", cwd=run.folder)
     assert status == (1 if expected else 0), out
     assert ("does NOT match cfg.ini (" in err) == bool(expected), err
+    if change == "a file's byte":  # digests as other tools print them
+        assert (f"content: configuration SHA-1 {hashlib.sha1(files['b.bin']).hexdigest()}, "
+                f"image SHA-1 {hashlib.sha1(FILES['b.bin']).hexdigest()}\n") in out
     if expected:
         for partition, field in expected:
             where = rf"partition {partition} \[\w+\] " if partition is not None else ""
