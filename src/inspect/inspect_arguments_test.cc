@@ -28,6 +28,15 @@ TEST(InspectArguments, MisuseIsRefusedWithItsReason) {
       {{L"a.img", L"b.img"}, "one image at a time (b.img)"},
       {{L"--fill", L"256", L"--flash", L"f", L"a.img"},
        "--fill takes a number from 0 to 255 (decimal, or hexadecimal after 0x), not '256'"},
+      {{L"--base", L"12abc", L"--flash", L"f", L"a.img"},
+       "--base takes a number from 0 to 4294967295 (decimal, or hexadecimal after 0x), not "
+       "'12abc'"},
+      {{L"--size", L"4294967297", L"--flash", L"f", L"a.img"},
+       "--size takes a number from 0 to 4294967296 (decimal, or hexadecimal after 0x), not "
+       "'4294967297'"},
+      {{L"--partition", L"x", L"--extract", L"d", L"a.img"},
+       "--partition takes a number from 0 to 4294967295 (decimal, or hexadecimal after 0x), not "
+       "'x'"},
       {{L"--format", L"hex", L"--flash", L"f", L"a.img"},
        "--format takes bin, ihex or srec, not 'hex'"},
       {{L"--base", L"0", L"a.img"}, "--fill, --format, --base and --size need --flash"},

@@ -123,21 +123,6 @@ def test_flash_file_targets(run):
     assert (run.folder / "taken.bin").stat().st_size == 0x5000
 
 
-@pytest.mark.parametrize("args, complaint", [
-    (["--fill", "0x100"], "--fill takes a number from 0 to 255"),
-    (["--base", "12abc"], "--base takes a number from 0 to 4294967295"),
-    (["--size", "99999999999999999999"], "--size takes a number from 0 to 4294967296"),
-    (["--format", "elf"], "--format takes bin, ihex or srec, not 'elf'"),
-    (["--base", "0xFFFFFFFF", "--size", "2"], "--base and --size reach past 4 GiB"),
-    (["--partition", "x"], "--partition takes a number"),
-    (["--diff", "b.img"], "--diff compares two images and takes no other option"),
-], ids=["fill", "base", "size", "format", "window", "partition", "diff"])
-@linux_only
-def test_flash_usage(args, complaint):
-    status, _, err = inspect_arguments(["--flash", "f.bin", *args, "a.img"])
-    assert status == 2 and err.startswith(f"vantorel-inspect: error: {complaint}")
-
-
 OLD = [(0x1000, 0x1000, False, b"boot"), (0x10000, 0x8000, True, b"app" * 900)]
 # The new image, the change named for each partition, and the exit status.
 DIFFS = {

@@ -233,17 +233,13 @@ def test_image_against_its_configuration(run, change):
     assert config["matches"] == (not expected)
 
 
+# Which configurations fail to read, and why, is the configuration corpus's
+# matter; here, a file that is not there and one the reader refuses.
 @pytest.mark.parametrize("content, reason", [
     (None, "cfg.ini: cannot read configuration file: "),  # and the system's own words
-    ("just text\n", "cfg.ini: configuration file has no sections"),
     ("[A]\nFile=a.bin\nStart_Address=0\nIs_Compressed=true\n",
      "cfg.ini:1: [A] has no Partition_Size value"),
-    ("[General Setting]\nBase_Directory=\n[A]\n",
-     "cfg.ini:2: [General Setting] has no Base_Directory value: it is empty"),
-    ("[General Setting]\nBase_Directory=folder\n[A]\nFile=" + "n" * 250 + "\n",
-     "cfg.ini:4: [A] File path is longer than 255 bytes: folder\\" + "n" * 250),
-    (b"[A]\n" + bytes(16 << 20), "cfg.ini: configuration file is larger than 16 MiB"),
-], ids=["missing", "no sections", "no key", "no base directory", "long path", "too large"])
+], ids=["missing", "no key"])
 def test_configuration_that_cannot_be_read(run, content, reason):
     image = packed_image(run)
     (run.folder / "cfg.ini").unlink()
