@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "inspect/hex.h"
 #include "platform/utf8.h"
 #include "test_support/inputs.h"
 #include "test_support/memory_image.h"
@@ -45,16 +46,6 @@ Packing Pack(const PartitionList& list, const std::string& outputPath,
 
 std::string Write(const TempDir& dir, const std::string& name, const Bytes& content) {
   return dir.Write(name, std::string(content.begin(), content.end()));
-}
-
-std::string HexDigest(const Bytes& bytes) {
-  std::string text;
-  for (const uint8_t b : Sha1Of(bytes.data(), bytes.size())) {
-    static const char kDigits[] = "0123456789abcdef";
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
-  }
-  return text;
 }
 
 // The image reader proves an image sound (every field, offset, digest and
@@ -113,7 +104,7 @@ TEST(ImageWriter, EveryWorkerCountGivesTheSameGoldenImage) {
       const Packing packing = Pack(c.list, out, {.workers = workers, .statistics = &statistics});
       ASSERT_EQ(packing.status, kWriterOk);
       const Bytes image = ReadBytes(out);
-      EXPECT_EQ(HexDigest(image), c.golden);
+      EXPECT_EQ(HexDigits(Sha1Of(image.data(), image.size())), c.golden);
       EXPECT_EQ(statistics.maxChunksInFlight, std::min(std::max(workers, 1u), c.chunks));
       const std::string output = packing.output.substr(packing.output.find('\n'));
       if (workers == 0) {

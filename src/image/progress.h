@@ -35,6 +35,10 @@ class Progress {
   // `bytes` more are done. Safe from any thread.
   void Advance(uint64_t bytes);
 
+  // The bytes Begin was told of, and those Advance counted so far.
+  std::optional<uint64_t> total() const { return total_; }
+  uint64_t done() const { return done_; }
+
   // The status line for the given state; empty before the first second.
   static std::string Describe(std::size_t partition, std::size_t partitions, uint64_t done,
                               std::optional<uint64_t> total, std::chrono::duration<double> elapsed);

@@ -170,13 +170,17 @@ Outcome RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
       });
       outcome = WriteOutput(slot.input, slot.length);
     }
-    if (!outcome.ok() || reading == ReadAhead::kEnded) {
+    if (!outcome.ok()) {
       finishHashing();
-      if (outcome.ok()) region.written += slot.length;
       return outcome;
     }
     region.written += slot.length;
+    // The last chunk counts too: a partition of one chunk has no other.
     Advance(slot.length);
+    if (reading == ReadAhead::kEnded) {
+      finishHashing();
+      return {};
+    }
   }
 }
 

@@ -52,15 +52,14 @@ class TwoPartitionImage : public ::testing::Test {
   Bytes plain, compressed, image;
 };
 
-TEST_F(TwoPartitionImage, IsSoundAndExtractsItsPartitions) {
-  testing::CollectingSink sink;
-  const ImageReport report = Inspect(image, &sink);
+// What each partition holds is the writer's test, over many more images.
+TEST_F(TwoPartitionImage, IsSoundAndReportsItsPartitions) {
+  const ImageReport report = Inspect(image);
   ASSERT_TRUE(report.Sound()) << report.problem->what;
   EXPECT_EQ(report.headerDigest, DigestStatus::kOk);
   ASSERT_EQ(report.partitions.size(), 2u);
   EXPECT_EQ(report.partitions[1].originalSize, compressed.size());
   EXPECT_EQ(report.partitions[1].digest, DigestStatus::kOk);
-  EXPECT_EQ(sink.Partitions(), (std::vector<Bytes>{plain, compressed}));
 }
 
 TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {

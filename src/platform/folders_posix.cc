@@ -88,8 +88,15 @@ ReplacementFile::ReplacementFile(const std::string& target)
   }
   if (handle_ == kClosed) {
     temporary_.clear();
-  } else {
+    return;
+  }
+  try {
     cleanup_ = std::make_unique<InterruptCleanup>(temporary_);
+  } catch (...) {
+    // No destructor runs for an object whose constructor throws.
+    close(Descriptor(handle_));
+    unlink(temporary_.c_str());
+    throw;
   }
 }
 

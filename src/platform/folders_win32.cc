@@ -67,8 +67,15 @@ ReplacementFile::ReplacementFile(const std::string& target)
   }
   if (!IsOpen()) {
     temporary_.clear();
-  } else {
+    return;
+  }
+  try {
     cleanup_ = std::make_unique<InterruptCleanup>(temporary_);
+  } catch (...) {
+    // No destructor runs for an object whose constructor throws.
+    CloseHandle(AsHandle(handle_));
+    DeleteFileW(WidenLatin1(temporary_).c_str());
+    throw;
   }
 }
 

@@ -89,15 +89,6 @@ def inspect_arguments(arguments, timeout=120, cwd=None):
     return done.returncode, out, err
 
 
-def assert_inspect_round_trip(image, partitions, folder):
-    """vantorel-inspect accepts the image and extracts every partition unchanged."""
-    status, out, err = inspect(image, "--extract", str(folder))
-    assert status == 0, out + err
-    assert "image is sound" in out
-    for i, p in enumerate(partitions):
-        assert (folder / f"partition-{i}.bin").read_bytes() == p.content
-
-
 @pytest.fixture
 def run(tmp_path):
     program = WINE_EXE or os.environ.get("VANTOREL", str(ROOT / "build" / "vantorel"))
