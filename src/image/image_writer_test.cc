@@ -23,15 +23,13 @@ struct Packing {
   int status = 0;
   std::string output;  // standard output, the failure's described lines included
   std::string reason;  // the failure's reason
-  ImageHeader header{};
 };
 
 Packing Pack(const PartitionList& list, const std::string& outputPath,
              const WriterOptions& options = {}) {
   Packing packing;
   ::testing::internal::CaptureStdout();
-  const Outcome outcome =
-      ImageWriter(list, packing.header, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
+  const Outcome outcome = PackImage(list, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
   packing.output = ::testing::internal::GetCapturedStdout();
   packing.status = outcome.status();
   if (!outcome.ok()) {

@@ -35,10 +35,6 @@ class Progress {
   // `bytes` more are done. Safe from any thread.
   void Advance(uint64_t bytes);
 
-  // The status line for the given state; empty before the first second.
-  static std::string Describe(std::size_t partition, std::size_t partitions, uint64_t done,
-                              std::optional<uint64_t> total, std::chrono::duration<double> elapsed);
-
  private:
   void Refresh();
   void Tick();
@@ -54,5 +50,10 @@ class Progress {
   bool stopping_ = false;
   std::thread ticker_;
 };
+
+// The status line for the given state; empty before the first second.
+// Declared here for its tests; Progress is its only caller.
+std::string ProgressLine(std::size_t partition, std::size_t partitions, uint64_t done,
+                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed);
 
 }  // namespace vantorel
