@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "image/image_format.h"
-#include "image/lzma_adapter.h"
-#include "image/sha1.h"
-#include "image/sha1_backends.h"
+#include "machinery/lzma_codec.h"
+#include "machinery/sha1.h"
+#include "machinery/sha1_backends.h"
 
 namespace {
 
@@ -48,14 +48,14 @@ void BenchSha1(const std::vector<uint8_t>& data) {
 }
 
 void BenchEncode(const std::vector<uint8_t>& data) {
-  const vantorel::LzmaEncoderAdapter adapter;
+  const vantorel::LzmaEncoder encoder;
   std::vector<uint8_t> output(vantorel::kEncodeCapacity);
   std::size_t compressed = 0;
   const auto start = Clock::now();
   for (std::size_t offset = 0; offset < data.size(); offset += vantorel::kChunkSize) {
     const std::size_t length = std::min(vantorel::kChunkSize, data.size() - offset);
     std::size_t streamLength = 0;
-    if (adapter.EncodeChunk(data.data() + offset, length, output.data(), output.size(),
+    if (encoder.EncodeChunk(data.data() + offset, length, output.data(), output.size(),
                             streamLength) != SZ_OK) {
       std::fprintf(stderr, "EncodeChunk failed\n");
       return;

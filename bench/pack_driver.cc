@@ -19,10 +19,9 @@ int main(int argc, char** argv) {
   options.statistics = &statistics;
   const int compressed = std::string(argv[2]) == "compressed" ? 1 : 0;
   const vantorel::PartitionList list = {{argv[3], 0, 0xFFFFFFFF, compressed}};
-  vantorel::ImageHeader header{};
   const std::string image = argv[4];
   const vantorel::Outcome outcome =
-      vantorel::ImageWriter(list, header, std::wstring(image.begin(), image.end()), options);
+      vantorel::PackImage(list, std::wstring(image.begin(), image.end()), options);
   std::fprintf(stderr, "max chunks in flight %u\n", statistics.maxChunksInFlight);
   return outcome.status();
 }

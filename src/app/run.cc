@@ -11,10 +11,10 @@
 #include "app/banners.h"
 #include "config/config_reader.h"
 #include "image/image_writer.h"
-#include "image/progress.h"
+#include "machinery/progress.h"
+#include "machinery/worker_count.h"
 #include "platform/console.h"
 #include "platform/text.h"
-#include "platform/threads.h"
 
 namespace vantorel {
 namespace {
@@ -28,7 +28,6 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   const WorkerChoice workers = ChooseWorkers();
   if (!workers.workers) return Error(kWorkersRefused, Utf8ForDisplay(workers.refusal));
   PartitionList list;
-  ImageHeader header{};
   const Outcome read = ReadConfiguration(commandLine.configFile, list, reading);
   PrintWarnings(reading.warnings);
   if (!read.ok()) return read;
@@ -44,7 +43,7 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
     WriteLine("Creating IoT file...[OK]");
     return !StandardOutputFailure();
   };
-  return ImageWriter(list, header, commandLine.outputFile, options);
+  return PackImage(list, commandLine.outputFile, options);
 }
 
 int RunSteps(int argc, const wchar_t* const* argv) {

@@ -5,14 +5,30 @@
 #include <algorithm>
 
 namespace vantorel {
+namespace {
+
+PartitionEntry EntryFromWords(const std::array<uint32_t, kEntryFields>& w) {
+  return {w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
+}
+
+ImageHeaderBytes SerializeImageHeader(const ImageHeader& header) {
+  ImageHeaderBytes bytes{};
+  StoreLittleEndian32(&bytes[0], header.magic);
+  StoreLittleEndian32(&bytes[kPartitionCountOffset], header.partitionCount);
+  for (std::size_t i = 0; i < kMaxPartitions; ++i) {
+    const auto words = EntryWords(header.entries[i]);
+    for (std::size_t w = 0; w < kEntryFields; ++w) {
+      StoreLittleEndian32(&bytes[EntryFieldOffset(i, static_cast<EntryField>(w))], words[w]);
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
 
 std::array<uint32_t, kEntryFields> EntryWords(const PartitionEntry& entry) {
   return {entry.dataOffset,   entry.startAddress, entry.dataLength,   entry.partitionSize,
           entry.digestOffset, entry.digestLength, entry.isCompressed, entry.reserved};
-}
-
-PartitionEntry EntryFromWords(const std::array<uint32_t, kEntryFields>& w) {
-  return {w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
 }
 
 void StoreLittleEndian32(uint8_t* bytes, uint32_t value) {
@@ -33,19 +49,6 @@ uint64_t LoadLittleEndian64(const uint8_t* bytes) {
   uint64_t value = 0;
   for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
   return value;
-}
-
-ImageHeaderBytes SerializeImageHeader(const ImageHeader& header) {
-  ImageHeaderBytes bytes{};
-  StoreLittleEndian32(&bytes[0], header.magic);
-  StoreLittleEndian32(&bytes[kPartitionCountOffset], header.partitionCount);
-  for (std::size_t i = 0; i < kMaxPartitions; ++i) {
-    const auto words = EntryWords(header.entries[i]);
-    for (std::size_t w = 0; w < kEntryFields; ++w) {
-      StoreLittleEndian32(&bytes[EntryFieldOffset(i, static_cast<EntryField>(w))], words[w]);
-    }
-  }
-  return bytes;
 }
 
 ImageHeadBytes SerializeImageHead(const ImageHeader& header) {

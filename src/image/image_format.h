@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/sha1.h"
+#include "machinery/lzma_codec.h"
+#include "machinery/sha1.h"
 
 namespace vantorel {
 
@@ -30,21 +31,9 @@ inline constexpr uint64_t kMaxImageSize = 0xFFFFFFFF;
 // the original bytes, then one raw LZMA stream per chunk of the original.
 inline constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
 inline constexpr std::size_t kEncodeCapacity = 64 * 1024 * 1024;
-inline constexpr std::size_t kLzmaPropertiesSize = 5;
 inline constexpr std::size_t kLzmaPartitionHeaderSize = kLzmaPropertiesSize + 8;  // 13
 // The size of a compressed partition must fit a signed 32-bit size: below 2 GiB.
 inline constexpr uint64_t kMaxCompressedFileSize = 0x7FFFFFFF;
-// The encoder's settings that the property bytes record.
-inline constexpr unsigned kLzmaLiteralContextBits = 3;
-inline constexpr unsigned kLzmaLiteralPositionBits = 0;
-inline constexpr unsigned kLzmaPositionBits = 2;
-inline constexpr uint32_t kLzmaDictionarySize = 16 * 1024;
-inline constexpr std::array<uint8_t, kLzmaPropertiesSize> kLzmaProperties = {
-    static_cast<uint8_t>((kLzmaPositionBits * 5 + kLzmaLiteralPositionBits) * 9 +
-                         kLzmaLiteralContextBits),
-    static_cast<uint8_t>(kLzmaDictionarySize), static_cast<uint8_t>(kLzmaDictionarySize >> 8),
-    static_cast<uint8_t>(kLzmaDictionarySize >> 16),
-    static_cast<uint8_t>(kLzmaDictionarySize >> 24)};  // 5D 00 40 00 00
 
 struct PartitionEntry {
   uint32_t dataOffset = 0;
@@ -82,7 +71,7 @@ struct ImageHeader {
 };
 
 struct LzmaPartitionHeader {
-  std::array<uint8_t, kLzmaPropertiesSize> properties{};
+  LzmaProperties properties{};
   uint64_t uncompressedSize = 0;
 };
 
@@ -91,16 +80,14 @@ using ImageHeaderBytes = std::array<uint8_t, kImageHeaderSize>;
 using ImageHeadBytes = std::array<uint8_t, kFirstDataOffset>;
 using LzmaPartitionHeaderBytes = std::array<uint8_t, kLzmaPartitionHeaderSize>;
 
-ImageHeaderBytes SerializeImageHeader(const ImageHeader& header);
 // The header's bytes and their SHA-1, as they open the image.
 ImageHeadBytes SerializeImageHead(const ImageHeader& header);
 ImageHeader ParseImageHeader(const ImageHeaderBytes& bytes);
 LzmaPartitionHeaderBytes SerializeLzmaPartitionHeader(const LzmaPartitionHeader& header);
 LzmaPartitionHeader ParseLzmaPartitionHeader(const LzmaPartitionHeaderBytes& bytes);
 
-// The entry's eight words in file order, and the entry made of them.
+// The entry's eight words in file order.
 std::array<uint32_t, kEntryFields> EntryWords(const PartitionEntry& entry);
-PartitionEntry EntryFromWords(const std::array<uint32_t, kEntryFields>& words);
 
 // The entry of a partition whose region starts at dataOffset and holds
 // dataLength bytes: its digest follows the region directly.

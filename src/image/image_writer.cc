@@ -6,13 +6,15 @@
 #include <algorithm>
 #include <string_view>
 
-#include "image/sha1.h"
+#include "image/image_format.h"
+#include "image/region_writer.h"
 #include "image/writer_messages.h"
+#include "machinery/sha1.h"
 #include "platform/console.h"
+#include "platform/host.h"
 #include "platform/output_commit.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
-#include "platform/threads.h"
 
 namespace vantorel {
 namespace {
@@ -20,11 +22,34 @@ namespace {
 // The size field of a compressed region whose file's size cannot be told.
 constexpr uint64_t kUnknownSize = ~uint64_t{0};
 
-class ImageRun {
+// Obtains the input buffer, then the output buffer; on failure
+// (kBuffersUnavailable) neither is kept.
+Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
+  buffers.input = AllocateBuffer(kChunkSize, allocate);
+  if (buffers.input) buffers.output = AllocateBuffer(kEncodeCapacity, allocate);
+  if (buffers.input && buffers.output) return {};
+  buffers = {};
+  return BuffersUnavailable();
+}
+
+// The size of an open partition file as a signed 32-bit value, printed on a
+// line of its own; -1, printed nowhere, when it cannot be told. Files of
+// 2 GiB or more are refused before it is asked.
+int32_t QueryFileSize(const InputFile& file) {
+  const auto size = file.Size();
+  if (!size) return -1;
+  const auto value = static_cast<int32_t>(*size);
+  WriteLine(std::to_string(value));
+  return value;
+}
+
+// Lays the partitions' regions out one after another, each checked against
+// its entry's limits, and makes their entries.
+class PartitionPacker {
  public:
-  ImageRun(RegionWriter& regions, ISzAlloc* lzmaAllocator,
-           std::optional<FileIdentity> outputIdentity)
-      : regions_(regions), adapter_(lzmaAllocator), outputIdentity_(outputIdentity) {}
+  PartitionPacker(RegionWriter& regions, const LzmaEncoder& encoder,
+                  std::optional<FileIdentity> outputIdentity)
+      : regions_(regions), encoder_(encoder), outputIdentity_(outputIdentity) {}
 
   Outcome WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
 
@@ -34,7 +59,7 @@ class ImageRun {
   Outcome CheckSizeField(const RegionState& region) const;
 
   RegionWriter& regions_;
-  LzmaEncoderAdapter adapter_;
+  const LzmaEncoder& encoder_;
   std::optional<FileIdentity> outputIdentity_;
   uint64_t dataOffset_ = kFirstDataOffset;
   // Compressed partitions only: the size written into the region's header.
@@ -42,21 +67,20 @@ class ImageRun {
 };
 
 // A compressed region opens with the property bytes and the file's size.
-Outcome ImageRun::WriteRegionHead(InputFile& file, RegionState& region) {
+Outcome PartitionPacker::WriteRegionHead(InputFile& file, RegionState& region) {
   const auto size = file.Size();
   if (size && *size > kMaxCompressedFileSize)
     return TooLargeToCompress(region.partition.path, size);
-  LzmaProperties properties{};
-  if (const SRes result = adapter_.BeginPartition(properties); result != SZ_OK) {
+  if (const SRes result = encoder_.CheckAvailable(); result != SZ_OK) {
     return EncoderUnavailable(region.partition.path, result);
   }
   const int32_t queried = QueryFileSize(file);
   declaredSize_ = static_cast<uint64_t>(int64_t{queried});
-  const auto head = SerializeLzmaPartitionHeader({properties, declaredSize_});
+  const auto head = SerializeLzmaPartitionHeader({kLzmaProperties, declaredSize_});
   return regions_.Append(region, head.data(), head.size());
 }
 
-Outcome ImageRun::WriteRegion(InputFile& file, RegionState& region) {
+Outcome PartitionPacker::WriteRegion(InputFile& file, RegionState& region) {
   if (region.partition.isCompressed != 1) {
     // Refused before a byte is read when the file's size already says so.
     const auto size = file.Size();
@@ -67,19 +91,18 @@ Outcome ImageRun::WriteRegion(InputFile& file, RegionState& region) {
   }
   Outcome outcome = WriteRegionHead(file, region);
   if (outcome.ok()) outcome = regions_.WriteCompressedChunks(file, region);
-  adapter_.EndPartition();
   return outcome;
 }
 
 // The size field of a compressed region must be the size of what was read,
 // or the region's chunks could not be told apart.
-Outcome ImageRun::CheckSizeField(const RegionState& region) const {
+Outcome PartitionPacker::CheckSizeField(const RegionState& region) const {
   if (region.partition.isCompressed != 1 || region.read == declaredSize_) return {};
   if (declaredSize_ == kUnknownSize) return SizeUnknown(region.partition.path);
   return SizeChanged(region.partition.path, region.read, declaredSize_);
 }
 
-Outcome ImageRun::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
+Outcome PartitionPacker::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
   InputFile file(partition.path);
   if (!file.IsOpen()) return InputOpenFailure(partition.path, file.OpenError());
   // Caught here whatever the path's spelling, and also when the output did
@@ -165,15 +188,18 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
   return total;
 }
 
-Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header,
-                   CommittedOutput& output, const std::string& outputPath,
-                   const WriterOptions& options) {
+// The regions in the order of `list`, then the header, and the image put in
+// place.
+Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& list,
+                                  CommittedOutput& output, const std::string& outputPath,
+                                  const WriterOptions& options) {
+  ImageHeader header;
   Progress* progress = options.progress;
   if (progress) progress->Begin(list.size(), TotalSize(list));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
     if (progress) progress->StartPartition(filled);
-    if (Outcome outcome = run.WritePartition(partition, header.entries[filled]); !outcome.ok()) {
+    if (Outcome outcome = packer.WritePartition(partition, header.entries[filled]); !outcome.ok()) {
       outcome.failure().where.partition = filled;
       return outcome;
     }
@@ -187,24 +213,8 @@ Outcome WriteImage(ImageRun& run, const PartitionList& list, ImageHeader& header
 
 }  // namespace
 
-Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
-  buffers.input = AllocateBuffer(kChunkSize, allocate);
-  if (buffers.input) buffers.output = AllocateBuffer(kEncodeCapacity, allocate);
-  if (buffers.input && buffers.output) return {};
-  buffers = {};
-  return BuffersUnavailable();
-}
-
-int32_t QueryFileSize(const InputFile& file) {
-  const auto size = file.Size();
-  if (!size) return -1;
-  const auto value = static_cast<int32_t>(*size);
-  WriteLine(std::to_string(value));
-  return value;
-}
-
-Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
-                    const WriterOptions& options) {
+Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
+                  const WriterOptions& options) {
   const NarrowedPath narrowed = NarrowPath(outputFile);
   if (narrowed.outcome != PathNarrowing::kNarrowed) {
     WriteWideLine(L"Output File = " + outputFile);
@@ -225,12 +235,12 @@ Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::w
     return outcome;
   }
 
-  const LzmaEncoderAdapter adapter(options.lzmaAllocator);
-  RegionWriter regions(output.File(), outputPath, buffers, adapter,
+  const LzmaEncoder encoder(options.lzmaAllocator);
+  RegionWriter regions(output.File(), outputPath, buffers, encoder,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
-  ImageRun run(regions, options.lzmaAllocator, output.OutputIdentity());
-  Outcome outcome = WriteImage(run, list, header, output, outputPath, options);
+  PartitionPacker packer(regions, encoder, output.OutputIdentity());
+  Outcome outcome = WritePartitionsThenHeader(packer, list, output, outputPath, options);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return outcome;
 }

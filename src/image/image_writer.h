@@ -10,11 +10,10 @@
 
 #include "common/diagnostic.h"
 #include "config/partition_spec.h"
-#include "image/image_format.h"
-#include "image/lzma_adapter.h"
-#include "image/region_writer.h"
 #include "image/writer_status.h"
-#include "platform/files.h"
+#include "machinery/buffer.h"
+#include "machinery/lzma_codec.h"
+#include "machinery/progress.h"
 
 namespace vantorel {
 
@@ -45,17 +44,8 @@ struct WriterOptions {
   ISzAlloc* lzmaAllocator = &HeapAllocator;
 };
 
-// Obtains the input buffer, then the output buffer; on failure
-// (kBuffersUnavailable) neither is kept.
-Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate = std::malloc);
-
-// The size of an open partition file as a signed 32-bit value, printed on a
-// line of its own; -1, printed nowhere, when it cannot be told. Files of
-// 2 GiB or more are refused before it is asked.
-int32_t QueryFileSize(const InputFile& file);
-
 // Writes the image of `list` to `outputFile`, printing the "Output File = "
-// line and a size line per compressed partition. Fills `header` in place.
+// line and a size line per compressed partition.
 // Succeeds only when the whole image, header last, is durable under the
 // output's name and every line printed so far arrived (when one did not,
 // the failure says so); otherwise the failure carries one of the statuses
@@ -63,7 +53,7 @@ int32_t QueryFileSize(const InputFile& file);
 // as it was before the run (written in place, a device or FIFO holds what
 // was written so far). Throws std::bad_alloc when memory runs out elsewhere
 // than in the work buffers.
-Outcome ImageWriter(const PartitionList& list, ImageHeader& header, const std::wstring& outputFile,
-                    const WriterOptions& options = {});
+Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
+                  const WriterOptions& options = {});
 
 }  // namespace vantorel

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "inspect/hex.h"
+#include "machinery/progress.h"
 #include "platform/utf8.h"
 #include "test_support/inputs.h"
 #include "test_support/memory_image.h"
@@ -24,15 +25,13 @@ struct Packing {
   int status = 0;
   std::string output;  // standard output, the failure's described lines included
   std::string reason;  // the failure's reason
-  ImageHeader header{};
 };
 
 Packing Pack(const PartitionList& list, const std::string& outputPath,
              const WriterOptions& options = {}) {
   Packing packing;
   ::testing::internal::CaptureStdout();
-  const Outcome outcome =
-      ImageWriter(list, packing.header, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
+  const Outcome outcome = PackImage(list, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
   packing.output = ::testing::internal::GetCapturedStdout();
   packing.status = outcome.status();
   if (!outcome.ok()) {
@@ -189,6 +188,28 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
                 2);  // good.bin and out.bin
       EXPECT_TRUE(lzma.AllReleased());
     }
+  }
+}
+
+// Every byte of every partition file is counted once, plain or compressed,
+// the last chunk of each included.
+TEST(Progress, CountsEveryChunkTheWriterWrites) {
+  testing::TempDir dir;
+  const PartitionList list = {
+      {dir.Write("small", std::string(1000, 'p')), 0, 0xFFFFFFFF, 0},
+      {dir.Write("packed", std::string(3000, 'c')), 0, 0xFFFFFFFF, 1},
+      {dir.Write("large", std::string(kChunkSize + 5, 'l')), 0, 0xFFFFFFFF, 0},
+  };
+  const uint64_t total = 1000 + 3000 + kChunkSize + 5;
+  for (const unsigned workers : {0u, 2u}) {
+    Progress progress(false);
+    ::testing::internal::CaptureStdout();
+    const Outcome outcome = PackImage(list, DecodeUtf8(dir.File("out"), InvalidUtf8::kEscape),
+                                      {.workers = workers, .progress = &progress});
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(progress.total(), total);
+    EXPECT_EQ(progress.done(), total);
   }
 }
 

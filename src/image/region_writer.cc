@@ -32,11 +32,11 @@ struct RegionWriter::Slot {
 };
 
 RegionWriter::RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
-                           const LzmaEncoderAdapter& adapter, unsigned workers,
-                           BufferAllocator allocate, Progress* progress)
+                           const LzmaEncoder& encoder, unsigned workers, BufferAllocator allocate,
+                           Progress* progress)
     : output_(output),
       outputPath_(outputPath),
-      adapter_(adapter),
+      encoder_(encoder),
       allocate_(allocate),
       progress_(progress),
       pool_(workers) {
@@ -107,7 +107,7 @@ Outcome RegionWriter::OutcomeOfReading(ReadAhead outcome, const RegionState& reg
 
 void RegionWriter::EncodeSlot(Slot& slot) {
   slot.streamLength = 0;
-  slot.result = adapter_.EncodeChunk(slot.input, slot.length, slot.output, kEncodeCapacity,
+  slot.result = encoder_.EncodeChunk(slot.input, slot.length, slot.output, kEncodeCapacity,
                                      slot.streamLength);
 }
 

@@ -13,11 +13,11 @@
 
 #include "common/diagnostic.h"
 #include "config/partition_spec.h"
-#include "image/buffer.h"
-#include "image/lzma_adapter.h"
-#include "image/progress.h"
-#include "image/sha1.h"
-#include "image/worker_pool.h"
+#include "machinery/buffer.h"
+#include "machinery/lzma_codec.h"
+#include "machinery/progress.h"
+#include "machinery/sha1.h"
+#include "machinery/worker_pool.h"
 #include "platform/files.h"
 
 namespace vantorel {
@@ -50,7 +50,7 @@ class RegionWriter {
   // from `allocate`, and are done without when they cannot be had. Tells
   // `progress`, if any, of every chunk written.
   RegionWriter(OutputFile& output, const std::string& outputPath, WorkBuffers& buffers,
-               const LzmaEncoderAdapter& adapter, unsigned workers, BufferAllocator allocate,
+               const LzmaEncoder& encoder, unsigned workers, BufferAllocator allocate,
                Progress* progress);
   ~RegionWriter();
   RegionWriter(const RegionWriter&) = delete;
@@ -91,7 +91,7 @@ class RegionWriter {
 
   OutputFile& output_;
   const std::string& outputPath_;
-  const LzmaEncoderAdapter& adapter_;
+  const LzmaEncoder& encoder_;
   BufferAllocator allocate_;
   Progress* progress_;
   unsigned maxChunksInFlight_ = 0;

@@ -8,16 +8,14 @@
 #include <new>
 #include <stdexcept>
 
-#include "image/buffer.h"
 #include "inspect/hex.h"
 #include "inspect/messages.h"
+#include "machinery/buffer.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
-
-constexpr std::size_t kPieceSize = 1 << 20;
 
 std::string Address(uint32_t value) {
   char text[16];

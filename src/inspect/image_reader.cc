@@ -9,9 +9,9 @@
 #include <new>
 #include <span>
 
-#include "image/worker_pool.h"
 #include "inspect/hex.h"
 #include "inspect/region_check.h"
+#include "machinery/worker_pool.h"
 #include "platform/system_error.h"
 
 namespace vantorel {

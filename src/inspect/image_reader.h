@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "image/image_format.h"
-#include "image/progress.h"
-#include "image/sha1.h"
+#include "machinery/progress.h"
+#include "machinery/sha1.h"
 
 namespace vantorel {
 

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "image/image_writer.h"
-#include "image/sha1.h"
+#include "machinery/sha1.h"
 #include "platform/utf8.h"
 #include "test_support/memory_image.h"
 #include "test_support/temp_dir.h"
@@ -39,10 +39,8 @@ class TwoPartitionImage : public ::testing::Test {
         {dir.Write("plain", std::string(plain.begin(), plain.end())), 0x8000, 0x1000, 0},
         {dir.Write("packed", std::string(compressed.begin(), compressed.end())), 0x18000, 0x1000,
          1}};
-    ImageHeader header{};
     ::testing::internal::CaptureStdout();
-    const int status =
-        ImageWriter(list, header, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape)).status();
+    const int status = PackImage(list, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape)).status();
     ::testing::internal::GetCapturedStdout();
     ASSERT_EQ(status, kWriterOk);
     image = testing::ReadBytes(dir.File("img"));

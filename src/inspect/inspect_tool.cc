@@ -6,7 +6,6 @@
 #include <string>
 
 #include "config/config_reader.h"
-#include "image/progress.h"
 #include "inspect/explanation.h"
 #include "inspect/extract.h"
 #include "inspect/file_source.h"
@@ -15,12 +14,13 @@
 #include "inspect/inspect_arguments.h"
 #include "inspect/partition_selection.h"
 #include "inspect/report.h"
+#include "machinery/progress.h"
+#include "machinery/worker_count.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
-#include "platform/threads.h"
 #include "platform/version.h"
 
 namespace vantorel {

@@ -7,35 +7,15 @@
 #include <span>
 #include <string>
 
-#include "LzmaDec.h"
-#include "image/buffer.h"
-#include "image/heap_allocator.h"
 #include "inspect/hex.h"
+#include "machinery/buffer.h"
+#include "machinery/lzma_codec.h"
 #include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
 
-constexpr std::size_t kPieceSize = 1 << 20;
-
 std::string Number(uint64_t value) { return std::to_string(value); }
-
-// Owns a decoder's probability tables and dictionary.
-class Decoder {
- public:
-  Decoder() { LzmaDec_Construct(&state_); }
-  ~Decoder() { LzmaDec_Free(&state_, &HeapAllocator); }
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
-  bool Allocate() {
-    return LzmaDec_Allocate(&state_, kLzmaProperties.data(), kLzmaPropertiesSize, &HeapAllocator) ==
-           SZ_OK;
-  }
-  CLzmaDec* get() { return &state_; }
-
- private:
-  CLzmaDec state_;
-};
 
 class RegionCheck {
  public:
@@ -171,34 +151,31 @@ uint64_t RegionCheck::ReadHead() {
 
 void RegionCheck::DecodeStreams(uint64_t originalSize) {
   const std::string stream = name_ + " stream ";
-  Decoder decoder;
+  LzmaDecoder decoder;
   if (!decoder.Allocate()) return LackMemory();
   for (uint64_t k = 0; k < ChunkCount(originalSize) && !Stopped(); ++k) {
     const uint64_t chunkStart = Position();
     const uint64_t chunkLength = ChunkLength(originalSize, k);
-    LzmaDec_Init(decoder.get());
+    decoder.StartStream();
     uint64_t left = chunkLength;
     while (!Stopped()) {
       const std::span<const uint8_t> in = NextBytes();
       if (Stopped()) return;
-      SizeT inLength = in.size();
-      SizeT outLength = static_cast<SizeT>(std::min<uint64_t>(left, kPieceSize));
-      const ELzmaFinishMode finish = outLength == left ? LZMA_FINISH_END : LZMA_FINISH_ANY;
-      ELzmaStatus status;
-      const SRes result = LzmaDec_DecodeToBuf(decoder.get(), output_.get(), &outLength, in.data(),
-                                              &inLength, finish, &status);
-      Consume(inLength);
-      Deliver(output_.get(), outLength);
-      left -= outLength;
-      if (result != SZ_OK) {
+      const auto capacity = static_cast<std::size_t>(std::min<uint64_t>(left, kPieceSize));
+      const LzmaDecoder::Step step =
+          decoder.Decode(in.data(), in.size(), output_.get(), capacity, capacity == left);
+      Consume(step.consumed);
+      Deliver(output_.get(), step.produced);
+      left -= step.produced;
+      if (step.result != SZ_OK) {
         return Fail(chunkStart, stream + Number(k), "a valid LZMA stream",
-                    "data that does not decode (LZMA status " + Number(result) + ")");
+                    "data that does not decode (LZMA status " + Number(step.result) + ")");
       }
-      if (status == LZMA_STATUS_FINISHED_WITH_MARK) {
+      if (step.status == LZMA_STATUS_FINISHED_WITH_MARK) {
         return Fail(Position(), stream + Number(k), "no end marker", "an end marker");
       }
-      if (left == 0 && status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK) break;
-      if (in.empty() || (inLength == 0 && outLength == 0)) {
+      if (left == 0 && step.status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK) break;
+      if (in.empty() || (step.consumed == 0 && step.produced == 0)) {
         return Fail(Position(), stream + Number(k), Number(chunkLength) + " bytes decoded",
                     Number(chunkLength - left) + " bytes before the region ends");
       }

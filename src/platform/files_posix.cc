@@ -12,20 +12,12 @@
 namespace vantorel {
 namespace {
 
-constexpr intptr_t kClosed = -1;
-
-int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
-
 int OpenRetrying(const std::string& path, int flags) {
   int fd;
   do {
     fd = open(NativePath(path).c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
-}
-
-FileIdentity IdentityOf(const struct stat& info) {
-  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
 std::optional<FileIdentity> IdentityOfDescriptor(int fd) {

@@ -26,8 +26,7 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
   if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info)) {
     return std::nullopt;
   }
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  return IdentityOf(info);
 }
 
 DWORD Disposition(OutputCreation creation) {

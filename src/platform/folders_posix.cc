@@ -13,16 +13,7 @@
 namespace vantorel {
 namespace {
 
-constexpr intptr_t kClosed = -1;
 constexpr int kNameAttempts = 100;
-
-int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -35,8 +26,7 @@ bool EnsureDirectory(const std::string& path) {
 std::optional<FolderEntry> EntryAt(const std::string& path) {
   struct stat info;
   if (lstat(NativePath(path).c_str(), &info) != 0) return std::nullopt;
-  return FolderEntry{{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)},
-                     S_ISDIR(info.st_mode)};
+  return FolderEntry{IdentityOf(info), S_ISDIR(info.st_mode)};
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {

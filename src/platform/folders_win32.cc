@@ -29,9 +29,7 @@ std::optional<FolderEntry> EntryAt(const std::string& path) {
   const bool known = GetFileInformationByHandle(handle, &info) != 0;
   CloseHandle(handle);
   if (!known) return std::nullopt;
-  return FolderEntry{
-      {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow},
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+  return FolderEntry{IdentityOf(info), (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {

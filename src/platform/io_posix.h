@@ -1,8 +1,10 @@
 // What the Linux files and folders share: paths where a backslash separates
 // folders too, so that configuration files written for Windows
-// (Base_Directory=fw, File=app.bin) work unchanged, and whole writes.
+// (Base_Directory=fw, File=app.bin) work unchanged, descriptors kept in the
+// intptr_t of the portable headers, identities, and whole writes.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,11 +13,29 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
+
 namespace vantorel {
+
+// The handle of no open file.
+inline constexpr intptr_t kClosed = -1;
+
+inline int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
+
+inline FileIdentity IdentityOf(const struct stat& info) {
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
 
 inline std::string NativePath(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
   return path;
+}
+
+// The folder that holds `path` (a native path): "." for a bare name.
+inline std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Writes all `length` bytes, resuming after interruptions; false on an error.

@@ -1,5 +1,5 @@
 // What the Windows files and folders share: handles kept in the intptr_t of
-// the portable headers, and whole writes.
+// the portable headers, identities, and whole writes.
 #pragma once
 
 #include <windows.h>
@@ -8,10 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/files.h"
+
 namespace vantorel {
 
 inline HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 inline intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
+
+inline FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
 
 // Writes all `length` bytes; false on an error.
 inline bool WriteAll(HANDLE handle, const uint8_t* data, std::size_t length) {

@@ -15,6 +15,6 @@ std::string SystemErrorText(int code);
 
 // The text of the calling thread's last failed call: SystemErrorText of
 // LastSystemError, read before anything else can change it.
-std::string LastSystemErrorText();
+inline std::string LastSystemErrorText() { return SystemErrorText(LastSystemError()); }
 
 }  // namespace vantorel

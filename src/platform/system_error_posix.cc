@@ -16,6 +16,4 @@ std::string SystemErrorText(int code) {
   return message ? message : "error " + std::to_string(code);
 }
 
-std::string LastSystemErrorText() { return SystemErrorText(LastSystemError()); }
-
 }  // namespace vantorel

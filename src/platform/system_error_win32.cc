@@ -22,6 +22,4 @@ std::string SystemErrorText(int code) {
   return message.empty() ? "error " + std::to_string(code) : message;
 }
 
-std::string LastSystemErrorText() { return SystemErrorText(LastSystemError()); }
-
 }  // namespace vantorel

@@ -1,4 +1,4 @@
-#include "image/worker_pool.h"
+#include "machinery/worker_pool.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // is compiled here with instructions other processors lack.
 #include <immintrin.h>
 
-#include "image/sha1_backends.h"
+#include "machinery/sha1_backends.h"
 
 namespace vantorel {
 namespace {

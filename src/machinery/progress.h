@@ -39,10 +39,6 @@ class Progress {
   std::optional<uint64_t> total() const { return total_; }
   uint64_t done() const { return done_; }
 
-  // The status line for the given state; empty before the first second.
-  static std::string Describe(std::size_t partition, std::size_t partitions, uint64_t done,
-                              std::optional<uint64_t> total, std::chrono::duration<double> elapsed);
-
  private:
   void Refresh();
   void Tick();
@@ -58,5 +54,10 @@ class Progress {
   bool stopping_ = false;
   std::thread ticker_;
 };
+
+// The status line for the given state; empty before the first second.
+// Declared here for its tests; Progress is its only caller.
+std::string ProgressLine(std::size_t partition, std::size_t partitions, uint64_t done,
+                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed);
 
 }  // namespace vantorel

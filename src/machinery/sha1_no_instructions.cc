@@ -1,7 +1,7 @@
 // The block function of the SHA instructions on a processor family that has
 // none we use. The processor check never finds them there, so this is never
 // chosen; it exists so that every build offers the same backends.
-#include "image/sha1_backends.h"
+#include "machinery/sha1_backends.h"
 
 namespace vantorel {
 

@@ -4,7 +4,7 @@
 // inline function is compiled here with instructions other processors lack.
 #include <arm_neon.h>
 
-#include "image/sha1_backends.h"
+#include "machinery/sha1_backends.h"
 
 namespace vantorel {
 namespace {

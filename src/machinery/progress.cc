@@ -1,6 +1,6 @@
 // The status line of a long run, refreshed by a thread of its own so that it
 // moves even while one slow chunk is encoded.
-#include "image/progress.h"
+#include "machinery/progress.h"
 
 #include <cstdio>
 
@@ -13,7 +13,8 @@ constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kRefreshEvery = std::chrono::milliseconds(250);
 constexpr double kMegabyte = 1e6;
 
-std::string Format(const char* format, auto... values) {
+// printf into a string; the texts of the status line are short.
+std::string Printed(const char* format, auto... values) {
   char text[160];
   std::snprintf(text, sizeof text, format, values...);
   return text;
@@ -61,8 +62,8 @@ void Progress::Advance(uint64_t bytes) {
 
 void Progress::Refresh() {
   if (!show_) return;
-  const std::string line =
-      Describe(partition_, partitions_, done_, total_, std::chrono::steady_clock::now() - start_);
+  const std::string line = ProgressLine(partition_, partitions_, done_, total_,
+                                        std::chrono::steady_clock::now() - start_);
   if (!line.empty()) ShowStatusLine(line);
 }
 
@@ -71,17 +72,16 @@ void Progress::Tick() {
   while (!stop_.wait_for(lock, kRefreshEvery, [this] { return stopping_; })) Refresh();
 }
 
-std::string Progress::Describe(std::size_t partition, std::size_t partitions, uint64_t done,
-                               std::optional<uint64_t> total,
-                               std::chrono::duration<double> elapsed) {
+std::string ProgressLine(std::size_t partition, std::size_t partitions, uint64_t done,
+                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed) {
   if (elapsed < kQuietStart || partitions == 0) return {};
   const double rate = static_cast<double>(done) / elapsed.count();
-  std::string line = Format("partition %zu of %zu, %.1f", partition + 1, partitions,
-                            static_cast<double>(done) / kMegabyte);
-  if (total) line += Format(" of %.1f", static_cast<double>(*total) / kMegabyte);
-  line += Format(" MB, %.1f MB/s", rate / kMegabyte);
+  std::string line = Printed("partition %zu of %zu, %.1f", partition + 1, partitions,
+                             static_cast<double>(done) / kMegabyte);
+  if (total) line += Printed(" of %.1f", static_cast<double>(*total) / kMegabyte);
+  line += Printed(" MB, %.1f MB/s", rate / kMegabyte);
   if (total && rate > 0 && *total >= done) {
-    line += Format(", %.0f s left", static_cast<double>(*total - done) / rate);
+    line += Printed(", %.0f s left", static_cast<double>(*total - done) / rate);
   }
   return line;
 }

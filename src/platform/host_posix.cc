@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/host.h"
 #include "platform/text.h"
-#include "platform/threads.h"
 #include "platform/utf8.h"
 
 namespace vantorel {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/threads.h"
+#include "platform/host.h"
 
 namespace vantorel {
 

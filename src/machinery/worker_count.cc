@@ -1,5 +1,7 @@
 // The choice of the number of workers, the same on every platform.
-#include "platform/threads.h"
+#include "machinery/worker_count.h"
+
+#include "platform/host.h"
 
 namespace vantorel {
 

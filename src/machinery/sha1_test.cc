@@ -1,4 +1,4 @@
-#include "image/sha1.h"
+#include "machinery/sha1.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/sha1_backends.h"
+#include "machinery/sha1_backends.h"
 #include "test_support/inputs.h"
 
 namespace vantorel {

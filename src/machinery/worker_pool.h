@@ -1,7 +1,7 @@
-// Worker threads for the image writer. A thread is started only when a task
-// finds no idle worker, up to the pool's limit, so that no thread exists
-// without work; when the system refuses a thread, the tasks run on the
-// threads there are, or at once on the caller's thread when there are none.
+// Worker threads for the packer and the reader. A thread is started only
+// when a task finds no idle worker, up to the pool's limit, so that no thread
+// exists without work; when the system refuses a thread, the tasks run on
+// the threads there are, or at once on the caller's thread when there are none.
 // Every task is waited for before anything it uses can go away: its handle
 // waits when it is dropped, and the pool waits for all of them when it ends.
 #pragma once

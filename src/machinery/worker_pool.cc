@@ -1,6 +1,6 @@
 // The worker pool: threads started on demand, tasks in a queue, and
 // outcomes (an exception too) handed to each task's handle.
-#include "image/worker_pool.h"
+#include "machinery/worker_pool.h"
 
 #include <exception>
 

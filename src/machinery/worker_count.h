@@ -10,14 +10,9 @@ namespace vantorel {
 
 inline constexpr unsigned kMaxWorkers = 256;
 
-// The processors this process may run on; at least 1.
-unsigned ProcessorCount();
-
-// The value of an environment variable; nullopt when it is not set.
-std::optional<std::wstring> EnvironmentValue(const std::wstring& name);
-
 // The number a VANTOREL_THREADS value gives: its decimal digits, from 0 to
 // kMaxWorkers; nullopt for anything else (an empty value, a sign, a space).
+// Declared here for its tests; ChooseWorkers is its only caller.
 std::optional<unsigned> ParseWorkerCount(std::wstring_view value);
 
 struct WorkerChoice {

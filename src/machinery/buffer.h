@@ -16,6 +16,10 @@ using Buffer = std::unique_ptr<uint8_t[], FreeDeleter>;
 
 using BufferAllocator = void* (*)(std::size_t);
 
+// Files whose size the program does not choose are read in pieces of this
+// size, so that memory stays small whatever a file claims.
+inline constexpr std::size_t kPieceSize = 1 << 20;
+
 // `size` bytes from `allocate`; null when it refuses.
 inline Buffer AllocateBuffer(std::size_t size, BufferAllocator allocate = std::malloc) {
   return Buffer(static_cast<uint8_t*>(allocate(size)));

@@ -1,11 +1,11 @@
-#include "platform/threads.h"
+#include "machinery/worker_count.h"
 
 #include <gtest/gtest.h>
 
 namespace vantorel {
 namespace {
 
-TEST(Threads, WorkerCountIsDecimalDigitsUpTo256) {
+TEST(WorkerCount, WorkerCountIsDecimalDigitsUpTo256) {
   const struct {
     const wchar_t* value;
     std::optional<unsigned> count;

@@ -1,6 +1,6 @@
 // Streaming SHA-1 (FIPS 180-4) over the fastest block function the
 // processor allows.
-#include "image/sha1.h"
+#include "machinery/sha1.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -11,7 +11,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "image/sha1_backends.h"
+#include "machinery/sha1_backends.h"
 
 namespace vantorel {
 namespace {
