@@ -1,6 +1,6 @@
 // The Linux entry point of vantorel-inspect: the arguments arrive as bytes
 // and become the wide argument vector the run takes.
-#include "inspect/inspect_tool.h"
+#include "inspect/run.h"
 #include "platform/program.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 // The run of vantorel-inspect: options, configuration, verification, the
 // checks built on it, the report, extraction.
-#include "inspect/inspect_tool.h"
+#include "inspect/run.h"
 
 #include <optional>
 #include <string>
@@ -12,7 +12,7 @@
 #include "inspect/file_source.h"
 #include "inspect/flash_command.h"
 #include "inspect/image_diff.h"
-#include "inspect/inspect_arguments.h"
+#include "inspect/arguments.h"
 #include "inspect/partition_selection.h"
 #include "inspect/report.h"
 #include "platform/console.h"

@@ -1,5 +1,5 @@
 // Option parsing of vantorel-inspect: options in any order, one image.
-#include "inspect/inspect_arguments.h"
+#include "inspect/arguments.h"
 
 #include <string_view>
 
