@@ -65,9 +65,11 @@ int RunSteps(int argc, const wchar_t* const* argv) {
 
 }  // namespace
 
-int Run(int argc, const wchar_t* const* argv) noexcept {
+int RunVantorel(int argc, NativeArgv argv) noexcept {
+  PrepareProcess();
   try {
-    return RunSteps(argc, argv);
+    const WideArguments arguments(argc, argv);
+    return RunSteps(argc, arguments.argv());
   } catch (...) {
     return FailRunOnException();
   }

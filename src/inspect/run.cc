@@ -7,12 +7,12 @@
 
 #include "config/config_reader.h"
 #include "image/progress.h"
+#include "inspect/arguments.h"
 #include "inspect/explanation.h"
 #include "inspect/extract.h"
 #include "inspect/file_source.h"
 #include "inspect/flash_command.h"
 #include "inspect/image_diff.h"
-#include "inspect/arguments.h"
 #include "inspect/partition_selection.h"
 #include "inspect/report.h"
 #include "platform/console.h"
@@ -270,7 +270,7 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
 }
 
 // The run, which may throw when memory, file handles or the system fail.
-int RunInspectSteps(int argc, const wchar_t* const* argv) {
+int RunSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
   if (const Outcome parsed = ParseInspectArguments(argc, argv, command); !parsed.ok()) {
     const int status = FailInspect(parsed.failure());
@@ -306,9 +306,11 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
 
 }  // namespace
 
-int RunInspect(int argc, const wchar_t* const* argv) noexcept {
+int RunVantorelInspect(int argc, NativeArgv argv) noexcept {
+  PrepareProcess();
   try {
-    return RunInspectSteps(argc, argv);
+    const WideArguments arguments(argc, argv);
+    return RunSteps(argc, arguments.argv());
   } catch (...) {
     return FailInspectOnException();
   }

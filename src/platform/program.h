@@ -32,12 +32,21 @@ std::string UsageProgramName(std::wstring_view programPath);
 // Windows.
 void PrepareProcess();
 
-// The arguments of main() as the wide argument vector the programs take:
+// The argument vector as the system hands it to the entry point: bytes from
+// main() on Linux, wide from wmain() on Windows.
+#ifdef _WIN32
+using NativeArgv = wchar_t**;
+#else
+using NativeArgv = char**;
+#endif
+
+// The entry point's arguments as the wide argument vector the programs take:
 // decoded from UTF-8 on Linux, where bytes that are not UTF-8 are escaped so
-// that a path made of them opens the same file. Throws std::bad_alloc.
+// that a path made of them opens the same file; copied on Windows. Throws
+// std::bad_alloc.
 class WideArguments {
  public:
-  WideArguments(int argc, char** argv);
+  WideArguments(int argc, NativeArgv argv);
   const wchar_t* const* argv() const { return pointers_.data(); }
 
  private:
