@@ -62,7 +62,7 @@ std::string HexDigest(const Bytes& bytes) {
 void ExpectImageOf(const Bytes& image, const PartitionList& list) {
   testing::MemorySource source(image);
   testing::CollectingSink sink;
-  const ImageReport report = InspectImage(source, {.sink = &sink});
+  const ImageReport report = ReadImage(source, {.sink = &sink});
   ASSERT_TRUE(report.Sound()) << report.problem->what << " at " << report.problem->offset;
   const auto partitions = sink.Partitions();
   ASSERT_EQ(partitions.size(), list.size());

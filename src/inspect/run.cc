@@ -53,13 +53,13 @@ std::vector<std::string> SectionNames(const ConfigurationReading& reading, std::
   return names;
 }
 
-struct Inspected {
+struct ImageFileReport {
   ImageReport report;
   std::optional<FileIdentity> identity;  // of the image file
 };
 
-// The failed read of the image, or write of an extracted file, that ended an
-// inspection.
+// The failed read of the image, or write of an extracted file, that ended a
+// read of the image.
 Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageName,
                      const Problem& problem) {
   if (problem.kind == ProblemKind::kReadError) {
@@ -73,11 +73,11 @@ Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageNam
                  problem.systemText);
 }
 
-// Inspects the image once; the failure says why it cannot be read. Only a
+// Reads and verifies the image file once; the failure says why it cannot be read. Only a
 // regular file is opened, so that a pipe never holds the run up.
-Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
-                const std::string& imagePath, InspectOptions options,
-                std::optional<Inspected>& inspected) {
+Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageName,
+                      const std::string& imagePath, ReadImageOptions options,
+                      std::optional<ImageFileReport>& fileReport) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
   if (file && !file->IsOpen()) {
@@ -88,9 +88,9 @@ Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
-  inspected.emplace(Inspected{InspectImage(source, options), file->Identity()});
-  if (inspected->report.FailedIo()) {
-    return IoErrorOf(command, imageName, *inspected->report.problem);
+  fileReport.emplace(ImageFileReport{ReadImage(source, options), file->Identity()});
+  if (fileReport->report.FailedIo()) {
+    return IoErrorOf(command, imageName, *fileReport->report.problem);
   }
   return {};
 }
@@ -99,7 +99,7 @@ Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
 // always, a target that is the image itself: putting a partition in its
 // place would destroy it.
 Outcome CheckTargets(const InspectCommand& command, const std::string& directory,
-                     const Inspected& image) {
+                     const ImageFileReport& image) {
   for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     const std::string target = ExtractedFileName(directory, i);
     const auto existing = EntryAt(target);
@@ -118,7 +118,7 @@ Outcome CheckTargets(const InspectCommand& command, const std::string& directory
 }
 
 Outcome Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
-                const Inspected& image) {
+                const ImageFileReport& image) {
   const auto directory = NarrowText(command.extractDirectory);
   if (!directory || !EnsureDirectory(*directory)) {
     return RunFailure(L"cannot create folder " + command.extractDirectory);
@@ -130,9 +130,9 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
   if (Outcome outcome = CheckTargets(command, *directory, image); !outcome.ok()) return outcome;
   DirectorySink directorySink(*directory);
   SelectedPartitionsSink sink(directorySink, command.partitions);
-  std::optional<Inspected> again;
-  if (Outcome outcome =
-          Inspect(command, command.image, imagePath, {.workers = workers, .sink = &sink}, again);
+  std::optional<ImageFileReport> again;
+  if (Outcome outcome = ReadImageFile(command, command.image, imagePath,
+                                      {.workers = workers, .sink = &sink}, again);
       !outcome.ok()) {
     return outcome;
   }
@@ -161,12 +161,12 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
 // --diff: exit 0 when the images are the same, 1 when they differ, 2 when
 // either cannot be read or is not sound.
 int Diff(const InspectCommand& command, unsigned workers) {
-  const InspectOptions options{.workers = workers, .digestOriginals = true};
-  std::optional<Inspected> images[2];
+  const ReadImageOptions options{.workers = workers, .digestOriginals = true};
+  std::optional<ImageFileReport> images[2];
   const std::wstring* names[2] = {&command.image, &command.diffImage};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
-    Outcome outcome = path ? Inspect(command, *names[i], *path, options, images[i])
+    Outcome outcome = path ? ReadImageFile(command, *names[i], *path, options, images[i])
                            : RunFailure(L"cannot use the image path " + *names[i]);
     if (outcome.ok() && images[i]->report.problem) {
       const Problem& problem = *images[i]->report.problem;
@@ -230,14 +230,15 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
     return RunFailure(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
                       command.image);
   }
-  std::optional<Inspected> image;
-  if (Outcome outcome = Inspect(command, command.image, *imagePath,
-                                {.workers = workers, .digestOriginals = !list.empty()}, image);
+  std::optional<ImageFileReport> image;
+  if (Outcome outcome =
+          ReadImageFile(command, command.image, *imagePath,
+                        {.workers = workers, .digestOriginals = !list.empty()}, image);
       !outcome.ok()) {
     return outcome;
   }
 
-  InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
+  InspectReport summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
   if (summary.report.Sound()) {
     summary.warnings = CheckFlashLayout(summary.report.partitions);
     if (!command.config.empty()) {
