@@ -14,6 +14,10 @@ inline constexpr int kInspectMisuse = 2;
 // standard output or an extracted file. No verdict about the image.
 inline constexpr int kInspectIoError = 3;
 
+// A failure of the run itself (kInspectFailed), its reason given wide as
+// the paths it names are.
+Diagnostic RunFailure(const std::wstring& reason);
+
 // Prints why the run failed; returns the failure's status.
 int FailInspect(const Diagnostic& failure);
 

@@ -26,10 +26,6 @@
 namespace vantorel {
 namespace {
 
-Diagnostic RunFailure(const std::wstring& reason) {
-  return Error(kInspectFailed, Utf8ForDisplay(reason));
-}
-
 // A read or write the system failed: no verdict about the image.
 Diagnostic IoError(std::string what, std::string systemText) {
   return Error(kInspectIoError, std::move(what)).Because(std::move(systemText));
