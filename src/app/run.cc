@@ -66,13 +66,7 @@ int RunSteps(int argc, const wchar_t* const* argv) {
 }  // namespace
 
 int RunVantorel(int argc, NativeArgv argv) noexcept {
-  PrepareProcess();
-  try {
-    const WideArguments arguments(argc, argv);
-    return RunSteps(argc, arguments.argv());
-  } catch (...) {
-    return FailRunOnException();
-  }
+  return RunProgram(argc, argv, RunSteps, FailRunOnException);
 }
 
 }  // namespace vantorel

@@ -304,13 +304,7 @@ int RunSteps(int argc, const wchar_t* const* argv) {
 }  // namespace
 
 int RunVantorelInspect(int argc, NativeArgv argv) noexcept {
-  PrepareProcess();
-  try {
-    const WideArguments arguments(argc, argv);
-    return RunSteps(argc, arguments.argv());
-  } catch (...) {
-    return FailInspectOnException();
-  }
+  return RunProgram(argc, argv, RunSteps, FailInspectOnException);
 }
 
 }  // namespace vantorel

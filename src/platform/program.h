@@ -1,5 +1,6 @@
-// What the program knows of itself: its version numbers and the form of its
-// name in the usage text.
+// What the program knows of itself (its version numbers and the form of its
+// name in the usage text), and how a run starts: the process readied, the
+// arguments made wide.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,21 @@ class WideArguments {
   std::vector<std::wstring> texts_;
   std::vector<const wchar_t*> pointers_;
 };
+
+// A program's whole run behind its entry point: readies the process, gives
+// `steps` the wide argument vector and returns their exit status. When the
+// conversion or the steps throw, `onException` is called inside the catch
+// block and its status returned. Never throws.
+inline int RunProgram(int argc, NativeArgv argv, int (*steps)(int, const wchar_t* const*),
+                      int (*onException)() noexcept) noexcept {
+  PrepareProcess();
+  try {
+    const WideArguments arguments(argc, argv);
+    return steps(argc, arguments.argv());
+  } catch (...) {
+    return onException();
+  }
+}
 
 // The part of the path after its last backslash; the whole path without one.
 inline std::wstring_view FileNameOf(std::wstring_view path) {
