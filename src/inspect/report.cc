@@ -23,7 +23,8 @@ const char* DigestStatusText(DigestStatus status) {
   return "unchecked";
 }
 
-std::string Format(const char* format, auto... values) {
+// printf into a string; the table's lines are short.
+std::string Printed(const char* format, auto... values) {
   char line[256];
   std::snprintf(line, sizeof line, format, values...);
   return line;
@@ -32,7 +33,7 @@ std::string Format(const char* format, auto... values) {
 std::string Ratio(const PartitionReport& p) {
   if (!p.originalSize) return "-";
   if (*p.originalSize == 0) return "-";
-  return Format("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
+  return Printed("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
 }
 
 std::string JsonDigest(const std::optional<Sha1Digest>& digest) {
@@ -56,14 +57,14 @@ std::string PartitionName(const ConfigComparison& config, std::optional<std::siz
 }
 
 std::string TableText(const ImageReport& report) {
-  std::string text = Format("\n%-3s %-10s %-10s %10s %10s  %-10s %10s %7s  %s\n", "#", "start",
-                            "size", "offset", "length", "kind", "original", "ratio", "digest");
+  std::string text = Printed("\n%-3s %-10s %-10s %10s %10s  %-10s %10s %7s  %s\n", "#", "start",
+                             "size", "offset", "length", "kind", "original", "ratio", "digest");
   for (const PartitionReport& p : report.partitions) {
     const std::string original = p.originalSize ? std::to_string(*p.originalSize) : "-";
-    text += Format("%-3zu 0x%08X 0x%08X %10u %10u  %-10s %10s %7s  %s\n", p.index,
-                   p.entry.startAddress, p.entry.partitionSize, p.entry.dataOffset,
-                   p.entry.dataLength, p.entry.isCompressed ? "compressed" : "plain",
-                   original.c_str(), Ratio(p).c_str(), DigestStatusText(p.digest));
+    text += Printed("%-3zu 0x%08X 0x%08X %10u %10u  %-10s %10s %7s  %s\n", p.index,
+                    p.entry.startAddress, p.entry.partitionSize, p.entry.dataOffset,
+                    p.entry.dataLength, p.entry.isCompressed ? "compressed" : "plain",
+                    original.c_str(), Ratio(p).c_str(), DigestStatusText(p.digest));
   }
   return text;
 }
