@@ -3,6 +3,8 @@
 // exit status.
 #pragma once
 
+#include <string>
+
 #include "common/diagnostic.h"
 
 namespace vantorel {
