@@ -1,14 +1,4 @@
-// The Linux entry point: the arguments arrive as bytes and become the wide
-// argument vector the run takes.
+// The packer's Linux entry point.
 #include "app/run.h"
-#include "platform/program.h"
 
-int main(int argc, char** argv) {
-  vantorel::PrepareProcess();
-  try {
-    const vantorel::WideArguments arguments(argc, argv);
-    return vantorel::Run(argc, arguments.argv());
-  } catch (...) {
-    return vantorel::FailRunOnException();
-  }
-}
+int main(int argc, char** argv) { return vantorel::RunVantorel(argc, argv); }

@@ -64,12 +64,8 @@ int RunSteps(int argc, const wchar_t* const* argv) {
 
 }  // namespace
 
-int Run(int argc, const wchar_t* const* argv) noexcept {
-  try {
-    return RunSteps(argc, argv);
-  } catch (...) {
-    return FailRunOnException();
-  }
+int RunVantorel(int argc, NativeArgv argv) noexcept {
+  return RunProgram(argc, argv, RunSteps, FailRunOnException);
 }
 
 }  // namespace vantorel

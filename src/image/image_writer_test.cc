@@ -52,7 +52,7 @@ std::string Write(const TempDir& dir, const std::string& name, const Bytes& cont
 void ExpectImageOf(const Bytes& image, const PartitionList& list) {
   testing::MemorySource source(image);
   testing::CollectingSink sink;
-  const ImageReport report = InspectImage(source, {.sink = &sink});
+  const ImageReport report = ReadImage(source, {.sink = &sink});
   ASSERT_TRUE(report.Sound()) << report.problem->what << " at " << report.problem->offset;
   const auto partitions = sink.Partitions();
   ASSERT_EQ(partitions.size(), list.size());

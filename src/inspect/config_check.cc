@@ -25,13 +25,7 @@ std::string Address(uint32_t value) {
 
 std::string Flag(bool compressed) { return compressed ? "true" : "false"; }
 
-std::string DigestText(const Sha1Digest& digest) {
-  std::string text = Hex(digest);
-  std::erase(text, ' ');
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return static_cast<char>(c >= 'A' && c <= 'F' ? c + 32 : c); });
-  return "SHA-1 " + text;
-}
+std::string Sha1Text(const Sha1Digest& digest) { return "SHA-1 " + HexDigits(digest); }
 
 // What a configured file holds, read up to one byte beyond `expectedSize`.
 // A file that cannot be read for want of handles or memory is no finding
@@ -97,7 +91,7 @@ void CompareEntry(std::size_t index, const PartitionSpec& configured,
                                     : std::to_string(file.size) + " bytes",
            std::to_string(originalSize) + " bytes");
   } else if (partition.originalDigest) {
-    differ("content", DigestText(file.digest), DigestText(*partition.originalDigest));
+    differ("content", Sha1Text(file.digest), Sha1Text(*partition.originalDigest));
   }
 }
 

@@ -21,7 +21,7 @@ struct ConfigFinding {
   std::string image;       // what the image holds
 };
 
-// Compares a sound image's report, made with InspectOptions::digestOriginals,
+// Compares a sound image's report, made with ReadImageOptions::digestOriginals,
 // with the partitions of a configuration. Reads each configured file (paths
 // as the packer opens them, at most one byte beyond the partition's original
 // size). Appends every mismatch to `findings`, in partition order and in the

@@ -35,12 +35,6 @@ std::optional<std::wstring> TargetRefusal(const InspectCommand& command, const s
   return std::nullopt;
 }
 
-std::wstring Wide(const std::string& text) { return WideFromUtf8(text); }
-
-Diagnostic Failure(const std::wstring& reason) {
-  return Error(kInspectFailed, Utf8ForDisplay(reason));
-}
-
 // The system failed a write: no verdict about the image.
 Diagnostic IoFailure(const std::wstring& reason) {
   return Error(kInspectIoError, Utf8ForDisplay(reason) + "; no flash file written");
@@ -53,22 +47,23 @@ Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) 
   const FlashPlan plan = PlanFlash(PlacementsOf(image.report.partitions),
                                    {.base = request.base, .size = request.size});
   if (!plan.refusal.empty()) {
-    return Failure(L"cannot lay out the flash: " + Wide(plan.refusal) + L"; no flash file written");
+    return RunFailure(L"cannot lay out the flash: " + WideFromUtf8(plan.refusal) +
+                      L"; no flash file written");
   }
   const auto target = NarrowText(request.file);
-  if (!target) return Failure(L"flash file path " + request.file + L" cannot be used");
-  if (auto refusal = TargetRefusal(command, *target, image)) return Failure(*refusal);
+  if (!target) return RunFailure(L"flash file path " + request.file + L" cannot be used");
+  if (auto refusal = TargetRefusal(command, *target, image)) return RunFailure(*refusal);
 
   InputFile file(image.imagePath);
   const auto size = file.IsOpen() ? file.Size() : std::nullopt;
-  if (!size) return Failure(L"cannot read " + command.image + L" again to write the flash file");
+  if (!size) return RunFailure(L"cannot read " + command.image + L" again to write the flash file");
   FileSource source(file, *size);
   ReplacementFile output(*target);
   if (!output.IsOpen()) return IoFailure(L"cannot create a file beside " + request.file);
   ReplacementSink sink(output);
   const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill);
   if (const auto problem = StreamFlash(source, image.report.partitions, plan, *encoder)) {
-    return Failure(L"flash file " + request.file + L" not written: " + Wide(*problem));
+    return RunFailure(L"flash file " + request.file + L" not written: " + WideFromUtf8(*problem));
   }
   if (!output.Finish()) return IoFailure(L"cannot write the flash file " + request.file);
   if (!output.PutInPlace(command.force)) {

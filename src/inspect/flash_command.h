@@ -8,7 +8,7 @@
 
 #include "common/diagnostic.h"
 #include "inspect/image_reader.h"
-#include "inspect/inspect_arguments.h"
+#include "inspect/arguments.h"
 #include "platform/files.h"
 
 namespace vantorel {

@@ -42,7 +42,7 @@ class EncoderSink : public PartitionSink {
 std::optional<std::string> StreamPartition(ByteSource& image, const PartitionReport& partition,
                                            uint64_t length, FlashEncoder& encoder) {
   EncoderSink sink(encoder, length);
-  const InspectOptions options{.workers = 0, .sink = &sink};
+  const ReadImageOptions options{.workers = 0, .sink = &sink};
   std::atomic<std::size_t> firstUnsound = partition.index + 1;
   RegionCheckContext context{image, options, firstUnsound};
   PartitionReport again{.index = partition.index, .entry = partition.entry};

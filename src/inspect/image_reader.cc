@@ -25,9 +25,10 @@ void LowerTo(std::atomic<std::size_t>& value, std::size_t candidate) {
   }
 }
 
-class Inspection {
+// One read of an image, its findings kept in the report it fills.
+class ImageReader {
  public:
-  Inspection(ByteSource& source, const InspectOptions& options, ImageReport& report)
+  ImageReader(ByteSource& source, const ReadImageOptions& options, ImageReport& report)
       : source_(source), options_(options), report_(report) {}
 
   // Checks the header and the entries; false after recording a problem.
@@ -42,17 +43,17 @@ class Inspection {
   bool CheckEntries(const ImageHeader& header);
 
   ByteSource& source_;
-  const InspectOptions& options_;
+  const ReadImageOptions& options_;
   ImageReport& report_;
 };
 
-bool Inspection::Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
+bool ImageReader::Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
   report_.problem = Problem{offset, std::move(what), std::move(expected), std::move(found)};
   return false;
 }
 
-bool Inspection::FailEntry(std::size_t index, EntryField field, std::string expected,
-                           uint32_t found) {
+bool ImageReader::FailEntry(std::size_t index, EntryField field, std::string expected,
+                            uint32_t found) {
   static constexpr const char* kNames[kEntryFields] = {
       "dataOffset",   "startAddress", "dataLength",   "partitionSize",
       "digestOffset", "digestLength", "isCompressed", "reserved"};
@@ -61,7 +62,7 @@ bool Inspection::FailEntry(std::size_t index, EntryField field, std::string expe
               std::move(expected), Number(found));
 }
 
-bool Inspection::CheckEntries(const ImageHeader& header) {
+bool ImageReader::CheckEntries(const ImageHeader& header) {
   uint64_t expectedOffset = kFirstDataOffset;
   for (std::size_t i = 0; i < kMaxPartitions; ++i) {
     const PartitionEntry& e = header.entries[i];
@@ -103,7 +104,7 @@ bool Inspection::CheckEntries(const ImageHeader& header) {
   return true;
 }
 
-bool Inspection::CheckHeader() {
+bool ImageReader::CheckHeader() {
   report_.fileSize = source_.Size();
   ImageHeaderBytes headerBytes{};
   const std::size_t headLength =
@@ -156,7 +157,7 @@ bool Inspection::CheckHeader() {
   return true;
 }
 
-void Inspection::CheckRegions() {
+void ImageReader::CheckRegions() {
   std::atomic<std::size_t> firstUnsound = report_.partitions.size();
   RegionCheckContext context{source_, options_, firstUnsound};
   std::vector<RegionOutcome> outcomes(report_.partitions.size());
@@ -195,16 +196,16 @@ void Inspection::CheckRegions() {
 
 }  // namespace
 
-ImageReport InspectImage(ByteSource& source, const InspectOptions& options) {
+ImageReport ReadImage(ByteSource& source, const ReadImageOptions& options) {
   ImageReport report;
-  Inspection inspection(source, options, report);
-  if (!inspection.CheckHeader()) return report;
+  ImageReader reader(source, options, report);
+  if (!reader.CheckHeader()) return report;
   if (options.progress) {
     uint64_t total = 0;
     for (const PartitionReport& p : report.partitions) total += p.entry.dataLength;
     options.progress->Begin(report.partitions.size(), total);
   }
-  inspection.CheckRegions();
+  reader.CheckRegions();
   return report;
 }
 

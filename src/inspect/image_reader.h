@@ -91,19 +91,19 @@ struct ImageReport {
   std::optional<Problem> problem;
 
   bool Sound() const { return hasMagic && !problem; }
-  // True when the inspection ended on an I/O error: no verdict.
+  // True when the read ended on an I/O error: no verdict.
   bool FailedIo() const { return problem && problem->kind != ProblemKind::kImage; }
 };
 
-struct InspectOptions {
+struct ReadImageOptions {
   unsigned workers = 0;           // 0: everything on the calling thread
   PartitionSink* sink = nullptr;  // given every partition's original bytes
   Progress* progress = nullptr;   // told of the region bytes checked
   bool digestOriginals = false;   // fill PartitionReport::originalDigest
 };
 
-// Verifies the image. Never throws for anything the image holds; throws
+// Reads the image and verifies it. Never throws for anything the image holds; throws
 // std::bad_alloc when even one check at a time cannot get its memory.
-ImageReport InspectImage(ByteSource& source, const InspectOptions& options = {});
+ImageReport ReadImage(ByteSource& source, const ReadImageOptions& options = {});
 
 }  // namespace vantorel

@@ -23,9 +23,10 @@ void PutHeader(Bytes& image, const ImageHeader& header) {
   std::copy(head.begin(), head.end(), image.begin());
 }
 
-ImageReport Inspect(const Bytes& image, PartitionSink* sink = nullptr, unsigned workers = 0) {
+ImageReport ReadImageBytes(const Bytes& image, PartitionSink* sink = nullptr,
+                           unsigned workers = 0) {
   testing::MemorySource source(image);
-  return InspectImage(source, {.workers = workers, .sink = sink});
+  return ReadImage(source, {.workers = workers, .sink = sink});
 }
 
 // One plain and one compressed partition, packed by the writer.
@@ -52,7 +53,7 @@ class TwoPartitionImage : public ::testing::Test {
 
 // What each partition holds is the writer's test, over many more images.
 TEST_F(TwoPartitionImage, IsSoundAndReportsItsPartitions) {
-  const ImageReport report = Inspect(image);
+  const ImageReport report = ReadImageBytes(image);
   ASSERT_TRUE(report.Sound()) << report.problem->what;
   EXPECT_EQ(report.headerDigest, DigestStatus::kOk);
   ASSERT_EQ(report.partitions.size(), 2u);
@@ -65,10 +66,10 @@ TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {
     for (const uint8_t mask : {0x01, 0x80}) {
       Bytes corrupt = image;
       corrupt[position] ^= mask;
-      const ImageReport report = Inspect(corrupt);
+      const ImageReport report = ReadImageBytes(corrupt);
       ASSERT_FALSE(report.Sound()) << "flip at byte " << position;
       // The first problem in file order, whatever the workers.
-      const ImageReport parallel = Inspect(corrupt, nullptr, 3);
+      const ImageReport parallel = ReadImageBytes(corrupt, nullptr, 3);
       ASSERT_EQ(parallel.problem->offset, report.problem->offset) << position;
       ASSERT_EQ(parallel.problem->what, report.problem->what) << position;
       ASSERT_EQ(parallel.partitions.size(), report.partitions.size());
@@ -82,14 +83,14 @@ TEST_F(TwoPartitionImage, EveryFlippedByteIsFound) {
 TEST_F(TwoPartitionImage, EveryTruncationIsFound) {
   for (std::size_t length = 0; length < image.size(); ++length) {
     const Bytes truncated(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(length));
-    const ImageReport report = Inspect(truncated);
+    const ImageReport report = ReadImageBytes(truncated);
     ASSERT_FALSE(report.Sound()) << "cut at " << length;
     ASSERT_TRUE(report.problem);
     EXPECT_LE(report.problem->offset, image.size());
   }
   Bytes longer = image;
   longer.push_back(0);
-  EXPECT_EQ(Inspect(longer).problem->what, "file size");
+  EXPECT_EQ(ReadImageBytes(longer).problem->what, "file size");
 }
 
 // Unfinished images and hostile header fields, each with its header digest
@@ -147,7 +148,7 @@ TEST(ImageReader, HostileHeadersAreReportedNotTrusted) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);
-    const ImageReport report = Inspect(c.image);
+    const ImageReport report = ReadImageBytes(c.image);
     ASSERT_TRUE(report.problem);
     EXPECT_EQ(report.problem->what, c.what);
     EXPECT_EQ(report.problem->offset, c.offset);
@@ -194,7 +195,7 @@ TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
       {Bytes(12, 0), 0, "entry 0 dataLength", 16},
   };
   for (const auto& c : kCases) {
-    const ImageReport report = Inspect(imageWithRegion(c.region, c.partitionSize));
+    const ImageReport report = ReadImageBytes(imageWithRegion(c.region, c.partitionSize));
     ASSERT_TRUE(report.problem) << c.what;
     EXPECT_EQ(report.problem->what, c.what);
     EXPECT_EQ(report.problem->offset, c.offset) << c.what;

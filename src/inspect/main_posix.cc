@@ -1,14 +1,4 @@
-// The Linux entry point of vantorel-inspect: the arguments arrive as bytes
-// and become the wide argument vector the run takes.
-#include "inspect/inspect_tool.h"
-#include "platform/program.h"
+// The Linux entry point of vantorel-inspect.
+#include "inspect/run.h"
 
-int main(int argc, char** argv) {
-  vantorel::PrepareProcess();
-  try {
-    const vantorel::WideArguments arguments(argc, argv);
-    return vantorel::RunInspect(argc, arguments.argv());
-  } catch (...) {
-    return vantorel::FailInspectOnException();
-  }
-}
+int main(int argc, char** argv) { return vantorel::RunVantorelInspect(argc, argv); }

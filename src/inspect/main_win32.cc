@@ -1,4 +1,4 @@
 // The Windows entry point of vantorel-inspect: the arguments arrive wide.
-#include "inspect/inspect_tool.h"
+#include "inspect/run.h"
 
-int wmain(int argc, wchar_t** argv) { return vantorel::RunInspect(argc, argv); }
+int wmain(int argc, wchar_t** argv) { return vantorel::RunVantorelInspect(argc, argv); }

@@ -3,8 +3,13 @@
 
 #include "platform/console.h"
 #include "platform/exception_reason.h"
+#include "platform/text.h"
 
 namespace vantorel {
+
+Diagnostic RunFailure(const std::wstring& reason) {
+  return Error(kInspectFailed, Utf8ForDisplay(reason));
+}
 
 int FailInspect(const Diagnostic& failure) {
   ClearStatusLine();

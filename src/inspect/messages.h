@@ -3,6 +3,8 @@
 // exit status.
 #pragma once
 
+#include <string>
+
 #include "common/diagnostic.h"
 
 namespace vantorel {
@@ -13,6 +15,10 @@ inline constexpr int kInspectMisuse = 2;
 // A read or write failed: the image, a partition file of the configuration,
 // standard output or an extracted file. No verdict about the image.
 inline constexpr int kInspectIoError = 3;
+
+// A failure of the run itself (kInspectFailed), its reason given wide as
+// the paths it names are.
+Diagnostic RunFailure(const std::wstring& reason);
 
 // Prints why the run failed; returns the failure's status.
 int FailInspect(const Diagnostic& failure);

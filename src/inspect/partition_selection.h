@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "inspect/image_reader.h"
-#include "inspect/inspect_arguments.h"
+#include "inspect/arguments.h"
 
 namespace vantorel {
 

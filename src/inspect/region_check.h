@@ -14,7 +14,7 @@ namespace vantorel {
 
 struct RegionCheckContext {
   ByteSource& source;
-  const InspectOptions& options;
+  const ReadImageOptions& options;
   // The lowest index of a partition found unsound so far; a check of a later
   // partition may stop early, since its outcome will not be reported.
   std::atomic<std::size_t>& firstUnsound;

@@ -11,7 +11,7 @@
 namespace vantorel {
 namespace {
 
-const char* DigestText(DigestStatus status) {
+const char* DigestStatusText(DigestStatus status) {
   switch (status) {
     case DigestStatus::kOk:
       return "ok";
@@ -23,7 +23,8 @@ const char* DigestText(DigestStatus status) {
   return "unchecked";
 }
 
-std::string Format(const char* format, auto... values) {
+// printf into a string; the table's lines are short.
+std::string Printed(const char* format, auto... values) {
   char line[256];
   std::snprintf(line, sizeof line, format, values...);
   return line;
@@ -32,7 +33,7 @@ std::string Format(const char* format, auto... values) {
 std::string Ratio(const PartitionReport& p) {
   if (!p.originalSize) return "-";
   if (*p.originalSize == 0) return "-";
-  return Format("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
+  return Printed("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
 }
 
 std::string JsonDigest(const std::optional<Sha1Digest>& digest) {
@@ -56,14 +57,14 @@ std::string PartitionName(const ConfigComparison& config, std::optional<std::siz
 }
 
 std::string TableText(const ImageReport& report) {
-  std::string text = Format("\n%-3s %-10s %-10s %10s %10s  %-10s %10s %7s  %s\n", "#", "start",
-                            "size", "offset", "length", "kind", "original", "ratio", "digest");
+  std::string text = Printed("\n%-3s %-10s %-10s %10s %10s  %-10s %10s %7s  %s\n", "#", "start",
+                             "size", "offset", "length", "kind", "original", "ratio", "digest");
   for (const PartitionReport& p : report.partitions) {
     const std::string original = p.originalSize ? std::to_string(*p.originalSize) : "-";
-    text += Format("%-3zu 0x%08X 0x%08X %10u %10u  %-10s %10s %7s  %s\n", p.index,
-                   p.entry.startAddress, p.entry.partitionSize, p.entry.dataOffset,
-                   p.entry.dataLength, p.entry.isCompressed ? "compressed" : "plain",
-                   original.c_str(), Ratio(p).c_str(), DigestText(p.digest));
+    text += Printed("%-3zu 0x%08X 0x%08X %10u %10u  %-10s %10s %7s  %s\n", p.index,
+                    p.entry.startAddress, p.entry.partitionSize, p.entry.dataOffset,
+                    p.entry.dataLength, p.entry.isCompressed ? "compressed" : "plain",
+                    original.c_str(), Ratio(p).c_str(), DigestStatusText(p.digest));
   }
   return text;
 }
@@ -134,12 +135,12 @@ std::string ConfigJson(const std::optional<ConfigComparison>& config) {
 
 }  // namespace
 
-bool InspectionSummary::Passed() const {
+bool InspectReport::Passed() const {
   const bool warned = !warnings.empty() || (config && !config->warnings.empty());
   return report.Sound() && (!config || config->findings.empty()) && !(strict && warned);
 }
 
-std::string Verdict(const InspectionSummary& summary) {
+std::string Verdict(const InspectReport& summary) {
   if (summary.Passed()) return "";
   const ImageReport& report = summary.report;
   if (!report.Sound()) {
@@ -156,14 +157,14 @@ std::string Verdict(const InspectionSummary& summary) {
   return summary.imagePath + ": warnings count as failures (--strict)";
 }
 
-std::string FormatReportText(const InspectionSummary& summary) {
+std::string FormatReportText(const InspectReport& summary) {
   const ImageReport& report = summary.report;
   std::string text =
       "image: " + summary.imagePath + " (" + std::to_string(report.fileSize) + " bytes)\n";
   if (report.hasMagic) {
     text += "magic: " + Hex(kImageMagicBytes) +
             "\npartitions: " + std::to_string(report.partitionCount) + "\n";
-    text += std::string("header digest: ") + DigestText(report.headerDigest) + "\n";
+    text += std::string("header digest: ") + DigestStatusText(report.headerDigest) + "\n";
   }
   if (!report.partitions.empty()) text += TableText(report);
   if (!summary.warnings.empty()) text += "\n";
@@ -181,7 +182,7 @@ std::string FormatReportText(const InspectionSummary& summary) {
   return text;
 }
 
-std::string FormatReportJson(const InspectionSummary& summary) {
+std::string FormatReportJson(const InspectReport& summary) {
   const ImageReport& report = summary.report;
   std::string json = "{\n  \"image\": " + JsonString(summary.imagePath) +
                      ",\n  \"size\": " + std::to_string(report.fileSize) +
@@ -189,7 +190,7 @@ std::string FormatReportJson(const InspectionSummary& summary) {
                      ",\n  \"passed\": " + (summary.Passed() ? "true" : "false") +
                      ",\n  \"unfinished\": " + (report.hasMagic ? "false" : "true") +
                      ",\n  \"partitionCount\": " + std::to_string(report.partitionCount) +
-                     ",\n  \"headerDigest\": " + JsonString(DigestText(report.headerDigest)) +
+                     ",\n  \"headerDigest\": " + JsonString(DigestStatusText(report.headerDigest)) +
                      ",\n  \"partitions\": [";
   for (const PartitionReport& p : report.partitions) {
     json += std::string(p.index ? "," : "") + "\n    {\"index\": " + std::to_string(p.index) +
@@ -199,7 +200,7 @@ std::string FormatReportJson(const InspectionSummary& summary) {
             ", \"dataLength\": " + std::to_string(p.entry.dataLength) +
             ", \"compressed\": " + (p.entry.isCompressed ? "true" : "false") +
             ", \"originalSize\": " + (p.originalSize ? std::to_string(*p.originalSize) : "null") +
-            ", \"digest\": " + JsonString(DigestText(p.digest)) +
+            ", \"digest\": " + JsonString(DigestStatusText(p.digest)) +
             ", \"storedDigest\": " + JsonDigest(p.storedDigest) +
             ", \"computedDigest\": " + JsonDigest(p.computedDigest) +
             SectionJson(summary.config, p.index) + "}";

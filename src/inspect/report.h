@@ -22,7 +22,9 @@ struct ConfigComparison {
   Warnings warnings;  // what the configuration says that is probably meant otherwise
 };
 
-struct InspectionSummary {
+// Everything vantorel-inspect reports on one image: the reader's findings
+// and the checks built on them.
+struct InspectReport {
   std::string imagePath;  // UTF-8
   ImageReport report;
   std::vector<LayoutWarning> warnings;  // of a sound image
@@ -35,11 +37,11 @@ struct InspectionSummary {
 };
 
 // Both print nothing and cannot fail.
-std::string FormatReportText(const InspectionSummary& summary);
+std::string FormatReportText(const InspectReport& summary);
 // Why the summary does not pass, in one line: the first problem, the
 // mismatches or the warnings under --strict; empty when it passes.
-std::string Verdict(const InspectionSummary& summary);
-std::string FormatReportJson(const InspectionSummary& summary);
+std::string Verdict(const InspectReport& summary);
+std::string FormatReportJson(const InspectReport& summary);
 // The JSON of a run that ended on an I/O error before its report: the image
 // and the error, no verdict.
 std::string FormatIoErrorJson(const std::string& imagePath, const std::string& error);

@@ -1,5 +1,6 @@
-// What the program knows of itself: its version numbers and the form of its
-// name in the usage text.
+// What the program knows of itself (its version numbers and the form of its
+// name in the usage text), and how a run starts: the process readied, the
+// arguments made wide.
 #pragma once
 
 #include <cstdint>
@@ -32,18 +33,42 @@ std::string UsageProgramName(std::wstring_view programPath);
 // Windows.
 void PrepareProcess();
 
-// The arguments of main() as the wide argument vector the programs take:
+// The argument vector as the system hands it to the entry point: bytes from
+// main() on Linux, wide from wmain() on Windows.
+#ifdef _WIN32
+using NativeArgv = wchar_t**;
+#else
+using NativeArgv = char**;
+#endif
+
+// The entry point's arguments as the wide argument vector the programs take:
 // decoded from UTF-8 on Linux, where bytes that are not UTF-8 are escaped so
-// that a path made of them opens the same file. Throws std::bad_alloc.
+// that a path made of them opens the same file; copied on Windows. Throws
+// std::bad_alloc.
 class WideArguments {
  public:
-  WideArguments(int argc, char** argv);
+  WideArguments(int argc, NativeArgv argv);
   const wchar_t* const* argv() const { return pointers_.data(); }
 
  private:
   std::vector<std::wstring> texts_;
   std::vector<const wchar_t*> pointers_;
 };
+
+// A program's whole run behind its entry point: readies the process, gives
+// `steps` the wide argument vector and returns their exit status. When the
+// conversion or the steps throw, `onException` is called inside the catch
+// block and its status returned. Never throws.
+inline int RunProgram(int argc, NativeArgv argv, int (*steps)(int, const wchar_t* const*),
+                      int (*onException)() noexcept) noexcept {
+  PrepareProcess();
+  try {
+    const WideArguments arguments(argc, argv);
+    return steps(argc, arguments.argv());
+  } catch (...) {
+    return onException();
+  }
+}
 
 // The part of the path after its last backslash; the whole path without one.
 inline std::wstring_view FileNameOf(std::wstring_view path) {

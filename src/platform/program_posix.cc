@@ -22,7 +22,7 @@ std::string UsageProgramName(std::wstring_view programPath) {
   return EncodeUtf8ForDisplay(FileNameOf(programPath));
 }
 
-WideArguments::WideArguments(int argc, char** argv) {
+WideArguments::WideArguments(int argc, NativeArgv argv) {
   texts_.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) texts_.push_back(DecodeUtf8(argv[i], InvalidUtf8::kEscape));
   for (const std::wstring& text : texts_) pointers_.push_back(text.c_str());

@@ -59,13 +59,7 @@ std::string UsageProgramName(std::wstring_view programPath) {
   return std::string(name.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-WideArguments::WideArguments(int argc, char** argv) {
-  for (int i = 0; i < argc; ++i) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, argv[i], -1, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length > 0 ? length - 1 : 0), L'\0');
-    if (length > 1) MultiByteToWideChar(CP_ACP, 0, argv[i], -1, text.data(), length);
-    texts_.push_back(std::move(text));
-  }
+WideArguments::WideArguments(int argc, NativeArgv argv) : texts_(argv, argv + argc) {
   for (const std::wstring& text : texts_) pointers_.push_back(text.c_str());
   pointers_.push_back(nullptr);
 }

@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
   vantorel::testing::MemorySource source(bytes);
-  const vantorel::ImageReport report = vantorel::InspectImage(source);
+  const vantorel::ImageReport report = vantorel::ReadImage(source);
   if (report.problem && report.problem->offset > size + 20) __builtin_trap();
   return 0;
 }

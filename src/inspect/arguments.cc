@@ -1,5 +1,5 @@
 // Option parsing of vantorel-inspect: options in any order, one image.
-#include "inspect/inspect_arguments.h"
+#include "inspect/arguments.h"
 
 #include <string_view>
 
@@ -64,8 +64,8 @@ uint64_t LargestValue(std::wstring_view option) {
   return kFlashEnd - 1;
 }
 
-Outcome Number(std::wstring_view option, std::wstring_view text, uint64_t maximum,
-               uint64_t& value) {
+Outcome ReadOptionNumber(std::wstring_view option, std::wstring_view text, uint64_t maximum,
+                         uint64_t& value) {
   const auto number = ParseCommandNumber(text, maximum);
   if (!number) {
     return Misuse(std::wstring(option) + L" takes a number from 0 to " + std::to_wstring(maximum) +
@@ -78,7 +78,8 @@ Outcome Number(std::wstring_view option, std::wstring_view text, uint64_t maximu
 // One option that takes a number.
 Outcome TakeNumber(std::wstring_view option, std::wstring_view value, InspectCommand& command) {
   uint64_t number = 0;
-  if (Outcome read = Number(option, value, LargestValue(option), number); !read.ok()) return read;
+  if (Outcome read = ReadOptionNumber(option, value, LargestValue(option), number); !read.ok())
+    return read;
   if (option == L"--partition") {
     command.partitions.insert(static_cast<std::size_t>(number));
     return {};

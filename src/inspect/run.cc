@@ -1,17 +1,17 @@
 // The run of vantorel-inspect: options, configuration, verification, the
 // checks built on it, the report, extraction.
-#include "inspect/inspect_tool.h"
+#include "inspect/run.h"
 
 #include <optional>
 #include <string>
 
 #include "config/config_reader.h"
+#include "inspect/arguments.h"
 #include "inspect/explanation.h"
 #include "inspect/extract.h"
 #include "inspect/file_source.h"
 #include "inspect/flash_command.h"
 #include "inspect/image_diff.h"
-#include "inspect/inspect_arguments.h"
 #include "inspect/partition_selection.h"
 #include "inspect/report.h"
 #include "machinery/progress.h"
@@ -25,10 +25,6 @@
 
 namespace vantorel {
 namespace {
-
-Diagnostic RunFailure(const std::wstring& reason) {
-  return Error(kInspectFailed, Utf8ForDisplay(reason));
-}
 
 // A read or write the system failed: no verdict about the image.
 Diagnostic IoError(std::string what, std::string systemText) {
@@ -53,13 +49,13 @@ std::vector<std::string> SectionNames(const ConfigurationReading& reading, std::
   return names;
 }
 
-struct Inspected {
+struct ImageFileReport {
   ImageReport report;
   std::optional<FileIdentity> identity;  // of the image file
 };
 
-// The failed read of the image, or write of an extracted file, that ended an
-// inspection.
+// The failed read of the image, or write of an extracted file, that ended a
+// read of the image.
 Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageName,
                      const Problem& problem) {
   if (problem.kind == ProblemKind::kReadError) {
@@ -73,11 +69,11 @@ Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageNam
                  problem.systemText);
 }
 
-// Inspects the image once; the failure says why it cannot be read. Only a
+// Reads and verifies the image file once; the failure says why it cannot be read. Only a
 // regular file is opened, so that a pipe never holds the run up.
-Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
-                const std::string& imagePath, InspectOptions options,
-                std::optional<Inspected>& inspected) {
+Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageName,
+                      const std::string& imagePath, ReadImageOptions options,
+                      std::optional<ImageFileReport>& fileReport) {
   const std::optional<InputFile> file =
       SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
   if (file && !file->IsOpen()) {
@@ -88,9 +84,9 @@ Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
-  inspected.emplace(Inspected{InspectImage(source, options), file->Identity()});
-  if (inspected->report.FailedIo()) {
-    return IoErrorOf(command, imageName, *inspected->report.problem);
+  fileReport.emplace(ImageFileReport{ReadImage(source, options), file->Identity()});
+  if (fileReport->report.FailedIo()) {
+    return IoErrorOf(command, imageName, *fileReport->report.problem);
   }
   return {};
 }
@@ -99,7 +95,7 @@ Outcome Inspect(const InspectCommand& command, const std::wstring& imageName,
 // always, a target that is the image itself: putting a partition in its
 // place would destroy it.
 Outcome CheckTargets(const InspectCommand& command, const std::string& directory,
-                     const Inspected& image) {
+                     const ImageFileReport& image) {
   for (const std::size_t i : ExtractedPartitions(command, image.report)) {
     const std::string target = ExtractedFileName(directory, i);
     const auto existing = EntryAt(target);
@@ -118,7 +114,7 @@ Outcome CheckTargets(const InspectCommand& command, const std::string& directory
 }
 
 Outcome Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
-                const Inspected& image) {
+                const ImageFileReport& image) {
   const auto directory = NarrowText(command.extractDirectory);
   if (!directory || !EnsureDirectory(*directory)) {
     return RunFailure(L"cannot create folder " + command.extractDirectory);
@@ -130,9 +126,9 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
   if (Outcome outcome = CheckTargets(command, *directory, image); !outcome.ok()) return outcome;
   DirectorySink directorySink(*directory);
   SelectedPartitionsSink sink(directorySink, command.partitions);
-  std::optional<Inspected> again;
-  if (Outcome outcome =
-          Inspect(command, command.image, imagePath, {.workers = workers, .sink = &sink}, again);
+  std::optional<ImageFileReport> again;
+  if (Outcome outcome = ReadImageFile(command, command.image, imagePath,
+                                      {.workers = workers, .sink = &sink}, again);
       !outcome.ok()) {
     return outcome;
   }
@@ -161,12 +157,12 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
 // --diff: exit 0 when the images are the same, 1 when they differ, 2 when
 // either cannot be read or is not sound.
 int Diff(const InspectCommand& command, unsigned workers) {
-  const InspectOptions options{.workers = workers, .digestOriginals = true};
-  std::optional<Inspected> images[2];
+  const ReadImageOptions options{.workers = workers, .digestOriginals = true};
+  std::optional<ImageFileReport> images[2];
   const std::wstring* names[2] = {&command.image, &command.diffImage};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
-    Outcome outcome = path ? Inspect(command, *names[i], *path, options, images[i])
+    Outcome outcome = path ? ReadImageFile(command, *names[i], *path, options, images[i])
                            : RunFailure(L"cannot use the image path " + *names[i]);
     if (outcome.ok() && images[i]->report.problem) {
       const Problem& problem = *images[i]->report.problem;
@@ -230,14 +226,15 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
     return RunFailure(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
                       command.image);
   }
-  std::optional<Inspected> image;
-  if (Outcome outcome = Inspect(command, command.image, *imagePath,
-                                {.workers = workers, .digestOriginals = !list.empty()}, image);
+  std::optional<ImageFileReport> image;
+  if (Outcome outcome =
+          ReadImageFile(command, command.image, *imagePath,
+                        {.workers = workers, .digestOriginals = !list.empty()}, image);
       !outcome.ok()) {
     return outcome;
   }
 
-  InspectionSummary summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
+  InspectReport summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
   if (summary.report.Sound()) {
     summary.warnings = CheckFlashLayout(summary.report.partitions);
     if (!command.config.empty()) {
@@ -270,7 +267,7 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
 }
 
 // The run, which may throw when memory, file handles or the system fail.
-int RunInspectSteps(int argc, const wchar_t* const* argv) {
+int RunSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
   if (const Outcome parsed = ParseInspectArguments(argc, argv, command); !parsed.ok()) {
     const int status = FailInspect(parsed.failure());
@@ -306,12 +303,8 @@ int RunInspectSteps(int argc, const wchar_t* const* argv) {
 
 }  // namespace
 
-int RunInspect(int argc, const wchar_t* const* argv) noexcept {
-  try {
-    return RunInspectSteps(argc, argv);
-  } catch (...) {
-    return FailInspectOnException();
-  }
+int RunVantorelInspect(int argc, NativeArgv argv) noexcept {
+  return RunProgram(argc, argv, RunSteps, FailInspectOnException);
 }
 
 }  // namespace vantorel

@@ -1,4 +1,4 @@
-#include "inspect/inspect_arguments.h"
+#include "inspect/arguments.h"
 
 #include <gtest/gtest.h>
 
