@@ -68,6 +68,11 @@ void LzmaDecoder::StartStream() { LzmaDec_Init(&state_); }
 LzmaDecoder::Step LzmaDecoder::Decode(const uint8_t* input, std::size_t inputLength,
                                       uint8_t* output, std::size_t outputCapacity,
                                       bool lastOutput) {
+  // The decoder moves its pointers by zero bytes too, which is undefined on
+  // a null pointer: an empty buffer may have none.
+  static uint8_t nothing = 0;
+  if (inputLength == 0) input = &nothing;
+  if (outputCapacity == 0) output = &nothing;
   SizeT consumed = inputLength;
   SizeT produced = outputCapacity;
   Step step;
