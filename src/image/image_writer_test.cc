@@ -67,7 +67,7 @@ void ExpectImageOf(const Bytes& image, const PartitionList& list) {
 // format give (its SHA-1 was computed once, with no worker, and its streams
 // agree with the LZMA SDK's own lzma_alone at the same settings). As many
 // chunks are in flight as there are workers, up to the chunks of the largest
-// partition.
+// partition: 8 workers are more than any case has chunks.
 TEST(ImageWriter, EveryWorkerCountGivesTheSameGoldenImage) {
   TempDir dir;
   std::string text;
@@ -96,7 +96,7 @@ TEST(ImageWriter, EveryWorkerCountGivesTheSameGoldenImage) {
   };
   for (const auto& c : kCases) {
     std::string referenceOutput;
-    for (const unsigned workers : {0u, 1u, 2u, 8u, 16u}) {
+    for (const unsigned workers : {0u, 1u, 2u, 8u}) {
       SCOPED_TRACE(std::string(c.label) + ", workers " + std::to_string(workers));
       const std::string out = dir.File("out" + std::to_string(workers));
       WriterStatistics statistics;
