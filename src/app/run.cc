@@ -9,6 +9,7 @@
 
 #include "app/arguments.h"
 #include "app/banners.h"
+#include "app/messages.h"
 #include "config/config_reader.h"
 #include "image/image_writer.h"
 #include "machinery/progress.h"
@@ -19,14 +20,11 @@
 namespace vantorel {
 namespace {
 
-// The status of a run refused before it opened anything.
-constexpr int kWorkersRefused = 1;
-
 // Reads the configuration, then writes the image, warning of what the
 // configuration says that is probably meant otherwise.
 Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& reading) {
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers) return Error(kWorkersRefused, Utf8ForDisplay(workers.refusal));
+  if (!workers.workers) return Error(kExitFailed, Utf8ForDisplay(workers.refusal));
   PartitionList list;
   const Outcome read = ReadConfiguration(commandLine.configFile, list, reading);
   PrintWarnings(reading.warnings);

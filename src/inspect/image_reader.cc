@@ -17,8 +17,6 @@
 namespace vantorel {
 namespace {
 
-std::string Number(uint64_t value) { return std::to_string(value); }
-
 void LowerTo(std::atomic<std::size_t>& value, std::size_t candidate) {
   std::size_t current = value;
   while (candidate < current && !value.compare_exchange_weak(current, candidate)) {
@@ -58,8 +56,8 @@ bool ImageReader::FailEntry(std::size_t index, EntryField field, std::string exp
       "dataOffset",   "startAddress", "dataLength",   "partitionSize",
       "digestOffset", "digestLength", "isCompressed", "reserved"};
   return Fail(EntryFieldOffset(index, field),
-              "entry " + Number(index) + " " + kNames[static_cast<std::size_t>(field)],
-              std::move(expected), Number(found));
+              "entry " + std::to_string(index) + " " + kNames[static_cast<std::size_t>(field)],
+              std::move(expected), std::to_string(found));
 }
 
 bool ImageReader::CheckEntries(const ImageHeader& header) {
@@ -75,31 +73,32 @@ bool ImageReader::CheckEntries(const ImageHeader& header) {
       continue;
     }
     if (e.dataOffset != expectedOffset) {
-      return FailEntry(i, EntryField::kDataOffset, Number(expectedOffset), e.dataOffset);
+      return FailEntry(i, EntryField::kDataOffset, std::to_string(expectedOffset), e.dataOffset);
     }
     const uint64_t digestOffset = uint64_t{e.dataOffset} + e.dataLength;
     if (e.digestOffset != digestOffset) {
       return FailEntry(i, EntryField::kDigestOffset,
-                       Number(digestOffset) + " (dataOffset + dataLength)", e.digestOffset);
+                       std::to_string(digestOffset) + " (dataOffset + dataLength)", e.digestOffset);
     }
     if (e.digestLength != kSha1DigestSize) {
-      return FailEntry(i, EntryField::kDigestLength, Number(kSha1DigestSize), e.digestLength);
+      return FailEntry(i, EntryField::kDigestLength, std::to_string(kSha1DigestSize),
+                       e.digestLength);
     }
     if (e.isCompressed > 1)
       return FailEntry(i, EntryField::kIsCompressed, "0 or 1", e.isCompressed);
     if (e.reserved != 0) return FailEntry(i, EntryField::kReserved, "0", e.reserved);
     if (uint64_t{e.digestOffset} + kSha1DigestSize > report_.fileSize) {
-      return Fail(
-          report_.fileSize, "partition " + Number(i) + " region and digest",
-          "a file of at least " + Number(uint64_t{e.digestOffset} + kSha1DigestSize) + " bytes",
-          Number(report_.fileSize) + " bytes");
+      return Fail(report_.fileSize, "partition " + std::to_string(i) + " region and digest",
+                  "a file of at least " +
+                      std::to_string(uint64_t{e.digestOffset} + kSha1DigestSize) + " bytes",
+                  std::to_string(report_.fileSize) + " bytes");
     }
     expectedOffset = uint64_t{e.digestOffset} + kSha1DigestSize;
   }
   if (report_.fileSize != expectedOffset) {
     return Fail(expectedOffset, "file size",
-                Number(expectedOffset) + " bytes (after the last digest)",
-                Number(report_.fileSize) + " bytes");
+                std::to_string(expectedOffset) + " bytes (after the last digest)",
+                std::to_string(report_.fileSize) + " bytes");
   }
   return true;
 }
@@ -117,8 +116,8 @@ bool ImageReader::CheckHeader() {
     return false;
   }
   if (*n != headLength) {
-    return Fail(*n, "end of file", Number(headLength) + " more bytes",
-                Number(*n) + " bytes (the file changed while it was read)");
+    return Fail(*n, "end of file", std::to_string(headLength) + " more bytes",
+                std::to_string(*n) + " bytes (the file changed while it was read)");
   }
   std::copy_n(head, std::min(headLength, headerBytes.size()), headerBytes.begin());
 
@@ -129,17 +128,17 @@ bool ImageReader::CheckHeader() {
     return Fail(0, "magic (an unfinished image: the packer writes the header last)",
                 Hex(kImageMagicBytes),
                 headLength >= magicSize ? Hex({head, magicSize})
-                                        : "a file of " + Number(headLength) + " bytes");
+                                        : "a file of " + std::to_string(headLength) + " bytes");
   }
   if (headLength < kFirstDataOffset) {
-    return Fail(headLength, "header and its digest", Number(kFirstDataOffset) + " bytes",
-                Number(headLength) + " bytes");
+    return Fail(headLength, "header and its digest", std::to_string(kFirstDataOffset) + " bytes",
+                std::to_string(headLength) + " bytes");
   }
   const ImageHeader header = ParseImageHeader(headerBytes);
   report_.partitionCount = header.partitionCount;
   if (header.partitionCount > kMaxPartitions) {
-    return Fail(kPartitionCountOffset, "partitionCount", "at most " + Number(kMaxPartitions),
-                Number(header.partitionCount));
+    return Fail(kPartitionCountOffset, "partitionCount",
+                "at most " + std::to_string(kMaxPartitions), std::to_string(header.partitionCount));
   }
   for (std::size_t i = 0; i < header.partitionCount; ++i) {
     report_.partitions.push_back({.index = i, .entry = header.entries[i]});

@@ -2,8 +2,7 @@
 // UTF-8) for build pipelines.
 #include "inspect/report.h"
 
-#include <cstdio>
-
+#include "common/printed.h"
 #include "inspect/hex.h"
 #include "inspect/json_text.h"
 #include "platform/utf8.h"
@@ -21,13 +20,6 @@ const char* DigestStatusText(DigestStatus status) {
       break;
   }
   return "unchecked";
-}
-
-// printf into a string; the table's lines are short.
-std::string Printed(const char* format, auto... values) {
-  char line[256];
-  std::snprintf(line, sizeof line, format, values...);
-  return line;
 }
 
 std::string Ratio(const PartitionReport& p) {

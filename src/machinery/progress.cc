@@ -2,8 +2,7 @@
 // moves even while one slow chunk is encoded.
 #include "machinery/progress.h"
 
-#include <cstdio>
-
+#include "common/printed.h"
 #include "platform/console.h"
 
 namespace vantorel {
@@ -12,13 +11,6 @@ namespace {
 constexpr auto kQuietStart = std::chrono::seconds(1);
 constexpr auto kRefreshEvery = std::chrono::milliseconds(250);
 constexpr double kMegabyte = 1e6;
-
-// printf into a string; the texts of the status line are short.
-std::string Printed(const char* format, auto... values) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
-}
 
 }  // namespace
 
