@@ -15,14 +15,12 @@
 namespace vantorel {
 namespace {
 
-std::string Number(uint64_t value) { return std::to_string(value); }
-
 class RegionCheck {
  public:
   RegionCheck(RegionCheckContext& context, PartitionReport& partition)
       : context_(context),
         partition_(partition),
-        name_("partition " + Number(partition.index)),
+        name_("partition " + std::to_string(partition.index)),
         position_(partition.entry.dataOffset),
         regionEnd_(uint64_t{partition.entry.dataOffset} + partition.entry.dataLength) {}
 
@@ -87,8 +85,8 @@ bool RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t leng
     return false;
   }
   if (*n != length) {
-    Fail(offset + *n, "end of file", Number(length) + " more bytes",
-         Number(*n) + " bytes (the file changed while it was read)");
+    Fail(offset + *n, "end of file", std::to_string(length) + " more bytes",
+         std::to_string(*n) + " bytes (the file changed while it was read)");
     return false;
   }
   return true;
@@ -125,9 +123,9 @@ uint64_t RegionCheck::ReadHead() {
   const PartitionEntry& e = partition_.entry;
   if (e.dataLength < kLzmaPartitionHeaderSize) {
     Fail(EntryFieldOffset(partition_.index, EntryField::kDataLength),
-         "entry " + Number(partition_.index) + " dataLength",
-         "at least " + Number(kLzmaPartitionHeaderSize) + " (the LZMA header)",
-         Number(e.dataLength));
+         "entry " + std::to_string(partition_.index) + " dataLength",
+         "at least " + std::to_string(kLzmaPartitionHeaderSize) + " (the LZMA header)",
+         std::to_string(e.dataLength));
     return 0;
   }
   const std::span<const uint8_t> bytes = NextBytes();
@@ -143,8 +141,8 @@ uint64_t RegionCheck::ReadHead() {
   partition_.originalSize = header.uncompressedSize;
   if (header.uncompressedSize > kMaxCompressedFileSize) {
     Fail(uint64_t{e.dataOffset} + kLzmaPropertiesSize, name_ + " original size",
-         "below " + Number((kMaxCompressedFileSize + 1) >> 30) + " GiB",
-         Number(header.uncompressedSize));
+         "below " + std::to_string((kMaxCompressedFileSize + 1) >> 30) + " GiB",
+         std::to_string(header.uncompressedSize));
   }
   return header.uncompressedSize;
 }
@@ -168,22 +166,23 @@ void RegionCheck::DecodeStreams(uint64_t originalSize) {
       Deliver(output_.get(), step.produced);
       left -= step.produced;
       if (step.result != SZ_OK) {
-        return Fail(chunkStart, stream + Number(k), "a valid LZMA stream",
-                    "data that does not decode (LZMA status " + Number(step.result) + ")");
+        return Fail(chunkStart, stream + std::to_string(k), "a valid LZMA stream",
+                    "data that does not decode (LZMA status " + std::to_string(step.result) + ")");
       }
       if (step.status == LZMA_STATUS_FINISHED_WITH_MARK) {
-        return Fail(Position(), stream + Number(k), "no end marker", "an end marker");
+        return Fail(Position(), stream + std::to_string(k), "no end marker", "an end marker");
       }
       if (left == 0 && step.status == LZMA_STATUS_MAYBE_FINISHED_WITHOUT_MARK) break;
       if (in.empty() || (step.consumed == 0 && step.produced == 0)) {
-        return Fail(Position(), stream + Number(k), Number(chunkLength) + " bytes decoded",
-                    Number(chunkLength - left) + " bytes before the region ends");
+        return Fail(Position(), stream + std::to_string(k),
+                    std::to_string(chunkLength) + " bytes decoded",
+                    std::to_string(chunkLength - left) + " bytes before the region ends");
       }
     }
   }
   if (!Stopped() && Position() != regionEnd_) {
     Fail(Position(), name_ + " region", "to end after its last stream",
-         Number(regionEnd_ - Position()) + " more bytes");
+         std::to_string(regionEnd_ - Position()) + " more bytes");
   }
 }
 
@@ -233,8 +232,9 @@ void RegionCheck::Check() {
   partition_.originalSize = originalSize;
   if (originalSize > e.partitionSize) {
     return Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
-                name_ + " original size", "at most partitionSize (" + Number(e.partitionSize) + ")",
-                Number(originalSize));
+                name_ + " original size",
+                "at most partitionSize (" + std::to_string(e.partitionSize) + ")",
+                std::to_string(originalSize));
   }
   if (e.isCompressed == 1) {
     DecodeStreams(originalSize);
