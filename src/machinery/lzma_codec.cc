@@ -9,10 +9,9 @@ namespace {
 void* HeapAlloc(void*, size_t size) { return std::malloc(size); }
 void HeapFree(void*, void* address) { std::free(address); }
 
-}  // namespace
-
-ISzAlloc HeapAllocator = {HeapAlloc, HeapFree};
-
+// Level 0 with a 16 KiB dictionary; every other field as the SDK defaults it,
+// but for numHashBytes, fixed at 4 so that later SDK releases keep the same
+// four-byte hash-chain matcher. Their property bytes are kLzmaProperties.
 CLzmaEncProps EncoderSettings() {
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
@@ -26,6 +25,10 @@ CLzmaEncProps EncoderSettings() {
   props.numHashBytes = 4;
   return props;
 }
+
+}  // namespace
+
+ISzAlloc HeapAllocator = {HeapAlloc, HeapFree};
 
 SRes LzmaEncoder::CheckAvailable() const {
   const CLzmaEncHandle encoder = LzmaEnc_Create(allocator_);

@@ -31,11 +31,6 @@ inline constexpr LzmaProperties kLzmaProperties = {
 // every allocation of the encoder and the decoder.
 extern ISzAlloc HeapAllocator;
 
-// Level 0 with a 16 KiB dictionary; every other field as the SDK defaults it,
-// but for numHashBytes, fixed at 4 so that later SDK releases keep the same
-// four-byte hash-chain matcher. Their property bytes are kLzmaProperties.
-CLzmaEncProps EncoderSettings();
-
 class LzmaEncoder {
  public:
   explicit LzmaEncoder(ISzAlloc* allocator = &HeapAllocator) : allocator_(allocator) {}
