@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/diagnostic.h"
-#include "inspect/image_reader.h"
 #include "inspect/arguments.h"
+#include "inspect/image_reader.h"
 #include "platform/files.h"
 
 namespace vantorel {

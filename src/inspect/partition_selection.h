@@ -8,8 +8,8 @@
 #include <set>
 #include <vector>
 
-#include "inspect/image_reader.h"
 #include "inspect/arguments.h"
+#include "inspect/image_reader.h"
 
 namespace vantorel {
 
