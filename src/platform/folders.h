@@ -28,6 +28,8 @@ std::optional<FolderEntry> EntryAt(const std::string& path);
 // A name for a new file in the target's folder: a dot, the target's name and
 // a random suffix. Another call gives another name.
 std::string TemporaryNameFor(const std::string& target);
+// The names a caller tries before it gives up: each may be taken already.
+inline constexpr int kTemporaryNameAttempts = 100;
 
 // Renames a file, replacing whatever entry stands at `to`.
 bool RenameReplacing(const std::string& from, const std::string& to);

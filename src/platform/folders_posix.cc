@@ -11,12 +11,6 @@
 #include "platform/io_posix.h"
 
 namespace vantorel {
-namespace {
-
-constexpr int kNameAttempts = 100;
-
-}  // namespace
-
 bool EnsureDirectory(const std::string& path) {
   struct stat info;
   if (mkdir(NativePath(path).c_str(), 0777) == 0) return true;
@@ -66,7 +60,7 @@ bool SyncFolderOf(const std::string& path) {
 ReplacementFile::ReplacementFile(const std::string& target)
     : target_(NativePath(target)), handle_(kClosed) {
   // O_EXCL with O_CREAT fails on any existing entry, a link included.
-  for (int attempt = 0; attempt < kNameAttempts && handle_ == kClosed; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts && handle_ == kClosed; ++attempt) {
     temporary_ = TemporaryNameFor(target_);
     const int fd =
         open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -7,12 +7,6 @@
 #include "platform/windows_text.h"
 
 namespace vantorel {
-namespace {
-
-constexpr int kNameAttempts = 100;
-
-}  // namespace
-
 bool EnsureDirectory(const std::string& path) {
   const std::wstring wide = WidenLatin1(path);
   if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
@@ -53,7 +47,7 @@ bool SyncFolderOf(const std::string&) { return true; }
 
 ReplacementFile::ReplacementFile(const std::string& target)
     : target_(target), handle_(FromHandle(INVALID_HANDLE_VALUE)) {
-  for (int attempt = 0; attempt < kNameAttempts && !IsOpen(); ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts && !IsOpen(); ++attempt) {
     temporary_ = TemporaryNameFor(target_);
     const HANDLE file = CreateFileW(WidenLatin1(temporary_).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

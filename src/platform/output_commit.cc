@@ -8,12 +8,6 @@
 #include "platform/system_error.h"
 
 namespace vantorel {
-namespace {
-
-constexpr int kNameAttempts = 100;
-
-}  // namespace
-
 CommittedOutput::CommittedOutput(const std::string& path) {
   const OutputTarget target = ExamineOutputTarget(path);
   target_ = target.path;
@@ -22,7 +16,7 @@ CommittedOutput::CommittedOutput(const std::string& path) {
     // An output that is there but cannot be opened could not be told from
     // the inputs, nor locked: it is refused.
     if (!previous_->IsOpen() && IdentityOfPath(target_)) return;
-    for (int attempt = 0; attempt < kNameAttempts && !IsOpen(); ++attempt) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && !IsOpen(); ++attempt) {
       temporary_ = TemporaryNameFor(target_);
       file_ = std::make_unique<OutputFile>(temporary_, OutputCreation::kCreateNew);
     }
@@ -93,7 +87,7 @@ bool CommittedOutput::Commit() {
 
 void CommittedOutput::KeepPrevious(bool existed) {
   if (!existed) return;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     kept_ = TemporaryNameFor(target_);
     if (LinkFile(target_, kept_)) return;
     if (EntryAt(kept_)) continue;  // the name was taken: another one
