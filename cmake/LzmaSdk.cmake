@@ -22,4 +22,7 @@ add_library(lzma_sdk STATIC ${_lzma_sdk_sources})
 # our warning flags do not apply to them.
 target_include_directories(lzma_sdk SYSTEM PUBLIC "${LZMA_SDK_DIR}")
 target_compile_definitions(lzma_sdk PUBLIC _7ZIP_ST)
-set_target_properties(lzma_sdk PROPERTIES C_STANDARD 99 POSITION_INDEPENDENT_CODE ON)
+# Its files were not written to be compiled as one: a unity build leaves
+# them apart.
+set_target_properties(lzma_sdk PROPERTIES C_STANDARD 99 POSITION_INDEPENDENT_CODE ON
+                                          UNITY_BUILD OFF)
