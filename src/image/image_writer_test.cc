@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "inspect/hex.h"
+#include "common/hex.h"
 #include "machinery/progress.h"
 #include "platform/utf8.h"
 #include "test_support/inputs.h"

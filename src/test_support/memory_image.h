@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "inspect/image_reader.h"
+#include "image/image_reader.h"
 
 namespace vantorel::testing {
 

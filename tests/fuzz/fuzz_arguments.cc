@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/arguments.h"
-#include "app/option_scanner.h"
 #include "platform/utf8.h"
+#include "programs/vantorel/arguments.h"
+#include "programs/vantorel/option_scanner.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!std::freopen("/dev/null", "w", stdout)) std::abort();

@@ -1,5 +1,5 @@
 // Arbitrary image bytes through the image reader of vantorel-inspect.
-#include "inspect/image_reader.h"
+#include "image/image_reader.h"
 #include "test_support/memory_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

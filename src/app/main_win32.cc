@@ -1,4 +1,0 @@
-// The packer's Windows entry point: the arguments arrive wide.
-#include "app/run.h"
-
-int wmain(int argc, wchar_t** argv) { return vantorel::RunVantorel(argc, argv); }

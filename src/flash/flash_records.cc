@@ -1,0 +1,257 @@
+// Flat binary, Intel HEX (type 00 data, 04 extended linear address, 01 end)
+// and S-records (S0 header, S3 data, S5/S6 count, S7 end).
+#include "flash/flash_records.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace vantorel {
+namespace {
+
+constexpr std::size_t kRecordBytes = 16;
+constexpr std::size_t kFlushAt = std::size_t{1} << 20;
+
+// Collects output text and hands it to the sink in large writes.
+class Output {
+ public:
+  explicit Output(ByteSink& sink) : sink_(sink) { text_.reserve(kFlushAt + 128); }
+  void Append(std::string_view text) {
+    text_ += text;
+    if (text_.size() >= kFlushAt) Flush();
+  }
+  void HexByte(uint8_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    text_ += kDigits[value >> 4];
+    text_ += kDigits[value & 0xF];
+  }
+  bool Flush() {
+    if (ok_ && !text_.empty()) {
+      ok_ = sink_.Write(reinterpret_cast<const uint8_t*>(text_.data()), text_.size());
+    }
+    text_.clear();
+    return ok_;
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  ByteSink& sink_;
+  std::string text_;
+  bool ok_ = true;
+};
+
+class BinaryEncoder : public FlashEncoder {
+ public:
+  BinaryEncoder(ByteSink& sink, uint8_t fill) : sink_(sink) { fill_.fill(fill); }
+  bool Data(const uint8_t* data, std::size_t length) override {
+    ok_ = ok_ && (length == 0 || sink_.Write(data, length));
+    return ok_;
+  }
+  bool Fill(uint64_t length) override {
+    while (ok_ && length > 0) {
+      const auto piece = static_cast<std::size_t>(std::min<uint64_t>(length, fill_.size()));
+      ok_ = sink_.Write(fill_.data(), piece);
+      length -= piece;
+    }
+    return ok_;
+  }
+  bool Finish() override { return ok_; }
+
+ private:
+  ByteSink& sink_;
+  std::array<uint8_t, 64 * 1024> fill_;
+  bool ok_ = true;
+};
+
+// What both record forms share: bytes gathered into 16-byte-aligned blocks,
+// a record written for each block that holds anything but fill.
+class RecordEncoder : public FlashEncoder {
+ public:
+  RecordEncoder(ByteSink& sink, uint64_t base, uint8_t fill)
+      : output_(sink), address_(base), fill_(fill) {}
+
+  bool Data(const uint8_t* data, std::size_t length) override {
+    while (length > 0) {
+      const std::size_t take = std::min<std::size_t>(length, Room());
+      Hold(data, take);
+      data += take;
+      length -= take;
+    }
+    return output_.Ok();
+  }
+
+  bool Fill(uint64_t length) override {
+    const std::array<uint8_t, kRecordBytes> fill = FillBlock();
+    // Complete the block begun, skip the whole blocks (no records), and
+    // begin the last one.
+    const std::size_t head = static_cast<std::size_t>(std::min<uint64_t>(length, Room()));
+    if (head < kRecordBytes) {
+      Hold(fill.data(), head);
+      length -= head;
+    }
+    const uint64_t whole = length - length % kRecordBytes;
+    address_ += whole;
+    Hold(fill.data(), static_cast<std::size_t>(length - whole));
+    return output_.Ok();
+  }
+
+  bool Finish() override {
+    WriteHeld();
+    WriteEnd();
+    return output_.Flush();
+  }
+
+ protected:
+  virtual void WriteData(uint64_t address, const uint8_t* data, std::size_t length) = 0;
+  virtual void WriteEnd() = 0;
+  Output output_;
+
+ private:
+  std::size_t Room() const {
+    return kRecordBytes - static_cast<std::size_t>(address_ % kRecordBytes);
+  }
+  std::array<uint8_t, kRecordBytes> FillBlock() const {
+    std::array<uint8_t, kRecordBytes> block;
+    block.fill(fill_);
+    return block;
+  }
+  // Adds bytes that stay within the current block; writes the block once
+  // it is complete.
+  void Hold(const uint8_t* data, std::size_t length) {
+    if (length == 0) return;
+    if (held_ == 0) heldAddress_ = address_;
+    std::copy_n(data, length, block_.begin() + held_);
+    held_ += length;
+    address_ += length;
+    if (address_ % kRecordBytes == 0) WriteHeld();
+  }
+  void WriteHeld() {
+    const bool allFill = std::all_of(block_.begin(), block_.begin() + held_,
+                                     [this](uint8_t b) { return b == fill_; });
+    if (held_ > 0 && !allFill) WriteData(heldAddress_, block_.data(), held_);
+    held_ = 0;
+  }
+
+  uint64_t address_;  // of the next byte given
+  uint8_t fill_;
+  std::array<uint8_t, kRecordBytes> block_{};
+  std::size_t held_ = 0;
+  uint64_t heldAddress_ = 0;
+};
+
+class IntelHexEncoder : public RecordEncoder {
+ public:
+  using RecordEncoder::RecordEncoder;
+
+ private:
+  void Record(uint8_t type, uint16_t offset, const uint8_t* data, std::size_t length) {
+    uint8_t sum = static_cast<uint8_t>(length + (offset >> 8) + offset + type);
+    output_.Append(":");
+    output_.HexByte(static_cast<uint8_t>(length));
+    output_.HexByte(static_cast<uint8_t>(offset >> 8));
+    output_.HexByte(static_cast<uint8_t>(offset));
+    output_.HexByte(type);
+    for (std::size_t i = 0; i < length; ++i) {
+      output_.HexByte(data[i]);
+      sum = static_cast<uint8_t>(sum + data[i]);
+    }
+    output_.HexByte(static_cast<uint8_t>(-sum));
+    output_.Append("\n");
+  }
+  void WriteData(uint64_t address, const uint8_t* data, std::size_t length) override {
+    const auto upper = static_cast<uint16_t>(address >> 16);
+    if (!upperWritten_ || upper != upper_) {
+      const uint8_t bytes[2] = {static_cast<uint8_t>(upper >> 8), static_cast<uint8_t>(upper)};
+      Record(0x04, 0, bytes, 2);
+      upper_ = upper;
+      upperWritten_ = true;
+    }
+    Record(0x00, static_cast<uint16_t>(address), data, length);
+  }
+  void WriteEnd() override { Record(0x01, 0, nullptr, 0); }
+
+  uint16_t upper_ = 0;
+  bool upperWritten_ = false;
+};
+
+class SRecordEncoder : public RecordEncoder {
+ public:
+  SRecordEncoder(ByteSink& sink, uint64_t base, uint8_t fill) : RecordEncoder(sink, base, fill) {
+    Record('0', 0, 2, nullptr, 0);
+  }
+
+ private:
+  // S<type>, the count byte, `addressBytes` of address, the data, and the
+  // ones' complement of the sum of everything after the type.
+  void Record(char type, uint32_t address, std::size_t addressBytes, const uint8_t* data,
+              std::size_t length) {
+    const auto count = static_cast<uint8_t>(addressBytes + length + 1);
+    const char head[3] = {'S', type, 0};
+    output_.Append(head);
+    output_.HexByte(count);
+    uint8_t sum = count;
+    for (std::size_t i = addressBytes; i-- > 0;) {
+      const auto b = static_cast<uint8_t>(address >> (8 * i));
+      output_.HexByte(b);
+      sum = static_cast<uint8_t>(sum + b);
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+      output_.HexByte(data[i]);
+      sum = static_cast<uint8_t>(sum + data[i]);
+    }
+    output_.HexByte(static_cast<uint8_t>(~sum));
+    output_.Append("\n");
+  }
+  void WriteData(uint64_t address, const uint8_t* data, std::size_t length) override {
+    Record('3', static_cast<uint32_t>(address), 4, data, length);
+    ++dataRecords_;
+  }
+  // The count record is optional; it is left out when the count does not
+  // fit in 24 bits.
+  void WriteEnd() override {
+    if (dataRecords_ <= 0xFFFF) {
+      Record('5', static_cast<uint32_t>(dataRecords_), 2, nullptr, 0);
+    } else if (dataRecords_ <= 0xFFFFFF) {
+      Record('6', static_cast<uint32_t>(dataRecords_), 3, nullptr, 0);
+    }
+    Record('7', 0, 4, nullptr, 0);
+  }
+
+  uint64_t dataRecords_ = 0;
+};
+
+}  // namespace
+
+std::optional<FlashFormat> FlashFormatNamed(std::wstring_view name) {
+  if (name == L"bin") return FlashFormat::kBinary;
+  if (name == L"ihex") return FlashFormat::kIntelHex;
+  if (name == L"srec") return FlashFormat::kSRecord;
+  return std::nullopt;
+}
+
+const char* FlashFormatName(FlashFormat format) {
+  switch (format) {
+    case FlashFormat::kIntelHex:
+      return "ihex";
+    case FlashFormat::kSRecord:
+      return "srec";
+    case FlashFormat::kBinary:
+      break;
+  }
+  return "bin";
+}
+
+std::unique_ptr<FlashEncoder> MakeFlashEncoder(FlashFormat format, ByteSink& sink, uint64_t base,
+                                               uint8_t fill) {
+  switch (format) {
+    case FlashFormat::kIntelHex:
+      return std::make_unique<IntelHexEncoder>(sink, base, fill);
+    case FlashFormat::kSRecord:
+      return std::make_unique<SRecordEncoder>(sink, base, fill);
+    case FlashFormat::kBinary:
+      break;
+  }
+  return std::make_unique<BinaryEncoder>(sink, fill);
+}
+
+}  // namespace vantorel

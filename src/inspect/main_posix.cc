@@ -1,4 +1,0 @@
-// The Linux entry point of vantorel-inspect.
-#include "inspect/run.h"
-
-int main(int argc, char** argv) { return vantorel::RunVantorelInspect(argc, argv); }

@@ -1,0 +1,256 @@
+// The explanation of a configuration.
+#include "programs/vantorel-inspect/explanation.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "config/flash_layout.h"
+#include "image/image_format.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/system_error.h"
+#include "platform/text.h"
+#include "programs/vantorel-inspect/json_text.h"
+
+namespace vantorel {
+namespace {
+
+// A role's words for people and its name in JSON.
+struct RoleNames {
+  const char* text;
+  const char* json;
+};
+
+RoleNames NamesOf(SectionRole role) {
+  switch (role) {
+    case SectionRole::kPassedOver:
+      return {"passed over by its name", "passed over"};
+    case SectionRole::kGeneralSetting:
+      return {"general settings", "general setting"};
+    case SectionRole::kPartition:
+      break;
+    case SectionRole::kLastSection:
+      return {"partition (the last section, whatever its name)", "last section"};
+  }
+  return {"partition", "partition"};
+}
+
+std::string SectionVerdict(const SectionReading& section) {
+  if (!section.reached) return "not read: the reading stopped before it";
+  std::string verdict = NamesOf(section.role).text;
+  if (section.partition) {
+    verdict.insert(std::string("partition").size(), " " + std::to_string(*section.partition));
+  }
+  return verdict;
+}
+
+std::string Headroom(const PartitionFile& file) {
+  if (!file.size) return "cannot be read: " + file.error;
+  const double share =
+      file.partitionSize
+          ? 100.0 * (double(file.partitionSize) - double(*file.size)) / file.partitionSize
+          : 0.0;
+  char text[160];
+  if (file.Fits()) {
+    std::snprintf(text, sizeof text, "%llu bytes of %u, %llu bytes (%.1f%%) to spare",
+                  static_cast<unsigned long long>(*file.size), file.partitionSize,
+                  static_cast<unsigned long long>(file.partitionSize - *file.size), share);
+  } else {
+    std::snprintf(text, sizeof text, "%llu bytes of %u, %llu bytes TOO LARGE",
+                  static_cast<unsigned long long>(*file.size), file.partitionSize,
+                  static_cast<unsigned long long>(*file.size - file.partitionSize));
+  }
+  return text;
+}
+
+struct LayoutRow {
+  FlashRange range;
+  std::size_t partition;
+  std::string section;
+};
+
+std::vector<LayoutRow> LayoutByAddress(const Explanation& explanation) {
+  std::vector<LayoutRow> rows;
+  for (std::size_t i = 0; i < explanation.list.size(); ++i) {
+    const PartitionSpec& p = explanation.list[i];
+    const SectionReading* section = explanation.reading.SectionOf(i);
+    rows.push_back({RangeOf(p.startAddress, p.partitionSize), i,
+                    section ? Utf8ForDisplay(section->name) : std::string()});
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const LayoutRow& a, const LayoutRow& b) {
+    return a.range.start < b.range.start;
+  });
+  return rows;
+}
+
+std::string KeyText(const KeyReading& key) {
+  std::string text = "  " + Utf8ForDisplay(key.key);
+  if (key.line == 0) return text + ": missing\n";
+  return text + " (line " + std::to_string(key.line) + "): \"" + Utf8ForDisplay(key.text) +
+         "\" -> " + key.readAs + "\n";
+}
+
+std::string JsonWhere(const Where& where) {
+  return "\"file\": " + JsonString(where.file) +
+         ", \"line\": " + (where.line ? std::to_string(where.line) : "null") +
+         ", \"section\": " + (where.section.empty() ? "null" : JsonString(where.section)) +
+         ", \"key\": " + (where.key.empty() ? "null" : JsonString(where.key));
+}
+
+std::string SectionJson(const Explanation& explanation, const SectionReading& section) {
+  std::string json = "\n    {\"name\": " + JsonString(Utf8ForDisplay(section.name)) +
+                     ", \"line\": " + std::to_string(section.line) +
+                     ", \"role\": " + JsonString(NamesOf(section.role).json) +
+                     ", \"read\": " + (section.reached ? "true" : "false") + ", \"partition\": " +
+                     (section.partition ? std::to_string(*section.partition) : "null") +
+                     ", \"keys\": [";
+  for (std::size_t i = 0; i < section.keys.size(); ++i) {
+    const KeyReading& key = section.keys[i];
+    json += std::string(i ? ", " : "") + "{\"key\": " + JsonString(Utf8ForDisplay(key.key)) +
+            ", \"line\": " + (key.line ? std::to_string(key.line) : "null") +
+            ", \"text\": " + (key.line ? JsonString(Utf8ForDisplay(key.text)) : "null") +
+            ", \"readAs\": " + (key.line ? JsonString(key.readAs) : "null") + "}";
+  }
+  json += "]";
+  if (section.partition) {
+    const PartitionFile& file = explanation.files[*section.partition];
+    json += ", \"file\": {\"path\": " + JsonString(file.path) +
+            ", \"size\": " + JsonNumber(file.size) +
+            ", \"partitionSize\": " + std::to_string(file.partitionSize) + ", \"headroom\": " +
+            (file.Fits() ? std::to_string(file.partitionSize - *file.size) : "null") +
+            ", \"fits\": " + (file.Fits() ? "true" : "false") +
+            ", \"error\": " + (file.size ? "null" : JsonString(file.error)) + "}";
+  }
+  return json + "}";
+}
+
+}  // namespace
+
+bool Explanation::Passed() const { return Verdict().empty(); }
+
+std::string Explanation::Verdict() const {
+  if (failure) return "the configuration does not read";
+  if (refusal) return "the packer would refuse it: " + *refusal;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const PartitionFile& file = files[i];
+    if (!file.size)
+      return "partition " + std::to_string(i) + " file " + file.path +
+             " cannot be read: " + file.error;
+    if (!file.Fits())
+      return "partition " + std::to_string(i) + " file " + file.path +
+             " is larger than its partition";
+  }
+  if (strict && !warnings.empty()) return "warnings count as failures (--strict)";
+  return "";
+}
+
+Explanation ExplainConfiguration(const std::wstring& configFile, bool strict) {
+  Explanation explanation;
+  explanation.strict = strict;
+  Outcome outcome =
+      ReadConfiguration(configFile, explanation.list, explanation.reading, ReaderLines::kSilent);
+  explanation.warnings = explanation.reading.warnings;
+  // Every partition read has its file, also those read before a failure.
+  for (const PartitionSpec& partition : explanation.list) {
+    const auto size = SizeOfPath(partition.path);
+    const int error = LastSystemError();
+    const bool regular = size || !EntryAt(partition.path);
+    explanation.files.push_back({NativePathOf(partition.path), size,
+                                 size      ? ""
+                                 : regular ? SystemErrorText(error)
+                                           : "not a regular file",
+                                 partition.partitionSize});
+  }
+  if (!outcome.ok()) {
+    explanation.failure = outcome.failure();
+    return explanation;
+  }
+  if (explanation.list.size() > kMaxPartitions) {
+    explanation.refusal = "too many partitions: " + std::to_string(explanation.list.size()) +
+                          " (an image holds at most " + std::to_string(kMaxPartitions) + ")";
+  }
+  for (Diagnostic& warning : CheckPartitions(explanation.list, explanation.reading)) {
+    explanation.warnings.push_back(std::move(warning));
+  }
+  return explanation;
+}
+
+std::string FormatExplanationText(const Explanation& explanation) {
+  const ConfigurationReading& reading = explanation.reading;
+  std::string text = "configuration: " + reading.file + "\n";
+  for (const SectionReading& section : reading.sections) {
+    text += "\n[" + Utf8ForDisplay(section.name) + "] (line " + std::to_string(section.line) +
+            "): " + SectionVerdict(section) + "\n";
+    for (const KeyReading& key : section.keys) text += KeyText(key);
+    if (section.partition) {
+      const PartitionFile& file = explanation.files[*section.partition];
+      text += "  file " + file.path + ": " + Headroom(file) + "\n";
+    }
+  }
+  if (!explanation.list.empty() && !explanation.failure) {
+    text += "\nflash layout by address:\n";
+    for (const LayoutRow& row : LayoutByAddress(explanation)) {
+      char line[96];
+      std::snprintf(
+          line, sizeof line, "  0x%08llX-0x%08llX  partition %zu ",
+          static_cast<unsigned long long>(row.range.start),
+          static_cast<unsigned long long>(row.range.end - (row.range.end > row.range.start)),
+          row.partition);
+      text += line + ("[" + row.section + "]") +
+              (row.range.end == row.range.start ? " (empty)\n" : "\n");
+    }
+  }
+  if (!explanation.warnings.empty()) text += "\n";
+  for (const Diagnostic& warning : explanation.warnings) {
+    text += "warning: " + DiagnosticText(warning) + "\n";
+  }
+  text += "\n";
+  if (explanation.failure) {
+    return text + "configuration does NOT read: " + DiagnosticText(*explanation.failure) + "\n";
+  }
+  text += "configuration reads: " + std::to_string(explanation.list.size()) + " partition" +
+          (explanation.list.size() == 1 ? "" : "s") + ", " +
+          std::to_string(explanation.warnings.size()) + " warning" +
+          (explanation.warnings.size() == 1 ? "" : "s") + "\n";
+  if (!explanation.Passed()) text += explanation.Verdict() + "\n";
+  return text;
+}
+
+std::string FormatExplanationJson(const Explanation& explanation) {
+  const ConfigurationReading& reading = explanation.reading;
+  std::string json = "{\n  \"configuration\": " + JsonString(reading.file) +
+                     ",\n  \"reads\": " + (explanation.failure ? "false" : "true") +
+                     ",\n  \"passed\": " + (explanation.Passed() ? "true" : "false") +
+                     ",\n  \"verdict\": " + JsonString(explanation.Verdict()) +
+                     ",\n  \"strict\": " + (explanation.strict ? "true" : "false") +
+                     ",\n  \"sections\": [";
+  for (std::size_t i = 0; i < reading.sections.size(); ++i) {
+    json += (i ? "," : "") + SectionJson(explanation, reading.sections[i]);
+  }
+  json += reading.sections.empty() ? "],\n  \"layout\": [" : "\n  ],\n  \"layout\": [";
+  const std::vector<LayoutRow> layout =
+      explanation.failure ? std::vector<LayoutRow>{} : LayoutByAddress(explanation);
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    json += std::string(i ? "," : "") +
+            "\n    {\"start\": " + std::to_string(layout[i].range.start) +
+            ", \"end\": " + std::to_string(layout[i].range.end) +
+            ", \"partition\": " + std::to_string(layout[i].partition) +
+            ", \"section\": " + JsonString(layout[i].section) + "}";
+  }
+  json += layout.empty() ? "],\n  \"warnings\": [" : "\n  ],\n  \"warnings\": [";
+  for (std::size_t i = 0; i < explanation.warnings.size(); ++i) {
+    const Diagnostic& w = explanation.warnings[i];
+    json += std::string(i ? "," : "") + "\n    {" + JsonWhere(w.where) +
+            ", \"text\": " + JsonString(DiagnosticText(w)) + "}";
+  }
+  json += explanation.warnings.empty() ? "],\n" : "\n  ],\n";
+  if (explanation.failure) {
+    json += "  \"error\": {" + JsonWhere(explanation.failure->where) +
+            ", \"text\": " + JsonString(DiagnosticText(*explanation.failure)) + "}\n";
+  } else {
+    json += "  \"error\": null\n";
+  }
+  return json + "}\n";
+}
+
+}  // namespace vantorel

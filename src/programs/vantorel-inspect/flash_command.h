@@ -1,0 +1,26 @@
+// --flash FILE: the flash contents of a sound image written to a file, the
+// way extraction writes: under a temporary name beside the target, renamed
+// over it once complete, never over the image being read.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common/diagnostic.h"
+#include "image/image_reader.h"
+#include "platform/files.h"
+#include "programs/vantorel-inspect/arguments.h"
+
+namespace vantorel {
+
+struct FlashSource {
+  std::string imagePath;                 // narrow
+  std::optional<FileIdentity> identity;  // of the image file
+  const ImageReport& report;             // of the image, sound
+};
+
+// Writes the flash file the command asks for and prints its line (unless
+// --json). On failure (status kInspectFailed) nothing was written.
+Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image);
+
+}  // namespace vantorel

@@ -1,0 +1,69 @@
+// The run flow: banner, options, configuration, image, and the outcome.
+// Every failure after the options were accepted, whether a step returned it
+// or an exception (memory, threads, the system) brought it, ends in the
+// message place (messages.h); success is reported only when the image
+// writer itself succeeded.
+#include "programs/vantorel/run.h"
+
+#include <string>
+
+#include "config/config_reader.h"
+#include "image/image_writer.h"
+#include "machinery/progress.h"
+#include "machinery/worker_count.h"
+#include "platform/console.h"
+#include "platform/text.h"
+#include "programs/vantorel/arguments.h"
+#include "programs/vantorel/banners.h"
+#include "programs/vantorel/messages.h"
+
+namespace vantorel {
+namespace {
+
+// Reads the configuration, then writes the image, warning of what the
+// configuration says that is probably meant otherwise.
+Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& reading) {
+  const WorkerChoice workers = ChooseWorkers();
+  if (!workers.workers) return Error(kExitFailed, Utf8ForDisplay(workers.refusal));
+  PartitionList list;
+  const Outcome read = ReadConfiguration(commandLine.configFile, list, reading);
+  PrintWarnings(reading.warnings);
+  if (!read.ok()) return read;
+  PrintWarnings(CheckPartitions(list, reading));
+  Progress progress;
+  WriterOptions options;
+  options.configFile = commandLine.configFile;
+  options.workers = workers.workers;
+  options.progress = &progress;
+  // Success is said while the previous output can still be put back: a
+  // line that does not arrive fails the run with the output as it was.
+  options.confirmSuccess = [] {
+    WriteLine("Creating IoT file...[OK]");
+    return !StandardOutputFailure();
+  };
+  return PackImage(list, commandLine.outputFile, options);
+}
+
+int RunSteps(int argc, const wchar_t* const* argv) {
+  PrintVersionBanner();
+  CommandLine commandLine;
+  if (const Outcome parsed = ParseArguments(argc, argv, commandLine); !parsed.ok()) {
+    return FailUsage(parsed.failure());
+  }
+  if (commandLine.help) return kExitFailed;
+  WriteWideLine(L"config file: " + commandLine.configFile);
+  WriteWideLine(L"output file: " + commandLine.outputFile);
+  ConfigurationReading reading;
+  if (const Outcome outcome = ReadAndWrite(commandLine, reading); !outcome.ok()) {
+    return FailRun(outcome.failure(), reading);
+  }
+  return kExitImageWritten;
+}
+
+}  // namespace
+
+int RunVantorel(int argc, NativeArgv argv) noexcept {
+  return RunProgram(argc, argv, RunSteps, FailRunOnException);
+}
+
+}  // namespace vantorel
