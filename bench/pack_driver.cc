@@ -23,5 +23,5 @@ int main(int argc, char** argv) {
   const vantorel::Outcome outcome =
       vantorel::PackImage(list, std::wstring(image.begin(), image.end()), options);
   std::fprintf(stderr, "max chunks in flight %u\n", statistics.maxChunksInFlight);
-  return outcome.status();
+  return outcome.ok() ? 0 : 1;
 }

@@ -6,9 +6,9 @@
 
 namespace vantorel {
 
-Diagnostic Error(int status, std::string reason) {
+Diagnostic Error(FailureKind kind, std::string reason) {
   Diagnostic diagnostic;
-  diagnostic.status = status;
+  diagnostic.kind = kind;
   diagnostic.reason = std::move(reason);
   return diagnostic;
 }

@@ -1,7 +1,9 @@
 // The one value that carries a failure or a warning through both programs:
-// what the user is told, where it happened and, when the system refused,
-// the system's own words. Steps return it; each program prints it in one
-// place (its message file), which also sets the exit status.
+// what kind of failure it is, what the user is told, where it happened and,
+// when the system refused, the system's own words. Steps return it; the
+// library never prints it nor turns it into an exit status: each program
+// prints it in one place (its message file), which maps its kind to the
+// program's exit status.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,22 @@
 namespace vantorel {
 
 enum class Severity { kError, kWarning };
+
+// What failed, whatever the step that found it.
+enum class FailureKind {
+  kNone,           // not a failure: a warning
+  kUsage,          // the command line
+  kSetting,        // a setting from the environment
+  kConfiguration,  // the configuration file does not read as one
+  kPartitionFile,  // a partition file cannot be opened, sized or used
+  kPackingRule,    // the partitions break a limit of the image: count, sizes
+  kOutput,         // an output that cannot be made, or must not be written
+  kImageNotSound,  // an image read back breaks its format
+  kFindings,       // a check found what it looks for: a mismatch, a difference
+  kIo,             // the system failed a read or a write; its text says why
+  kMemory,         // memory, or another resource of the process, ran out
+  kCompression,    // the LZMA encoder refused
+};
 
 // Where a failure or warning happened; every part is optional.
 struct Where {
@@ -32,9 +50,7 @@ using DescribedLine = std::variant<std::string, std::wstring>;
 
 struct Diagnostic {
   Severity severity = Severity::kError;
-  // The failing step's status (0 for a warning); each program tells what it
-  // means for the exit status.
-  int status = 0;
+  FailureKind kind = FailureKind::kNone;
   // Printed on standard output, before the reason, exactly as they stand.
   std::vector<DescribedLine> described;
   std::string reason;  // UTF-8 words: what went wrong or may be meant otherwise
@@ -55,7 +71,7 @@ struct Diagnostic {
   }
 };
 
-Diagnostic Error(int status, std::string reason);
+Diagnostic Error(FailureKind kind, std::string reason);
 Diagnostic Warning(std::string reason);
 
 // The diagnostic as one line for standard error, without its line end:
@@ -72,7 +88,7 @@ class [[nodiscard]] Outcome {
   Outcome(Diagnostic failure) : failure_(std::move(failure)) {}  // NOLINT: a failure is an outcome
 
   bool ok() const { return !failure_; }
-  int status() const { return failure_ ? failure_->status : 0; }
+  FailureKind kind() const { return failure_ ? failure_->kind : FailureKind::kNone; }
   // Only when !ok().
   const Diagnostic& failure() const { return *failure_; }
   Diagnostic& failure() { return *failure_; }

@@ -135,7 +135,7 @@ Diagnostic ConfigReader::Missing(const SectionReading& section, const wchar_t* k
     where.line = line;
     reason += ": it is empty";
   }
-  return Error(kPartitionSectionFailed, std::move(reason)).At(where);
+  return Error(FailureKind::kConfiguration, std::move(reason)).At(where);
 }
 
 std::wstring ConfigReader::ReadProfileValue(SectionReading& section, uint32_t capacity,
@@ -179,9 +179,7 @@ int32_t ConfigReader::ReadFlag(SectionReading& section, const std::wstring& valu
 Outcome ConfigReader::ReadGeneralSetting(SectionReading& section, std::wstring& baseDirectory) {
   const std::wstring value = ReadProfileValue(section, kPathValueCapacity, L"Base_Directory");
   if (value.empty()) {
-    Diagnostic failure = Missing(section, L"Base_Directory");
-    failure.status = kGeneralSettingFailed;
-    return failure;
+    return Missing(section, L"Base_Directory");
   }
   baseDirectory = value;
   if (baseDirectory.back() != L'\\') baseDirectory += L'\\';
@@ -196,7 +194,7 @@ Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionLis
   const NarrowedPath path = NarrowPath(baseDirectory + file);
   if (path.outcome != PathNarrowing::kNarrowed) {
     return Error(
-               kPartitionSectionFailed,
+               FailureKind::kConfiguration,
                Utf8ForDisplay(L"path " + NarrowingFailureText(path.outcome) + baseDirectory + file))
         .At(At(section, &section.keys.back()));
   }
@@ -227,10 +225,10 @@ Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionLis
 // A file without sections leaves the one empty name, read as a partition
 // that has no File: the packer says nothing more, the reason says which.
 Outcome ConfigReader::FailWithoutSections() const {
-  Diagnostic failure = profile_.Readable()
-                           ? Error(kPartitionSectionFailed, "configuration file has no sections")
-                           : Error(kPartitionSectionFailed, "cannot read configuration file")
-                                 .Because(SystemErrorText(profile_.ReadError()));
+  Diagnostic failure =
+      profile_.Readable() ? Error(FailureKind::kConfiguration, "configuration file has no sections")
+                          : Error(FailureKind::kConfiguration, "cannot read configuration file")
+                                .Because(SystemErrorText(profile_.ReadError()));
   failure.where.file = reading_.file;
   return failure;
 }
@@ -316,9 +314,9 @@ Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
   std::array<wchar_t, kSectionListCapacity> names{};
   PrintWide(L"[debug]GetPrivateProfileSectionNames, configFile = " + configFile_);
   if (profile_.TooLarge()) {
-    Diagnostic failure =
-        Error(kConfigurationTooLarge, "configuration file is larger than " +
-                                          std::to_string(kMaxConfigurationBytes >> 20) + " MiB");
+    Diagnostic failure = Error(FailureKind::kConfiguration,
+                               "configuration file is larger than " +
+                                   std::to_string(kMaxConfigurationBytes >> 20) + " MiB");
     failure.where.file = reading_.file;
     return failure;
   }

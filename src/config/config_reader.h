@@ -15,11 +15,6 @@
 
 namespace vantorel {
 
-// The statuses of a failed reading.
-inline constexpr int kGeneralSettingFailed = 2;
-inline constexpr int kPartitionSectionFailed = 3;
-inline constexpr int kConfigurationTooLarge = 4;
-
 // A configuration file is read whole, once; a larger one is refused.
 inline constexpr std::size_t kMaxConfigurationBytes = 16 * 1024 * 1024;
 
@@ -64,13 +59,12 @@ struct ConfigurationReading {
 // Reads the file once and walks its sections in order: passed-over
 // sections, the general setting, partition sections; the last section is
 // always read as a partition. Appends one record per partition section read
-// and fills `reading`. On failure (kGeneralSettingFailed when a [General
-// Setting] that is not last has no Base_Directory; kPartitionSectionFailed
-// when a section read as a partition lacks a key or its path cannot be used,
-// also for a file that cannot be read or has no sections;
-// kConfigurationTooLarge for a file of more than kMaxConfigurationBytes)
-// the records appended before it stay, and the failure names the file,
-// line, section and key.
+// and fills `reading`. On failure, a configuration failure (a [General
+// Setting] that is not last has no Base_Directory; a section read as a
+// partition lacks a key or its path cannot be used; the file cannot be read,
+// has no sections or holds more than kMaxConfigurationBytes), the records
+// appended before it stay, and the failure names the file, line, section
+// and key.
 Outcome ReadConfiguration(const std::wstring& configFile, PartitionList& list,
                           ConfigurationReading& reading, ReaderLines lines = ReaderLines::kPrint);
 

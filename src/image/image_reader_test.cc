@@ -41,9 +41,9 @@ class TwoPartitionImage : public ::testing::Test {
         {dir.Write("packed", std::string(compressed.begin(), compressed.end())), 0x18000, 0x1000,
          1}};
     ::testing::internal::CaptureStdout();
-    const int status = PackImage(list, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape)).status();
+    const Outcome packed = PackImage(list, DecodeUtf8(dir.File("img"), InvalidUtf8::kEscape));
     ::testing::internal::GetCapturedStdout();
-    ASSERT_EQ(status, kWriterOk);
+    ASSERT_TRUE(packed.ok());
     image = testing::ReadBytes(dir.File("img"));
   }
 

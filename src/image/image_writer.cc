@@ -22,8 +22,8 @@ namespace {
 // The size field of a compressed region whose file's size cannot be told.
 constexpr uint64_t kUnknownSize = ~uint64_t{0};
 
-// Obtains the input buffer, then the output buffer; on failure
-// (kBuffersUnavailable) neither is kept.
+// Obtains the input buffer, then the output buffer; on failure (a memory
+// failure) neither is kept.
 Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
   buffers.input = AllocateBuffer(kChunkSize, allocate);
   if (buffers.input) buffers.output = AllocateBuffer(kEncodeCapacity, allocate);

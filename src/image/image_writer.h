@@ -10,7 +10,6 @@
 
 #include "common/diagnostic.h"
 #include "config/partition_spec.h"
-#include "image/writer_status.h"
 #include "machinery/buffer.h"
 #include "machinery/lzma_codec.h"
 #include "machinery/progress.h"
@@ -48,8 +47,8 @@ struct WriterOptions {
 // line and a size line per compressed partition.
 // Succeeds only when the whole image, header last, is durable under the
 // output's name and every line printed so far arrived (when one did not,
-// the failure says so); otherwise the failure carries one of the statuses
-// of writer_status.h and names the partition by its index, the output then
+// the failure says so); otherwise the failure names the partition by its
+// index, the output then
 // as it was before the run (written in place, a device or FIFO holds what
 // was written so far). Throws std::bad_alloc when memory runs out elsewhere
 // than in the work buffers.

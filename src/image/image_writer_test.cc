@@ -22,7 +22,7 @@ using ::vantorel::testing::TempDir;
 using Bytes = std::vector<uint8_t>;
 
 struct Packing {
-  int status = 0;
+  FailureKind kind = FailureKind::kNone;
   std::string output;  // standard output, the failure's described lines included
   std::string reason;  // the failure's reason
 };
@@ -33,7 +33,7 @@ Packing Pack(const PartitionList& list, const std::string& outputPath,
   ::testing::internal::CaptureStdout();
   const Outcome outcome = PackImage(list, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
   packing.output = ::testing::internal::GetCapturedStdout();
-  packing.status = outcome.status();
+  packing.kind = outcome.kind();
   if (!outcome.ok()) {
     for (const DescribedLine& line : outcome.failure().described) {
       packing.output += std::get<std::string>(line) + "\n";
@@ -107,7 +107,7 @@ TEST_P(GoldenImage, EveryWorkerCountGivesIt) {
     const std::string out = dir.File("out");
     WriterStatistics statistics;
     const Packing packing = Pack(c.list, out, {.workers = workers, .statistics = &statistics});
-    ASSERT_EQ(packing.status, kWriterOk);
+    ASSERT_EQ(packing.kind, FailureKind::kNone);
     const Bytes image = ReadBytes(out);
     EXPECT_EQ(HexDigits(Sha1Of(image.data(), image.size())), c.golden);
     EXPECT_EQ(statistics.maxChunksInFlight, std::min(std::max(workers, 1u), c.chunks));
@@ -127,11 +127,11 @@ TEST(ImageWriter, PartitionSizeCheck) {
   for (const bool compressed : {false, true}) {
     const std::string path = Write(dir, "p", content);
     const std::string out = dir.File("out.bin");
-    EXPECT_EQ(Pack({{path, 0, 10000, compressed}}, out).status, kWriterOk);
+    EXPECT_EQ(Pack({{path, 0, 10000, compressed}}, out).kind, FailureKind::kNone);
     const Bytes previous = ReadBytes(out);
 
     const Packing packing = Pack({{path, 0, 9999, compressed}}, out);
-    EXPECT_EQ(packing.status, kPartitionTooSmall);
+    EXPECT_EQ(packing.kind, FailureKind::kPackingRule);
     EXPECT_TRUE(packing.output.ends_with(
         "fill header fail\nPartition size is not enough for upgrade bin size.\n"));
     EXPECT_EQ(packing.reason, "partition 0 " + path +
@@ -146,7 +146,7 @@ void* RefuseSecondBuffer(std::size_t size) {
   return size == kEncodeCapacity ? nullptr : std::malloc(size);
 }
 
-// Failures only a test can bring about: message and status whatever the
+// Failures only a test can bring about: message and kind whatever the
 // number of workers, and the output as it was before the run, without a
 // temporary file beside it.
 TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
@@ -159,17 +159,17 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
     const char* label;
     BufferAllocator allocateBuffer;
     int failingLzmaCall;  // 1: the partition's encoder; 3: the chunk's tables
-    int status;
+    FailureKind kind;
     std::string message;  // what follows the "Output File = " line
     std::string reason;
   } kCases[] = {
-      {"input buffer unavailable", RefuseAllocation, 0, kBuffersUnavailable,
+      {"input buffer unavailable", RefuseAllocation, 0, FailureKind::kMemory,
        "\ncannot malloc lzma working buffer\n", "not enough memory for the work buffers"},
-      {"output buffer unavailable", RefuseSecondBuffer, 0, kBuffersUnavailable,
+      {"output buffer unavailable", RefuseSecondBuffer, 0, FailureKind::kMemory,
        "\ncannot malloc lzma working buffer\n", "not enough memory for the work buffers"},
-      {"encoder of the partition unavailable", std::malloc, 1, kCompressionFailed, "",
+      {"encoder of the partition unavailable", std::malloc, 1, FailureKind::kCompression, "",
        "partition 1 cannot start compressing " + good + ": not enough memory for the LZMA encoder"},
-      {"encoder tables of a chunk unavailable", std::malloc, 3, kCompressionFailed, "3000\n",
+      {"encoder tables of a chunk unavailable", std::malloc, 3, FailureKind::kCompression, "3000\n",
        "partition 1 cannot compress input file " + good +
            ": not enough memory for the LZMA encoder"},
   };
@@ -182,7 +182,7 @@ TEST(ImageWriter, FailuresLeaveWhatTheyShould) {
       const Packing packing = Pack(
           {{good, 0, 9999, 0}, {good, 0, 9999, 1}}, out,
           {.workers = workers, .allocateBuffer = c.allocateBuffer, .lzmaAllocator = lzma.get()});
-      EXPECT_EQ(packing.status, c.status);
+      EXPECT_EQ(packing.kind, c.kind);
       EXPECT_EQ(packing.output, "Output File = " + out + "\n" + c.message);
       EXPECT_EQ(packing.reason, c.reason);
       EXPECT_EQ(ReadBytes(out), previous);

@@ -8,7 +8,6 @@
 
 #include "image/image_format.h"
 #include "image/writer_messages.h"
-#include "image/writer_status.h"
 #include "platform/system_error.h"
 
 namespace vantorel {

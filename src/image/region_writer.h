@@ -57,8 +57,7 @@ class RegionWriter {
   RegionWriter& operator=(const RegionWriter&) = delete;
 
   // Writes and digests region bytes unless they, with the digest that must
-  // follow them, would carry the image past its 32-bit limit. The failure
-  // carries a status of writer_status.h.
+  // follow them, would carry the image past its 32-bit limit.
   Outcome Append(RegionState& region, const uint8_t* data, std::size_t length);
   // Reads the file chunk by chunk to its end, or until more was read than
   // the partition holds, and appends each chunk's stream (compressed) or

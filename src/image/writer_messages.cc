@@ -4,7 +4,6 @@
 #include "image/writer_messages.h"
 
 #include "image/image_format.h"
-#include "image/writer_status.h"
 #include "platform/system_error.h"
 
 namespace vantorel {
@@ -28,68 +27,68 @@ std::string LzmaResultText(SRes result) {
 }  // namespace
 
 Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome) {
-  return Error(kFileUnavailable,
+  return Error(FailureKind::kOutput,
                Utf8ForDisplay(L"output file path " + NarrowingFailureText(outcome) + outputFile));
 }
 
 Diagnostic TooManyPartitions(std::size_t count) {
-  return Error(kImageLimitExceeded, "too many partitions: " + std::to_string(count) +
-                                        " (an image holds at most " +
-                                        std::to_string(kMaxPartitions) + ")");
+  return Error(FailureKind::kPackingRule, "too many partitions: " + std::to_string(count) +
+                                              " (an image holds at most " +
+                                              std::to_string(kMaxPartitions) + ")");
 }
 
 Diagnostic OutputIsPartitionFile(const std::string& path) {
-  return Error(kFileUnavailable, "output file is also a partition file: " + path);
+  return Error(FailureKind::kOutput, "output file is also a partition file: " + path);
 }
 
 Diagnostic OutputIsConfigurationFile(const std::string& path) {
-  return Error(kFileUnavailable, "output file is also the configuration file: " + path);
+  return Error(FailureKind::kOutput, "output file is also the configuration file: " + path);
 }
 
 Diagnostic OutputIsStandardOutput(const std::string& outputPath) {
-  return Error(kFileUnavailable, "output file is also the standard output: " + outputPath);
+  return Error(FailureKind::kOutput, "output file is also the standard output: " + outputPath);
 }
 
 Diagnostic OutputInUse(const std::string& outputPath) {
-  return Error(kFileUnavailable, "output file is in use by another run: " + outputPath);
+  return Error(FailureKind::kOutput, "output file is in use by another run: " + outputPath);
 }
 
 Diagnostic OutputOpenFailure(const std::string& outputPath, int error) {
   Diagnostic failure = outputPath.empty()
-                           ? Error(kFileUnavailable, "no output file given: use -o output_file")
-                           : Error(kFileUnavailable, "cannot open output file " + outputPath)
+                           ? Error(FailureKind::kOutput, "no output file given: use -o output_file")
+                           : Error(FailureKind::kOutput, "cannot open output file " + outputPath)
                                  .Because(SystemErrorText(error));
   return failure.Printing(std::string()).Printing("cannot open output file: " + outputPath);
 }
 
 Diagnostic OutputWriteFailure(const std::string& outputPath, int error) {
-  return Error(kOutputWriteFailed, "cannot write output file " + outputPath)
+  return Error(FailureKind::kIo, "cannot write output file " + outputPath)
       .Because(SystemErrorText(error));
 }
 
 Diagnostic OutputCommitFailure(const std::string& outputPath, const std::string& step,
                                const std::string& systemText) {
-  return Error(kOutputWriteFailed,
+  return Error(FailureKind::kIo,
                "cannot put output file in place: " + outputPath + " (" + step + ")")
       .Because(systemText);
 }
 
 Diagnostic OutputLeftForLostLines(const std::string& outputPath, bool inPlace) {
   return Error(
-      kOutputWriteFailed,
+      FailureKind::kIo,
       inPlace
           ? "output file " + outputPath + " was written in place, but standard output lost lines"
           : "output file " + outputPath + " left as it was: standard output lost lines");
 }
 
 Diagnostic BuffersUnavailable() {
-  return Error(kBuffersUnavailable, "not enough memory for the work buffers")
+  return Error(FailureKind::kMemory, "not enough memory for the work buffers")
       .Printing(std::string())
       .Printing(std::string("cannot malloc lzma working buffer"));
 }
 
 Diagnostic InputOpenFailure(const std::string& path, int error) {
-  return Error(kFileUnavailable, "cannot open input file " + path)
+  return Error(FailureKind::kPartitionFile, "cannot open input file " + path)
       .Because(SystemErrorText(error))
       .Printing(std::string())
       .Printing("cannot open input file: " + path)
@@ -97,11 +96,11 @@ Diagnostic InputOpenFailure(const std::string& path, int error) {
 }
 
 Diagnostic InputReadFailure(const std::string& path, int error) {
-  return Error(kFileUnavailable, "cannot read input file " + path).Because(SystemErrorText(error));
+  return Error(FailureKind::kIo, "cannot read input file " + path).Because(SystemErrorText(error));
 }
 
 Diagnostic TooLargeToCompress(const std::string& path, std::optional<uint64_t> size) {
-  return Error(kImageLimitExceeded,
+  return Error(FailureKind::kPackingRule,
                "partition file too large to compress: " + path +
                    (size ? " is " + std::to_string(*size) + " bytes" : std::string()) +
                    " (a compressed partition must be below " +
@@ -109,30 +108,31 @@ Diagnostic TooLargeToCompress(const std::string& path, std::optional<uint64_t> s
 }
 
 Diagnostic ImageTooLarge(const std::string& path, std::optional<uint64_t> size) {
-  return Error(kImageLimitExceeded,
+  return Error(FailureKind::kPackingRule,
                "image too large: with " + path + SizeInParentheses(size) +
                    " the image would reach " + std::to_string((kMaxImageSize + 1) >> 30) +
                    " GiB (it holds at most " + std::to_string(kMaxImageSize) + " bytes)");
 }
 
 Diagnostic EncoderUnavailable(const std::string& path, SRes result) {
-  return Error(kCompressionFailed,
+  return Error(FailureKind::kCompression,
                "cannot start compressing " + path + ": " + LzmaResultText(result));
 }
 
 Diagnostic CompressionFailure(const std::string& path, SRes result) {
-  return Error(kCompressionFailed,
+  return Error(FailureKind::kCompression,
                "cannot compress input file " + path + ": " + LzmaResultText(result));
 }
 
 Diagnostic SizeUnknown(const std::string& path) {
-  return Error(kFileUnavailable, "cannot tell the size of input file: " + path);
+  return Error(FailureKind::kPartitionFile, "cannot tell the size of input file: " + path);
 }
 
 Diagnostic SizeChanged(const std::string& path, uint64_t read, uint64_t declared) {
-  return Error(kFileUnavailable, "input file changed while it was packed: " + path + " (" +
-                                     std::to_string(read) + " bytes read, size field " +
-                                     std::to_string(static_cast<int64_t>(declared)) + ")");
+  return Error(FailureKind::kPartitionFile,
+               "input file changed while it was packed: " + path + " (" + std::to_string(read) +
+                   " bytes read, size field " + std::to_string(static_cast<int64_t>(declared)) +
+                   ")");
 }
 
 Diagnostic PartitionTooSmall(const std::string& path, std::optional<uint64_t> fileSize,
@@ -142,7 +142,7 @@ Diagnostic PartitionTooSmall(const std::string& path, std::optional<uint64_t> fi
                            ? path + " is " + HexAndDecimal(*fileSize) + " bytes, " +
                                  HexAndDecimal(*fileSize - partitionSize) + " more than " + limit
                            : path + " holds more bytes than " + limit;
-  return Error(kPartitionTooSmall, std::move(reason))
+  return Error(FailureKind::kPackingRule, std::move(reason))
       .Printing(std::string("fill header fail"))
       .Printing(std::string("Partition size is not enough for upgrade bin size."));
 }

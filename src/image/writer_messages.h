@@ -1,4 +1,4 @@
-// Every failure of the image writer, in one place: its status, the lines
+// Every failure of the image writer, in one place: its kind, the lines
 // standard output must show for it where the tool's description gives
 // some, and the reason in words. Paths are narrow, as the writer opens them.
 #pragma once

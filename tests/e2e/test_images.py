@@ -11,7 +11,7 @@ from image_check import CHUNK, Partition, check_image
 CORPUS_EXAMPLE = ROOT / "tests" / "data" / "config" / "example"
 EXAMPLE = CORPUS_EXAMPLE.with_suffix(".ini").read_text()
 EXAMPLE_TRANSCRIPT = (BANNER + "config file: example.ini\noutput file: out.bin\n"
-                      + CORPUS_EXAMPLE.with_suffix(".reading").read_text().split("status ")[0]
+                      + CORPUS_EXAMPLE.with_suffix(".reading").read_text().split("outcome ")[0]
                       + "Output File = out.bin\n300000\nCreating IoT file...[OK]\n")
 
 

@@ -35,11 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const vantorel::Outcome outcome =
       vantorel::ReadConfiguration(vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list,
                                   reading, vantorel::ReaderLines::kSilent);
-  const int status = outcome.status();
-  if (status != 0 && status != 2 && status != 3) __builtin_trap();
+  if (outcome.kind() != vantorel::FailureKind::kNone &&
+      outcome.kind() != vantorel::FailureKind::kConfiguration)
+    __builtin_trap();  // a reading fails only as a configuration
   if (!outcome.ok() && outcome.failure().reason.empty())
-    __builtin_trap();                                 // every failure says why
-  if (status == 0 && list.empty()) __builtin_trap();  // success reads the last section
+    __builtin_trap();                                  // every failure says why
+  if (outcome.ok() && list.empty()) __builtin_trap();  // success reads the last section
   for (const auto& warning : reading.warnings) {
     if (warning.where.file.empty() || warning.where.line == 0) __builtin_trap();  // says where
   }

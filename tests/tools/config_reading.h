@@ -1,5 +1,5 @@
 // How the configuration corpus records a reading: after the reader's own
-// lines, its status, its warnings, why it failed (when it did) and the
+// lines, whether it read, its warnings, why it failed (when it did) and the
 // partition list, the paths in hexadecimal so that any byte shows.
 #pragma once
 
@@ -13,7 +13,7 @@ namespace vantorel::corpus {
 
 inline std::string DescribeReading(const Outcome& outcome, const ConfigurationReading& reading,
                                    const PartitionList& list) {
-  std::string text = "status " + std::to_string(outcome.status()) + "\n";
+  std::string text = outcome.ok() ? "outcome read\n" : "outcome failed\n";
   Warnings warnings = reading.warnings;
   if (outcome.ok()) {
     for (Diagnostic& warning : CheckPartitions(list, reading)) warnings.push_back(warning);

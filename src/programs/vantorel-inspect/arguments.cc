@@ -45,7 +45,9 @@ const char kInspectUsage[] =
 
 namespace {
 
-Diagnostic Misuse(const std::wstring& what) { return Error(kInspectMisuse, Utf8ForDisplay(what)); }
+Diagnostic Misuse(const std::wstring& what) {
+  return Error(FailureKind::kUsage, Utf8ForDisplay(what));
+}
 
 constexpr std::wstring_view kValueOptions[] = {L"--extract", L"--config", L"--partition",
                                                L"--flash",   L"--fill",   L"--format",

@@ -43,7 +43,7 @@ struct InspectCommand {
 };
 
 // Fills `command` from the arguments after the program's name; misuse
-// fails with kInspectMisuse and what was wrong. Prints nothing.
+// fails with a usage failure and what was wrong. Prints nothing.
 Outcome ParseInspectArguments(int argc, const wchar_t* const* argv, InspectCommand& command);
 
 // The usage text.

@@ -52,7 +52,7 @@ TEST(InspectArguments, MisuseIsRefusedWithItsReason) {
     InspectCommand command;
     const Outcome outcome = Parse(c.arguments, command);
     ASSERT_FALSE(outcome.ok()) << c.reason;
-    EXPECT_EQ(outcome.status(), kInspectMisuse);
+    EXPECT_EQ(outcome.kind(), FailureKind::kUsage);
     EXPECT_EQ(DiagnosticText(outcome.failure()), c.reason);
   }
 }

@@ -45,7 +45,8 @@ Outcome DigestFile(const std::string& path, uint64_t expectedSize, FileContentDi
   // A missing file is a finding; a file that is there and fails to open is
   // the system's failure.
   if (!file.IsOpen() && IdentityOfPath(path)) {
-    return Error(kInspectIoError, "cannot open " + path).Because(SystemErrorText(file.OpenError()));
+    return Error(FailureKind::kIo, "cannot open " + path)
+        .Because(SystemErrorText(file.OpenError()));
   }
   if (!file.IsOpen()) return {};
   content = {true, 0, {}};
@@ -56,7 +57,7 @@ Outcome DigestFile(const std::string& path, uint64_t expectedSize, FileContentDi
     const auto n = file.Read(buffer.get(), wanted);
     if (!n) {
       const std::string reason = LastSystemErrorText();
-      return Error(kInspectIoError,
+      return Error(FailureKind::kIo,
                    "cannot read " + path + " at offset " + std::to_string(content.size))
           .Because(reason);
     }

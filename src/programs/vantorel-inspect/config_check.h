@@ -26,7 +26,7 @@ struct ConfigFinding {
 // as the packer opens them, at most one byte beyond the partition's original
 // size). Appends every mismatch to `findings`, in partition order and in the
 // order above within a partition; none when the image matches. A file that
-// is there but cannot be read fails with kInspectIoError. Prints nothing;
+// is there but cannot be read fails with an I/O failure. Prints nothing;
 // throws when the process runs out of memory or file handles.
 Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList& list,
                                  std::vector<ConfigFinding>& findings);

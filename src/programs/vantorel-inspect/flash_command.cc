@@ -37,7 +37,7 @@ std::optional<std::wstring> TargetRefusal(const InspectCommand& command, const s
 
 // The system failed a write: no verdict about the image.
 Diagnostic IoFailure(const std::wstring& reason) {
-  return Error(kInspectIoError, Utf8ForDisplay(reason) + "; no flash file written");
+  return Error(FailureKind::kIo, Utf8ForDisplay(reason) + "; no flash file written");
 }
 
 }  // namespace
@@ -47,23 +47,29 @@ Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) 
   const FlashPlan plan = PlanFlash(PlacementsOf(image.report.partitions),
                                    {.base = request.base, .size = request.size});
   if (!plan.refusal.empty()) {
-    return RunFailure(L"cannot lay out the flash: " + WideFromUtf8(plan.refusal) +
-                      L"; no flash file written");
+    return Failure(
+        FailureKind::kOutput,
+        L"cannot lay out the flash: " + WideFromUtf8(plan.refusal) + L"; no flash file written");
   }
   const auto target = NarrowText(request.file);
-  if (!target) return RunFailure(L"flash file path " + request.file + L" cannot be used");
-  if (auto refusal = TargetRefusal(command, *target, image)) return RunFailure(*refusal);
+  if (!target)
+    return Failure(FailureKind::kOutput, L"flash file path " + request.file + L" cannot be used");
+  if (auto refusal = TargetRefusal(command, *target, image))
+    return Failure(FailureKind::kOutput, *refusal);
 
   InputFile file(image.imagePath);
   const auto size = file.IsOpen() ? file.Size() : std::nullopt;
-  if (!size) return RunFailure(L"cannot read " + command.image + L" again to write the flash file");
+  if (!size)
+    return Failure(FailureKind::kIo,
+                   L"cannot read " + command.image + L" again to write the flash file");
   FileSource source(file, *size);
   ReplacementFile output(*target);
   if (!output.IsOpen()) return IoFailure(L"cannot create a file beside " + request.file);
   ReplacementSink sink(output);
   const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill);
   if (const auto problem = StreamFlash(source, image.report.partitions, plan, *encoder)) {
-    return RunFailure(L"flash file " + request.file + L" not written: " + WideFromUtf8(*problem));
+    return Failure(FailureKind::kImageNotSound,
+                   L"flash file " + request.file + L" not written: " + WideFromUtf8(*problem));
   }
   if (!output.Finish()) return IoFailure(L"cannot write the flash file " + request.file);
   if (!output.PutInPlace(command.force)) {

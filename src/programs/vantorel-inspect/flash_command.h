@@ -20,7 +20,7 @@ struct FlashSource {
 };
 
 // Writes the flash file the command asks for and prints its line (unless
-// --json). On failure (status kInspectFailed) nothing was written.
+// --json). On failure nothing was written.
 Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image);
 
 }  // namespace vantorel

@@ -7,14 +7,29 @@
 
 namespace vantorel {
 
-Diagnostic RunFailure(const std::wstring& reason) {
-  return Error(kInspectFailed, Utf8ForDisplay(reason));
+Diagnostic Failure(FailureKind kind, const std::wstring& reason) {
+  return Error(kind, Utf8ForDisplay(reason));
+}
+
+int InspectExitStatus(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::kNone:
+      return kInspectPassed;
+    case FailureKind::kUsage:
+    case FailureKind::kSetting:
+    case FailureKind::kConfiguration:
+      return kInspectMisuse;
+    case FailureKind::kIo:
+      return kInspectIoError;
+    default:
+      return kInspectFailed;
+  }
 }
 
 int FailInspect(const Diagnostic& failure) {
   ClearStatusLine();
   WriteStandardError(DiagnosticLine("vantorel-inspect", failure) + "\n");
-  return failure.status;
+  return InspectExitStatus(failure.kind);
 }
 
 int FailInspectOnException() noexcept {

@@ -1,5 +1,5 @@
 // vantorel-inspect's one place for failures: each is printed here as
-// "vantorel-inspect: error: ..." on standard error, and its status is the
+// "vantorel-inspect: error: ...", on standard error, and its kind gives the
 // exit status.
 #pragma once
 
@@ -16,11 +16,16 @@ inline constexpr int kInspectMisuse = 2;
 // standard output or an extracted file. No verdict about the image.
 inline constexpr int kInspectIoError = 3;
 
-// A failure of the run itself (kInspectFailed), its reason given wide as
-// the paths it names are.
-Diagnostic RunFailure(const std::wstring& reason);
+// A failure whose reason is given wide, as the paths it names are.
+Diagnostic Failure(FailureKind kind, const std::wstring& reason);
 
-// Prints why the run failed; returns the failure's status.
+// The exit status of a run that ends in a failure of this kind: misuse of
+// the options or of the environment and a configuration that cannot be
+// read are kInspectMisuse, a failed read or write kInspectIoError, every
+// other failure (the image, its findings, a refused output) kInspectFailed.
+int InspectExitStatus(FailureKind kind);
+
+// Prints why the run failed; returns its exit status.
 int FailInspect(const Diagnostic& failure);
 
 // From inside a catch block: says why on standard error and returns

@@ -28,7 +28,7 @@ namespace {
 
 // A read or write the system failed: no verdict about the image.
 Diagnostic IoError(std::string what, std::string systemText) {
-  return Error(kInspectIoError, std::move(what)).Because(std::move(systemText));
+  return Error(FailureKind::kIo, std::move(what)).Because(std::move(systemText));
 }
 
 // Everything printed so far must have arrived.
@@ -80,7 +80,10 @@ Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageNa
     return IoError("cannot open " + Utf8ForDisplay(imageName), SystemErrorText(file->OpenError()));
   }
   const auto size = file ? file->Size() : std::nullopt;
-  if (!size) return RunFailure(L"cannot read " + imageName + L" as a file");
+  // A missing image or one that is no regular file: the image is what
+  // fails, as for one that is not sound.
+  if (!size)
+    return Failure(FailureKind::kImageNotSound, L"cannot read " + imageName + L" as a file");
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
@@ -101,13 +104,16 @@ Outcome CheckTargets(const InspectCommand& command, const std::string& directory
     const auto existing = EntryAt(target);
     if (!existing) continue;
     if (existing->identity == image.identity) {
-      return RunFailure(WideFromUtf8(target) + L" is the image being read; nothing extracted");
+      return Failure(FailureKind::kOutput,
+                     WideFromUtf8(target) + L" is the image being read; nothing extracted");
     }
     if (existing->isFolder) {
-      return RunFailure(WideFromUtf8(target) + L" is a folder; nothing extracted");
+      return Failure(FailureKind::kOutput,
+                     WideFromUtf8(target) + L" is a folder; nothing extracted");
     }
     if (!command.force) {
-      return RunFailure(WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
+      return Failure(FailureKind::kOutput,
+                     WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
     }
   }
   return {};
@@ -117,11 +123,11 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
                 const ImageFileReport& image) {
   const auto directory = NarrowText(command.extractDirectory);
   if (!directory || !EnsureDirectory(*directory)) {
-    return RunFailure(L"cannot create folder " + command.extractDirectory);
+    return Failure(FailureKind::kOutput, L"cannot create folder " + command.extractDirectory);
   }
   if (const auto missing = MissingPartition(command.partitions, image.report)) {
-    return RunFailure(L"the image has no partition " + std::to_wstring(*missing) +
-                      L"; nothing extracted");
+    return Failure(FailureKind::kOutput, L"the image has no partition " +
+                                             std::to_wstring(*missing) + L"; nothing extracted");
   }
   if (Outcome outcome = CheckTargets(command, *directory, image); !outcome.ok()) return outcome;
   DirectorySink directorySink(*directory);
@@ -133,14 +139,16 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
     return outcome;
   }
   if (const auto& problem = again->report.problem) {
-    return RunFailure(L"extraction failed, nothing extracted: " + WideFromUtf8(problem->what) +
-                      L" (" + WideFromUtf8(problem->found) + L")");
+    return Failure(FailureKind::kImageNotSound, L"extraction failed, nothing extracted: " +
+                                                    WideFromUtf8(problem->what) + L" (" +
+                                                    WideFromUtf8(problem->found) + L")");
   }
   if (const auto failed = directorySink.PutInPlace(command.force)) {
     if (failed->targetTaken) {
-      return RunFailure(WideFromUtf8(failed->target) +
-                        L" appeared while the extraction ran; nothing extracted (--force "
-                        L"overwrites)");
+      return Failure(FailureKind::kOutput,
+                     WideFromUtf8(failed->target) +
+                         L" appeared while the extraction ran; nothing extracted (--force "
+                         L"overwrites)");
     }
     return IoError(
         "extraction failed, nothing extracted: cannot " + failed->action + " " + failed->target,
@@ -162,15 +170,19 @@ int Diff(const InspectCommand& command, unsigned workers) {
   const std::wstring* names[2] = {&command.image, &command.diffImage};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
-    Outcome outcome = path ? ReadImageFile(command, *names[i], *path, options, images[i])
-                           : RunFailure(L"cannot use the image path " + *names[i]);
+    Outcome outcome = path
+                          ? ReadImageFile(command, *names[i], *path, options, images[i])
+                          : Failure(FailureKind::kUsage, L"cannot use the image path " + *names[i]);
     if (outcome.ok() && images[i]->report.problem) {
       const Problem& problem = *images[i]->report.problem;
-      outcome = RunFailure(*names[i] + L" is not sound: " + WideFromUtf8(problem.what) +
-                           L" at byte " + std::to_wstring(problem.offset) + L"; nothing compared");
+      outcome = Failure(FailureKind::kImageNotSound,
+                        *names[i] + L" is not sound: " + WideFromUtf8(problem.what) + L" at byte " +
+                            std::to_wstring(problem.offset) + L"; nothing compared");
     }
+    // Two images to compare are what the option asks for: one that cannot
+    // be read or is not sound is misuse of it, as a missing one is.
     if (!outcome.ok()) {
-      outcome.failure().status = kInspectMisuse;
+      outcome.failure().kind = FailureKind::kUsage;
       return FailInspect(outcome.failure());
     }
   }
@@ -193,21 +205,20 @@ int Explain(const InspectCommand& command) {
     return FailInspect(written.failure());
   }
   if (explanation.failure) {
+    // Explained, a configuration that does not read is the finding.
     Diagnostic failure = *explanation.failure;
-    failure.status = kInspectFailed;
+    failure.kind = FailureKind::kFindings;
     return FailInspect(failure);
   }
   if (explanation.Passed()) return kInspectPassed;
   return FailInspect(
-      Error(kInspectFailed, explanation.Verdict()).At({.file = explanation.reading.file}));
+      Error(FailureKind::kFindings, explanation.Verdict()).At({.file = explanation.reading.file}));
 }
 
 // The configuration to compare an image with, read as the packer reads it.
 Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& list,
                                   ConfigurationReading& reading) {
-  Outcome outcome = ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
-  if (!outcome.ok()) outcome.failure().status = kInspectMisuse;
-  return outcome;
+  return ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
 }
 
 // The checks and extraction the command asks for, with an image; `status`
@@ -223,8 +234,9 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
   }
   const auto imagePath = NarrowText(command.image);
   if (!imagePath) {
-    return RunFailure(L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) +
-                      command.image);
+    return Failure(
+        FailureKind::kUsage,
+        L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image);
   }
   std::optional<ImageFileReport> image;
   if (Outcome outcome =
@@ -256,7 +268,11 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
   status = summary.Passed() ? kInspectPassed : kInspectFailed;
   // A verdict against the image is a failure of the run too: said where
   // every failure is said, beside the report.
-  if (status != kInspectPassed) FailInspect(Error(status, Verdict(summary)));
+  if (status != kInspectPassed) {
+    static_cast<void>(FailInspect(
+        Error(summary.report.Sound() ? FailureKind::kFindings : FailureKind::kImageNotSound,
+              Verdict(summary))));
+  }
   if (!summary.report.Sound()) return {};
   if (!command.flash.file.empty()) {
     Outcome written = WriteFlashFile(command, {*imagePath, image->identity, image->report});
@@ -286,7 +302,8 @@ int RunSteps(int argc, const wchar_t* const* argv) {
     return written.ok() ? kInspectPassed : FailInspect(written.failure());
   }
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers) return FailInspect(Error(kInspectMisuse, Utf8ForDisplay(workers.refusal)));
+  if (!workers.workers)
+    return FailInspect(Error(FailureKind::kSetting, Utf8ForDisplay(workers.refusal)));
   if (!command.diffImage.empty()) return Diff(command, *workers.workers);
   if (command.image.empty()) return Explain(command);
   int status = kInspectPassed;
@@ -294,7 +311,7 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   const Outcome outcome = InspectAsAsked(command, *workers.workers, status, reported);
   if (outcome.ok()) return status;
   // JSON readers get an I/O error where they look for the report.
-  if (command.json && !reported && outcome.status() == kInspectIoError) {
+  if (command.json && !reported && outcome.kind() == FailureKind::kIo) {
     WriteUtf8Text(
         FormatIoErrorJson(Utf8ForDisplay(command.image), DiagnosticText(outcome.failure())));
   }

@@ -18,7 +18,7 @@ Diagnostic NoOptions(int argc, const wchar_t* const* argv) {
                  ? "\"--\" ends the options before any was given"
                  : "the first argument, \"" + Utf8ForDisplay(argv[1]) + "\", is no option";
   }
-  return Error(kExitUsageError, reason + "; use -i config_file -o output_file")
+  return Error(FailureKind::kUsage, reason + "; use -i config_file -o output_file")
       .Printing(std::string(
           "Please specify a config file with \"-i\" option and a output file with \"-o\" option"));
 }
@@ -30,14 +30,14 @@ Diagnostic BadOption(const OptionScanner& scanner, const wchar_t* argument) {
                                  ? "option " + option + " needs a path after it"
                                  : "unknown option " + option + " in \"" +
                                        Utf8ForDisplay(argument) + "\" (options: -i, -o, -h)";
-  return Error(kExitUsageError, reason)
+  return Error(FailureKind::kUsage, reason)
       .Printing(L"ERROR: illegal option " + std::wstring(argument))
       .Printing(std::string("Unknown option character or incomplete argument for the option, "
                             "please use -h to get help"));
 }
 
 Diagnostic MissingConfig() {
-  return Error(kExitUsageError, "no configuration file: give one with -i config_file")
+  return Error(FailureKind::kUsage, "no configuration file: give one with -i config_file")
       .Printing(std::string("configFile is empty "));
 }
 

@@ -47,13 +47,12 @@ Diagnostic NamedBySection(Diagnostic failure, const ConfigurationReading& readin
 
 // A failed run's last lines; a standard output that lost lines is a reason
 // of its own.
-int EndFailedRun() {
+void EndFailedRun() {
   PrintErrorBanner();
   if (const auto lost = StandardOutputFailure()) {
-    PrintReason(Error(kExitFailed, "cannot write to standard output").Because(*lost));
+    PrintReason(Error(FailureKind::kIo, "cannot write to standard output").Because(*lost));
   }
   PauseAfterFailure();
-  return kExitFailed;
 }
 
 }  // namespace
@@ -62,16 +61,16 @@ void PrintWarnings(const Warnings& warnings) {
   for (const Diagnostic& warning : warnings) PrintReason(warning);
 }
 
-int FailUsage(const Diagnostic& failure) {
-  PrintDescribedLines(failure);
-  PrintReason(failure);
-  return kExitUsageError;
+int ExitStatusFor(FailureKind kind) {
+  return kind == FailureKind::kUsage ? kExitUsageError : kExitFailed;
 }
 
-int FailRun(const Diagnostic& failure, const ConfigurationReading& reading) {
+int Fail(const Diagnostic& failure, const ConfigurationReading* reading) {
   PrintDescribedLines(failure);
-  PrintReason(NamedBySection(failure, reading));
-  return EndFailedRun();
+  PrintReason(reading ? NamedBySection(failure, *reading) : failure);
+  if (failure.kind == FailureKind::kUsage) return ExitStatusFor(failure.kind);
+  EndFailedRun();
+  return ExitStatusFor(failure.kind);
 }
 
 int FailRunOnException() noexcept {
@@ -79,7 +78,8 @@ int FailRunOnException() noexcept {
     WriteStandardError("vantorel: error: cannot continue: ");
     WriteStandardError(ReasonOfCurrentException());
     WriteStandardError("\n");
-    return EndFailedRun();
+    EndFailedRun();
+    return kExitFailed;
   } catch (...) {
     return kExitFailed;
   }

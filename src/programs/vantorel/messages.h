@@ -15,13 +15,15 @@ inline constexpr int kExitUsageError = 2;
 // "vantorel: warning: ..." on standard error, each.
 void PrintWarnings(const Warnings& warnings);
 
-// Misuse of the options: its lines, its reason; returns kExitUsageError.
-int FailUsage(const Diagnostic& failure);
+// The exit status of a run that ended in a failure of this kind:
+// kExitUsageError for misuse of the options, kExitFailed for the rest.
+int ExitStatusFor(FailureKind kind);
 
-// A configuration or image step that failed: its lines, its reason (a
-// partition named by the section of `reading` that gave it), the error
-// banner and the pause; returns kExitFailed.
-int FailRun(const Diagnostic& failure, const ConfigurationReading& reading);
+// Prints a failure and returns its exit status: its described lines, its
+// reason (a partition named by the section of `reading` that gave it, when
+// there is a reading) and, after anything but misuse of the options, the
+// error banner and the pause.
+int Fail(const Diagnostic& failure, const ConfigurationReading* reading = nullptr);
 
 // From inside a catch block: why the run cannot go on, the error banner and
 // the pause; returns kExitFailed. Needs no memory of its own. Never throws.

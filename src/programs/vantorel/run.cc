@@ -24,7 +24,7 @@ namespace {
 // configuration says that is probably meant otherwise.
 Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& reading) {
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers) return Error(kExitFailed, Utf8ForDisplay(workers.refusal));
+  if (!workers.workers) return Error(FailureKind::kSetting, Utf8ForDisplay(workers.refusal));
   PartitionList list;
   const Outcome read = ReadConfiguration(commandLine.configFile, list, reading);
   PrintWarnings(reading.warnings);
@@ -48,14 +48,14 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   PrintVersionBanner();
   CommandLine commandLine;
   if (const Outcome parsed = ParseArguments(argc, argv, commandLine); !parsed.ok()) {
-    return FailUsage(parsed.failure());
+    return Fail(parsed.failure());
   }
   if (commandLine.help) return kExitFailed;
   WriteWideLine(L"config file: " + commandLine.configFile);
   WriteWideLine(L"output file: " + commandLine.outputFile);
   ConfigurationReading reading;
   if (const Outcome outcome = ReadAndWrite(commandLine, reading); !outcome.ok()) {
-    return FailRun(outcome.failure(), reading);
+    return Fail(outcome.failure(), &reading);
   }
   return kExitImageWritten;
 }
