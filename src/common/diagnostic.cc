@@ -1,8 +1,6 @@
 // Formatting of failures and warnings, the same for both programs.
 #include "common/diagnostic.h"
 
-#include <cinttypes>
-#include <cstdio>
 
 namespace vantorel {
 
@@ -44,12 +42,6 @@ std::string DiagnosticText(const Diagnostic& diagnostic) {
   line.append(diagnostic.reason);
   if (!diagnostic.systemError.empty()) line.append(": ").append(diagnostic.systemError);
   return line;
-}
-
-std::string HexAndDecimal(uint64_t value) {
-  char text[48];
-  std::snprintf(text, sizeof text, "0x%08" PRIX64 " (%" PRIu64 ")", value, value);
-  return text;
 }
 
 }  // namespace vantorel

@@ -100,7 +100,4 @@ class [[nodiscard]] Outcome {
 // Warnings gathered while a step runs, printed by the program's message place.
 using Warnings = std::vector<Diagnostic>;
 
-// 0x0001C000 (114688): a flash address or size in both forms.
-std::string HexAndDecimal(uint64_t value);
-
 }  // namespace vantorel

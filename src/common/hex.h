@@ -1,33 +1,27 @@
-// Bytes as the reports show them: hexadecimal pairs, space-separated, or
-// packed for digests.
+// Hexadecimal text, the one home of every form the programs print: byte
+// pairs for the reports, packed digests, record digits, flash addresses and
+// sizes.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 
 namespace vantorel {
 
-inline std::string Hex(std::span<const uint8_t> bytes) {
-  std::string text;
-  for (const uint8_t b : bytes) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%s%02X", text.empty() ? "" : " ", b);
-    text += digits;
-  }
-  return text;
-}
+// Upper-case pairs separated by spaces: "4D 4D 4D 00".
+std::string Hex(std::span<const uint8_t> bytes);
 
 // Digests as other tools print them: lower-case pairs, nothing between.
-inline std::string HexDigits(std::span<const uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const uint8_t b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0xF];
-  }
-  return text;
-}
+std::string HexDigits(std::span<const uint8_t> bytes);
+
+// Appends one byte as two upper-case digits, as the flash records take them.
+void AppendHexByte(std::string& text, uint8_t value);
+
+// An address or size: "0x" and at least eight upper-case digits.
+std::string HexWord(uint64_t value);
+
+// 0x0001C000 (114688): an address or size in both forms.
+std::string HexAndDecimal(uint64_t value);
 
 }  // namespace vantorel

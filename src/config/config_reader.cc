@@ -12,6 +12,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "common/hex.h"
 #include "config/flash_layout.h"
 #include "config/number.h"
 #include "platform/console.h"

@@ -1,7 +1,7 @@
 // Flash ranges and their problems.
 #include "config/flash_layout.h"
 
-#include <cstdio>
+#include "common/hex.h"
 
 namespace vantorel {
 namespace {
@@ -17,11 +17,7 @@ FlashRange RangeOf(uint32_t startAddress, uint32_t partitionSize) {
 }
 
 std::string RangeText(FlashRange range) {
-  char text[48];
-  std::snprintf(text, sizeof text, "[0x%08llX, 0x%08llX)",
-                static_cast<unsigned long long>(range.start),
-                static_cast<unsigned long long>(range.end));
-  return text;
+  return "[" + HexWord(range.start) + ", " + HexWord(range.end) + ")";
 }
 
 std::vector<LayoutProblem> FindLayoutProblems(const std::vector<FlashRange>& ranges) {

@@ -6,6 +6,8 @@
 #include <array>
 #include <string>
 
+#include "common/hex.h"
+
 namespace vantorel {
 namespace {
 
@@ -20,11 +22,7 @@ class Output {
     text_ += text;
     if (text_.size() >= kFlushAt) Flush();
   }
-  void HexByte(uint8_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    text_ += kDigits[value >> 4];
-    text_ += kDigits[value & 0xF];
-  }
+  void HexByte(uint8_t value) { AppendHexByte(text_, value); }
   bool Flush() {
     if (ok_ && !text_.empty()) {
       ok_ = sink_.Write(reinterpret_cast<const uint8_t*>(text_.data()), text_.size());

@@ -3,6 +3,7 @@
 // empty line on standard output, as the description shows them.
 #include "image/writer_messages.h"
 
+#include "common/hex.h"
 #include "image/image_format.h"
 #include "platform/system_error.h"
 

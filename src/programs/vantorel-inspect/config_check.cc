@@ -17,12 +17,6 @@
 namespace vantorel {
 namespace {
 
-std::string Address(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
 std::string Flag(bool compressed) { return compressed ? "true" : "false"; }
 
 std::string Sha1Text(const Sha1Digest& digest) { return "SHA-1 " + HexDigits(digest); }
@@ -79,8 +73,8 @@ void CompareEntry(std::size_t index, const PartitionSpec& configured,
       findings.push_back({index, std::move(field), std::move(configured), std::move(image)});
     }
   };
-  differ("Start_Address", Address(configured.startAddress), Address(e.startAddress));
-  differ("Partition_Size", Address(configured.partitionSize), Address(e.partitionSize));
+  differ("Start_Address", HexWord(configured.startAddress), HexWord(e.startAddress));
+  differ("Partition_Size", HexWord(configured.partitionSize), HexWord(e.partitionSize));
   differ("Is_Compressed", Flag(configured.isCompressed == 1), Flag(e.isCompressed == 1));
   const uint64_t originalSize = partition.originalSize.value_or(0);
   if (!file.readable) {
