@@ -10,7 +10,7 @@
 #include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
-#include "programs/vantorel-inspect/json_text.h"
+#include "programs/vantorel-inspect/json.h"
 
 namespace vantorel {
 namespace {
@@ -90,38 +90,59 @@ std::string KeyText(const KeyReading& key) {
          "\" -> " + key.readAs + "\n";
 }
 
-std::string JsonWhere(const Where& where) {
-  return "\"file\": " + JsonString(where.file) +
-         ", \"line\": " + (where.line ? std::to_string(where.line) : "null") +
-         ", \"section\": " + (where.section.empty() ? "null" : JsonString(where.section)) +
-         ", \"key\": " + (where.key.empty() ? "null" : JsonString(where.key));
+// The place of a warning or failure, as the first members of its object.
+Json WhereJson(const Where& where) {
+  return Json::Object()
+      .Add("file", where.file)
+      .Add("line", where.line ? Json(where.line) : Json())
+      .Add("section", where.section.empty() ? Json() : Json(where.section))
+      .Add("key", where.key.empty() ? Json() : Json(where.key));
 }
 
-std::string SectionJson(const Explanation& explanation, const SectionReading& section) {
-  std::string json = "\n    {\"name\": " + JsonString(Utf8ForDisplay(section.name)) +
-                     ", \"line\": " + std::to_string(section.line) +
-                     ", \"role\": " + JsonString(NamesOf(section.role).json) +
-                     ", \"read\": " + (section.reached ? "true" : "false") + ", \"partition\": " +
-                     (section.partition ? std::to_string(*section.partition) : "null") +
-                     ", \"keys\": [";
-  for (std::size_t i = 0; i < section.keys.size(); ++i) {
-    const KeyReading& key = section.keys[i];
-    json += std::string(i ? ", " : "") + "{\"key\": " + JsonString(Utf8ForDisplay(key.key)) +
-            ", \"line\": " + (key.line ? std::to_string(key.line) : "null") +
-            ", \"text\": " + (key.line ? JsonString(Utf8ForDisplay(key.text)) : "null") +
-            ", \"readAs\": " + (key.line ? JsonString(key.readAs) : "null") + "}";
-  }
-  json += "]";
-  if (section.partition) {
-    const PartitionFile& file = explanation.files[*section.partition];
-    json += ", \"file\": {\"path\": " + JsonString(file.path) +
-            ", \"size\": " + JsonNumber(file.size) +
-            ", \"partitionSize\": " + std::to_string(file.partitionSize) + ", \"headroom\": " +
-            (file.Fits() ? std::to_string(file.partitionSize - *file.size) : "null") +
-            ", \"fits\": " + (file.Fits() ? "true" : "false") +
-            ", \"error\": " + (file.size ? "null" : JsonString(file.error)) + "}";
-  }
-  return json + "}";
+Json KeyJson(const KeyReading& key) {
+  const bool present = key.line != 0;
+  return Json::Object()
+      .Add("key", Utf8ForDisplay(key.key))
+      .Add("line", present ? Json(key.line) : Json())
+      .Add("text", present ? Json(Utf8ForDisplay(key.text)) : Json())
+      .Add("readAs", present ? Json(key.readAs) : Json());
+}
+
+Json FileJson(const PartitionFile& file) {
+  return Json::Object()
+      .Add("path", file.path)
+      .Add("size", Json::Number(file.size))
+      .Add("partitionSize", file.partitionSize)
+      .Add("headroom", file.Fits() ? Json(file.partitionSize - *file.size) : Json())
+      .Add("fits", file.Fits())
+      .Add("error", file.size ? Json() : Json(file.error));
+}
+
+Json SectionJson(const Explanation& explanation, const SectionReading& section) {
+  Json keys = Json::Array();
+  for (const KeyReading& key : section.keys) keys.Push(KeyJson(key));
+  Json json = Json::Object()
+                  .Add("name", Utf8ForDisplay(section.name))
+                  .Add("line", section.line)
+                  .Add("role", NamesOf(section.role).json)
+                  .Add("read", section.reached)
+                  .Add("partition", section.partition ? Json(*section.partition) : Json())
+                  .Add("keys", std::move(keys));
+  if (section.partition) json.Add("file", FileJson(explanation.files[*section.partition]));
+  return json;
+}
+
+Json LayoutJson(const LayoutRow& row) {
+  return Json::Object()
+      .Add("start", row.range.start)
+      .Add("end", row.range.end)
+      .Add("partition", row.partition)
+      .Add("section", row.section);
+}
+
+// A warning or the failure: where, then what.
+Json FindingJson(const Diagnostic& diagnostic) {
+  return WhereJson(diagnostic.where).Add("text", DiagnosticText(diagnostic));
 }
 
 }  // namespace
@@ -218,39 +239,27 @@ std::string FormatExplanationText(const Explanation& explanation) {
 
 std::string FormatExplanationJson(const Explanation& explanation) {
   const ConfigurationReading& reading = explanation.reading;
-  std::string json = "{\n  \"configuration\": " + JsonString(reading.file) +
-                     ",\n  \"reads\": " + (explanation.failure ? "false" : "true") +
-                     ",\n  \"passed\": " + (explanation.Passed() ? "true" : "false") +
-                     ",\n  \"verdict\": " + JsonString(explanation.Verdict()) +
-                     ",\n  \"strict\": " + (explanation.strict ? "true" : "false") +
-                     ",\n  \"sections\": [";
-  for (std::size_t i = 0; i < reading.sections.size(); ++i) {
-    json += (i ? "," : "") + SectionJson(explanation, reading.sections[i]);
+  Json sections = Json::Array();
+  for (const SectionReading& section : reading.sections) {
+    sections.Push(SectionJson(explanation, section));
   }
-  json += reading.sections.empty() ? "],\n  \"layout\": [" : "\n  ],\n  \"layout\": [";
-  const std::vector<LayoutRow> layout =
-      explanation.failure ? std::vector<LayoutRow>{} : LayoutByAddress(explanation);
-  for (std::size_t i = 0; i < layout.size(); ++i) {
-    json += std::string(i ? "," : "") +
-            "\n    {\"start\": " + std::to_string(layout[i].range.start) +
-            ", \"end\": " + std::to_string(layout[i].range.end) +
-            ", \"partition\": " + std::to_string(layout[i].partition) +
-            ", \"section\": " + JsonString(layout[i].section) + "}";
+  Json layout = Json::Array();
+  if (!explanation.failure) {
+    for (const LayoutRow& row : LayoutByAddress(explanation)) layout.Push(LayoutJson(row));
   }
-  json += layout.empty() ? "],\n  \"warnings\": [" : "\n  ],\n  \"warnings\": [";
-  for (std::size_t i = 0; i < explanation.warnings.size(); ++i) {
-    const Diagnostic& w = explanation.warnings[i];
-    json += std::string(i ? "," : "") + "\n    {" + JsonWhere(w.where) +
-            ", \"text\": " + JsonString(DiagnosticText(w)) + "}";
-  }
-  json += explanation.warnings.empty() ? "],\n" : "\n  ],\n";
-  if (explanation.failure) {
-    json += "  \"error\": {" + JsonWhere(explanation.failure->where) +
-            ", \"text\": " + JsonString(DiagnosticText(*explanation.failure)) + "}\n";
-  } else {
-    json += "  \"error\": null\n";
-  }
-  return json + "}\n";
+  Json warnings = Json::Array();
+  for (const Diagnostic& warning : explanation.warnings) warnings.Push(FindingJson(warning));
+  return Json::Object()
+      .Add("configuration", reading.file)
+      .Add("reads", !explanation.failure)
+      .Add("passed", explanation.Passed())
+      .Add("verdict", explanation.Verdict())
+      .Add("strict", explanation.strict)
+      .Add("sections", std::move(sections))
+      .Add("layout", std::move(layout))
+      .Add("warnings", std::move(warnings))
+      .Add("error", explanation.failure ? FindingJson(*explanation.failure) : Json())
+      .Document();
 }
 
 }  // namespace vantorel

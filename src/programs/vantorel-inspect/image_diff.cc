@@ -5,7 +5,7 @@
 
 #include "common/hex.h"
 #include "flash/flash_plan.h"
-#include "programs/vantorel-inspect/json_text.h"
+#include "programs/vantorel-inspect/json.h"
 
 namespace vantorel {
 namespace {
@@ -51,14 +51,26 @@ std::string ChangeText(const PartitionChange& c) {
   return text;
 }
 
-std::string SideJson(const std::optional<PartitionReport>& p) {
-  if (!p) return "null";
-  return "{\"startAddress\": " + std::to_string(p->entry.startAddress) +
-         ", \"partitionSize\": " + std::to_string(p->entry.partitionSize) +
-         ", \"compressed\": " + (p->entry.isCompressed ? "true" : "false") +
-         ", \"dataLength\": " + std::to_string(p->entry.dataLength) +
-         ", \"originalSize\": " + std::to_string(p->originalSize.value_or(0)) +
-         ", \"sha1\": " + JsonString(Digest(*p)) + "}";
+Json SideJson(const std::optional<PartitionReport>& p) {
+  if (!p) return Json();
+  return Json::Object()
+      .Add("startAddress", p->entry.startAddress)
+      .Add("partitionSize", p->entry.partitionSize)
+      .Add("compressed", p->entry.isCompressed != 0)
+      .Add("dataLength", p->entry.dataLength)
+      .Add("originalSize", p->originalSize.value_or(0))
+      .Add("sha1", Digest(*p));
+}
+
+Json ChangeJson(const PartitionChange& c) {
+  return Json::Object()
+      .Add("index", c.index)
+      .Add("change", Kinds(c))
+      .Add("contentChanged", c.contentChanged)
+      .Add("moved", c.moved)
+      .Add("compressionChanged", c.compressionChanged)
+      .Add("old", SideJson(c.before))
+      .Add("new", SideJson(c.after));
 }
 
 }  // namespace
@@ -100,19 +112,14 @@ std::string FormatDiffText(const ImageDiff& diff) {
 }
 
 std::string FormatDiffJson(const ImageDiff& diff) {
-  std::string json = "{\n  \"old\": " + JsonString(diff.beforePath) +
-                     ",\n  \"new\": " + JsonString(diff.afterPath) +
-                     ",\n  \"same\": " + (diff.Same() ? "true" : "false") +
-                     ",\n  \"partitions\": [";
-  for (const PartitionChange& c : diff.partitions) {
-    json += std::string(c.index ? "," : "") + "\n    {\"index\": " + std::to_string(c.index) +
-            ", \"change\": " + JsonString(Kinds(c)) +
-            ", \"contentChanged\": " + (c.contentChanged ? "true" : "false") +
-            ", \"moved\": " + (c.moved ? "true" : "false") +
-            ", \"compressionChanged\": " + (c.compressionChanged ? "true" : "false") +
-            ", \"old\": " + SideJson(c.before) + ", \"new\": " + SideJson(c.after) + "}";
-  }
-  return json + (diff.partitions.empty() ? "]\n}\n" : "\n  ]\n}\n");
+  Json partitions = Json::Array();
+  for (const PartitionChange& c : diff.partitions) partitions.Push(ChangeJson(c));
+  return Json::Object()
+      .Add("old", diff.beforePath)
+      .Add("new", diff.afterPath)
+      .Add("same", diff.Same())
+      .Add("partitions", std::move(partitions))
+      .Document();
 }
 
 }  // namespace vantorel

@@ -5,7 +5,7 @@
 #include "common/hex.h"
 #include "common/printed.h"
 #include "platform/utf8.h"
-#include "programs/vantorel-inspect/json_text.h"
+#include "programs/vantorel-inspect/json.h"
 
 namespace vantorel {
 namespace {
@@ -28,17 +28,8 @@ std::string Ratio(const PartitionReport& p) {
   return Printed("%.1f%%", 100.0 * p.entry.dataLength / static_cast<double>(*p.originalSize));
 }
 
-std::string JsonDigest(const std::optional<Sha1Digest>& digest) {
-  if (!digest) return "null";
-  std::string json = "\"";  // appended, not added: GCC 12 warns falsely about "x" + string
-  json += HexDigits(*digest);
-  return json + '"';
-}
-
-// The partition's section in the configuration, when one was given.
-std::string SectionJson(const std::optional<ConfigComparison>& config, std::size_t index) {
-  if (!config || index >= config->sections.size()) return "";
-  return ", \"section\": " + JsonString(config->sections[index]);
+Json JsonDigest(const std::optional<Sha1Digest>& digest) {
+  return digest ? Json(HexDigits(*digest)) : Json();
 }
 
 std::string PartitionName(const ConfigComparison& config, std::optional<std::size_t> index) {
@@ -83,46 +74,68 @@ std::string ConfigText(const ConfigComparison& config) {
                                          : "image does NOT match the configuration\n");
 }
 
-std::string JsonNumbers(const std::vector<std::size_t>& numbers) {
-  std::string json = "[";
-  for (std::size_t i = 0; i < numbers.size(); ++i) {
-    json += (i ? ", " : "") + std::to_string(numbers[i]);
-  }
-  return json + "]";
+Json PartitionJson(const PartitionReport& p, const std::optional<ConfigComparison>& config) {
+  Json json = Json::Object()
+                  .Add("index", p.index)
+                  .Add("startAddress", p.entry.startAddress)
+                  .Add("partitionSize", p.entry.partitionSize)
+                  .Add("dataOffset", p.entry.dataOffset)
+                  .Add("dataLength", p.entry.dataLength)
+                  .Add("compressed", p.entry.isCompressed != 0)
+                  .Add("originalSize", Json::Number(p.originalSize))
+                  .Add("digest", DigestStatusText(p.digest))
+                  .Add("storedDigest", JsonDigest(p.storedDigest))
+                  .Add("computedDigest", JsonDigest(p.computedDigest));
+  // The partition's section in the configuration, when one was given.
+  if (config && p.index < config->sections.size()) json.Add("section", config->sections[p.index]);
+  return json;
 }
 
-std::string WarningsJson(const std::vector<LayoutWarning>& warnings) {
-  std::string json = "[";
-  for (std::size_t i = 0; i < warnings.size(); ++i) {
-    const LayoutWarning& w = warnings[i];
-    json += std::string(i ? "," : "") + "\n    {\"kind\": " + JsonString(w.kind) +
-            ", \"partitions\": " + JsonNumbers(w.partitions) + ", \"text\": " + JsonString(w.text) +
-            "}";
+Json WarningsJson(const std::vector<LayoutWarning>& warnings) {
+  Json json = Json::Array();
+  for (const LayoutWarning& w : warnings) {
+    Json partitions = Json::Array();
+    for (const std::size_t index : w.partitions) partitions.Push(index);
+    json.Push(Json::Object()
+                  .Add("kind", w.kind)
+                  .Add("partitions", std::move(partitions))
+                  .Add("text", w.text));
   }
-  return json + (warnings.empty() ? "]" : "\n  ]");
+  return json;
 }
 
-std::string ConfigJson(const std::optional<ConfigComparison>& config) {
-  if (!config) return "null";
-  std::string json = "{\"file\": " + JsonString(config->configPath) +
-                     ", \"matches\": " + (config->findings.empty() ? "true" : "false") +
-                     ", \"findings\": [";
-  for (std::size_t i = 0; i < config->findings.size(); ++i) {
-    const ConfigFinding& f = config->findings[i];
-    const bool named = f.partition && *f.partition < config->sections.size();
-    json += std::string(i ? "," : "") +
-            "\n    {\"partition\": " + (f.partition ? std::to_string(*f.partition) : "null") +
-            ", \"section\": " + (named ? JsonString(config->sections[*f.partition]) : "null") +
-            ", \"field\": " + JsonString(f.field) +
-            ", \"configured\": " + JsonString(f.configured) +
-            ", \"image\": " + JsonString(f.image) + "}";
+Json FindingJson(const ConfigFinding& f, const ConfigComparison& config) {
+  const bool named = f.partition && *f.partition < config.sections.size();
+  return Json::Object()
+      .Add("partition", f.partition ? Json(*f.partition) : Json())
+      .Add("section", named ? Json(config.sections[*f.partition]) : Json())
+      .Add("field", f.field)
+      .Add("configured", f.configured)
+      .Add("image", f.image);
+}
+
+Json ConfigJson(const std::optional<ConfigComparison>& config) {
+  if (!config) return Json();
+  Json findings = Json::Array();
+  for (const ConfigFinding& f : config->findings) findings.Push(FindingJson(f, *config));
+  Json warnings = Json::Array();
+  for (const Diagnostic& warning : config->warnings) {
+    warnings.Push(Json::Object().Add("text", DiagnosticText(warning)));
   }
-  json += config->findings.empty() ? "], \"warnings\": [" : "\n  ], \"warnings\": [";
-  for (std::size_t i = 0; i < config->warnings.size(); ++i) {
-    json += std::string(i ? "," : "") +
-            "\n    {\"text\": " + JsonString(DiagnosticText(config->warnings[i])) + "}";
-  }
-  return json + (config->warnings.empty() ? "]}" : "\n  ]}");
+  return Json::Object()
+      .Add("file", config->configPath)
+      .Add("matches", config->findings.empty())
+      .Add("findings", std::move(findings))
+      .Add("warnings", std::move(warnings));
+}
+
+Json ProblemJson(const std::optional<Problem>& problem) {
+  if (!problem) return Json();
+  return Json::Object()
+      .Add("offset", problem->offset)
+      .Add("what", problem->what)
+      .Add("expected", problem->expected)
+      .Add("found", problem->found);
 }
 
 }  // namespace
@@ -176,46 +189,27 @@ std::string FormatReportText(const InspectReport& summary) {
 
 std::string FormatReportJson(const InspectReport& summary) {
   const ImageReport& report = summary.report;
-  std::string json = "{\n  \"image\": " + JsonString(summary.imagePath) +
-                     ",\n  \"size\": " + std::to_string(report.fileSize) +
-                     ",\n  \"sound\": " + (report.Sound() ? "true" : "false") +
-                     ",\n  \"passed\": " + (summary.Passed() ? "true" : "false") +
-                     ",\n  \"unfinished\": " + (report.hasMagic ? "false" : "true") +
-                     ",\n  \"partitionCount\": " + std::to_string(report.partitionCount) +
-                     ",\n  \"headerDigest\": " + JsonString(DigestStatusText(report.headerDigest)) +
-                     ",\n  \"partitions\": [";
-  for (const PartitionReport& p : report.partitions) {
-    json += std::string(p.index ? "," : "") + "\n    {\"index\": " + std::to_string(p.index) +
-            ", \"startAddress\": " + std::to_string(p.entry.startAddress) +
-            ", \"partitionSize\": " + std::to_string(p.entry.partitionSize) +
-            ", \"dataOffset\": " + std::to_string(p.entry.dataOffset) +
-            ", \"dataLength\": " + std::to_string(p.entry.dataLength) +
-            ", \"compressed\": " + (p.entry.isCompressed ? "true" : "false") +
-            ", \"originalSize\": " + (p.originalSize ? std::to_string(*p.originalSize) : "null") +
-            ", \"digest\": " + JsonString(DigestStatusText(p.digest)) +
-            ", \"storedDigest\": " + JsonDigest(p.storedDigest) +
-            ", \"computedDigest\": " + JsonDigest(p.computedDigest) +
-            SectionJson(summary.config, p.index) + "}";
-  }
-  json += report.partitions.empty() ? "],\n" : "\n  ],\n";
-  json += "  \"warnings\": " + WarningsJson(summary.warnings) + ",\n";
-  json += "  \"strict\": " + std::string(summary.strict ? "true" : "false") + ",\n";
-  json += "  \"config\": " + ConfigJson(summary.config) + ",\n";
-  if (report.problem) {
-    const Problem& problem = *report.problem;
-    json += "  \"problem\": {\"offset\": " + std::to_string(problem.offset) +
-            ", \"what\": " + JsonString(problem.what) +
-            ", \"expected\": " + JsonString(problem.expected) +
-            ", \"found\": " + JsonString(problem.found) + "}\n";
-  } else {
-    json += "  \"problem\": null\n";
-  }
-  return json + "}\n";
+  Json partitions = Json::Array();
+  for (const PartitionReport& p : report.partitions)
+    partitions.Push(PartitionJson(p, summary.config));
+  return Json::Object()
+      .Add("image", summary.imagePath)
+      .Add("size", report.fileSize)
+      .Add("sound", report.Sound())
+      .Add("passed", summary.Passed())
+      .Add("unfinished", !report.hasMagic)
+      .Add("partitionCount", report.partitionCount)
+      .Add("headerDigest", DigestStatusText(report.headerDigest))
+      .Add("partitions", std::move(partitions))
+      .Add("warnings", WarningsJson(summary.warnings))
+      .Add("strict", summary.strict)
+      .Add("config", ConfigJson(summary.config))
+      .Add("problem", ProblemJson(report.problem))
+      .Document();
 }
 
 std::string FormatIoErrorJson(const std::string& imagePath, const std::string& error) {
-  return "{\n  \"image\": " + JsonString(imagePath) + ",\n  \"error\": " + JsonString(error) +
-         "\n}\n";
+  return Json::Object().Add("image", imagePath).Add("error", error).Document();
 }
 
 }  // namespace vantorel
