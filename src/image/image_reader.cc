@@ -170,7 +170,7 @@ void ImageReader::CheckRegions() {
         if (outcomes[partition.index].problem) LowerTo(firstUnsound, partition.index);
       }));
     }
-    for (TaskHandle& check : checks) check.Finish();
+    for (TaskHandle& check : checks) check.Join();
   }
   // Checks that could not get their memory while others ran get it now, one
   // at a time and with every worker gone: the verdict must not depend on the

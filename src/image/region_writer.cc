@@ -136,7 +136,7 @@ Outcome RegionWriter::WriteCompressedChunks(InputFile& file, RegionState& region
 
     Slot* slot = inFlight.front();
     inFlight.pop_front();
-    slot->encoding.Finish();
+    slot->encoding.Join();
     Outcome outcome = slot->result == SZ_OK
                           ? Append(region, slot->output, slot->streamLength)
                           : CompressionFailure(region.partition.path, slot->result);
@@ -152,7 +152,7 @@ Outcome RegionWriter::WritePlainChunks(InputFile& file, RegionState& region) {
   GrowSlots(pool_.maxThreads() > 0 ? 2 : 1);
   const std::size_t slots = std::min<std::size_t>(slots_.size(), 2);
   TaskHandle hashing;  // of the chunk written last
-  const auto finishHashing = [&] { hashing.Finish(); };
+  const auto finishHashing = [&] { hashing.Join(); };
   for (std::size_t next = 0;; next = (next + 1) % slots) {
     Slot& slot = *slots_[next];
     if (slots == 1) finishHashing();  // the only buffer is still being hashed

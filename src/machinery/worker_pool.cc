@@ -29,7 +29,7 @@ void TaskHandle::Wait() {
   if (done_.valid()) done_.wait();
 }
 
-void TaskHandle::Finish() {
+void TaskHandle::Join() {
   if (done_.valid()) done_.get();
 }
 

@@ -30,7 +30,7 @@ class TaskHandle {
   void Wait();
   // Waits for the task and rethrows an exception it threw; nothing when
   // there is no task.
-  void Finish();
+  void Join();
 
  private:
   std::future<void> done_;

@@ -18,8 +18,8 @@ TEST(WorkerPool, RunsEveryTaskAndHandsBackWhatOneThrew) {
     std::vector<TaskHandle> handles;
     for (int i = 0; i < 8; ++i) handles.push_back(pool.Submit([&ran] { ++ran; }));
     TaskHandle failing = pool.Submit([] { throw std::runtime_error("no memory for it"); });
-    EXPECT_THROW(failing.Finish(), std::runtime_error);
-    for (TaskHandle& handle : handles) handle.Finish();
+    EXPECT_THROW(failing.Join(), std::runtime_error);
+    for (TaskHandle& handle : handles) handle.Join();
     EXPECT_EQ(ran, 8);
     EXPECT_LE(pool.threads(), threads);
   }
@@ -28,7 +28,7 @@ TEST(WorkerPool, RunsEveryTaskAndHandsBackWhatOneThrew) {
 // A thread is started only for a task that finds every worker busy.
 TEST(WorkerPool, StartsNoThreadThatWouldHaveNoWork) {
   WorkerPool pool(16);
-  for (int i = 0; i < 10; ++i) pool.Submit([] {}).Finish();
+  for (int i = 0; i < 10; ++i) pool.Submit([] {}).Join();
   EXPECT_EQ(pool.threads(), 1u);
 }
 

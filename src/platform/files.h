@@ -92,8 +92,8 @@ class OutputFile {
 };
 
 struct FileContent {
-  enum class Outcome { kRead, kUnreadable, kTooLarge };
-  Outcome outcome = Outcome::kUnreadable;
+  enum class Reading { kRead, kUnreadable, kTooLarge };
+  Reading reading = Reading::kUnreadable;
   std::string bytes;  // the whole file when kRead, otherwise empty
   int error = 0;      // the system's error code when kUnreadable
 };

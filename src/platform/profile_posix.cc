@@ -19,10 +19,10 @@ ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
   const auto narrowPath = NarrowText(path);
   if (!narrowPath || narrowPath->empty()) return;
   const FileContent content = ReadWholeFile(*narrowPath, maxBytes);
-  state_->tooLarge = content.outcome == FileContent::Outcome::kTooLarge;
-  state_->readable = content.outcome != FileContent::Outcome::kUnreadable;
+  state_->tooLarge = content.reading == FileContent::Reading::kTooLarge;
+  state_->readable = content.reading != FileContent::Reading::kUnreadable;
   state_->readError = content.error;
-  if (content.outcome == FileContent::Outcome::kRead) {
+  if (content.reading == FileContent::Reading::kRead) {
     state_->document = IniDocument::Parse(content.bytes);
   }
 }

@@ -59,7 +59,7 @@ ProfileFile::ProfileFile(const std::wstring& path, std::size_t maxBytes)
   const auto narrowPath = NarrowText(path);
   if (!state_->readable || state_->tooLarge || !narrowPath) return;
   const FileContent content = ReadWholeFile(*narrowPath, maxBytes);
-  if (content.outcome == FileContent::Outcome::kRead) {
+  if (content.reading == FileContent::Reading::kRead) {
     state_->lines = IniDocument::Parse(content.bytes);
   }
 }
