@@ -2,6 +2,8 @@
 // moves even while one slow chunk is encoded.
 #include "machinery/progress.h"
 
+#include <algorithm>
+
 #include "common/printed.h"
 #include "platform/console.h"
 
@@ -9,6 +11,7 @@ namespace vantorel {
 namespace {
 
 constexpr auto kQuietStart = std::chrono::seconds(1);
+constexpr auto kMeasuredEnough = std::chrono::seconds(1);
 constexpr auto kRefreshEvery = std::chrono::milliseconds(250);
 constexpr double kMegabyte = 1e6;
 
@@ -48,14 +51,30 @@ void Progress::StartPartition(std::size_t index) {
 }
 
 void Progress::Advance(uint64_t bytes) {
-  done_ += bytes;
+  const uint64_t done = done_ += bytes;
+  if (!measuring_.load(std::memory_order_acquire)) {
+    // The bytes of the first advance took an unknown time: the measure
+    // starts after them.
+    std::lock_guard lock(measureMutex_);
+    if (!measuring_.load(std::memory_order_relaxed)) {
+      measuredSince_ = std::chrono::steady_clock::now();
+      measuredFrom_ = done;
+      measuring_.store(true, std::memory_order_release);
+    }
+  }
   if (!ticker_.joinable()) Refresh();
 }
 
 void Progress::Refresh() {
   if (!show_) return;
-  const std::string line = ProgressLine(partition_, partitions_, done_, total_,
-                                        std::chrono::steady_clock::now() - start_);
+  const auto now = std::chrono::steady_clock::now();
+  const uint64_t done = done_;
+  MeasuredWork measured;
+  if (measuring_.load(std::memory_order_acquire)) {
+    measured = {done - std::min(done, measuredFrom_), now - measuredSince_};
+  }
+  const std::string line =
+      ProgressLine(partition_, partitions_, done, total_, now - start_, measured);
   if (!line.empty()) ShowStatusLine(line);
 }
 
@@ -65,14 +84,17 @@ void Progress::Tick() {
 }
 
 std::string ProgressLine(std::size_t partition, std::size_t partitions, uint64_t done,
-                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed) {
+                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed,
+                         MeasuredWork measured) {
   if (elapsed < kQuietStart || partitions == 0) return {};
-  const double rate = static_cast<double>(done) / elapsed.count();
   std::string line = Printed("partition %zu of %zu, %.1f", partition + 1, partitions,
                              static_cast<double>(done) / kMegabyte);
   if (total) line += Printed(" of %.1f", static_cast<double>(*total) / kMegabyte);
-  line += Printed(" MB, %.1f MB/s", rate / kMegabyte);
-  if (total && rate > 0 && *total >= done) {
+  line += " MB";
+  if (measured.time < kMeasuredEnough || measured.bytes == 0) return line;
+  const double rate = static_cast<double>(measured.bytes) / measured.time.count();
+  line += Printed(", %.1f MB/s", rate / kMegabyte);
+  if (total && *total >= done) {
     line += Printed(", %.0f s left", static_cast<double>(*total - done) / rate);
   }
   return line;

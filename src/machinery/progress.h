@@ -1,9 +1,11 @@
 // Progress of a long run for people watching it at a terminal: one status
 // line on standard error, "partition k of n, done of total MB, rate MB/s,
 // time left", refreshed in place a few times a second once the run has
-// lasted a second, and erased before any line on standard output and when
-// the run ends. When standard error is no terminal it shows nothing at all,
-// so logs and pipes see exactly what they always saw.
+// lasted a second; the rate and the time left only once a second of work
+// has been measured, counted from the first bytes done, so that the setup
+// and a first chunk still in the works never make a guess. Erased before any line on standard
+// output and when the run ends. When standard error is no terminal it shows nothing at all, so logs
+// and pipes see exactly what they always saw.
 #pragma once
 
 #include <atomic>
@@ -49,15 +51,28 @@ class Progress {
   std::atomic<std::size_t> partition_ = 0;
   std::atomic<uint64_t> done_ = 0;
   std::chrono::steady_clock::time_point start_;
+  // Where the measured work begins: the first bytes done, and when.
+  std::atomic<bool> measuring_ = false;
+  std::mutex measureMutex_;
+  std::chrono::steady_clock::time_point measuredSince_;
+  uint64_t measuredFrom_ = 0;
   std::mutex mutex_;
   std::condition_variable stop_;
   bool stopping_ = false;
   std::thread ticker_;
 };
 
-// The status line for the given state; empty before the first second.
+// Bytes done over a stretch of time, from which a rate is told.
+struct MeasuredWork {
+  uint64_t bytes = 0;
+  std::chrono::duration<double> time{0};
+};
+
+// The status line for the given state; empty before the first second, and
+// without rate and time left before a second of work was measured.
 // Declared here for its tests; Progress is its only caller.
 std::string ProgressLine(std::size_t partition, std::size_t partitions, uint64_t done,
-                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed);
+                         std::optional<uint64_t> total, std::chrono::duration<double> elapsed,
+                         MeasuredWork measured);
 
 }  // namespace vantorel
