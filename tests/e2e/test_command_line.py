@@ -37,6 +37,33 @@ def test_options_that_end_the_run(run, args, status, after_banner):
     assert not (run.folder / "out.bin").exists()
 
 
+# The long options a user tries first: answered wherever an option may stand,
+# without the banner; elsewhere they are what the short options make of them.
+@pytest.mark.parametrize("args, answer", [
+    (["--help"], "help"),
+    (["--version"], "version"),
+    (["-i", "cfg.ini", "--help", "-o", "out.bin"], "help"),
+    (["--version", "--help"], "help"),
+    (["-i", "cfg.ini", "-o", "out.bin", "--version"], "version"),
+    (["--helpme"], BAD_OPTION.format(arg="--helpme")),
+    (["-o", "--help"], "configFile is empty \n"),
+    (["--", "--version"], NO_OPTIONS),
+])
+def test_long_options(run, args, answer):
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    result = run(*args)
+    if answer == "version":
+        assert (result.status, result.output) == (0, "vantorel 1.0.1\n")
+    elif answer == "help":
+        usage = USAGE.format(name=run.usage_name).removeprefix("-h\n")
+        assert result.status == 0
+        assert result.output.startswith(usage)
+        assert "vantorel(1)" in result.output and "vantorel-inspect --config" in result.output
+    else:
+        assert (result.status, result.output) == (2, BANNER + answer)
+    assert not (run.folder / "out.bin").exists()
+
+
 def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):
     result = run("-o", "out.bin", "-Xo")
     assert result.output == BANNER + BAD_OPTION.format(arg="-Xo")

@@ -2,10 +2,11 @@
 // the lines and reason of each misuse.
 #include "programs/vantorel/arguments.h"
 
-#include "platform/console.h"
+#include <cwchar>
+#include <string_view>
+#include <vector>
+
 #include "platform/text.h"
-#include "programs/vantorel/banners.h"
-#include "programs/vantorel/messages.h"
 #include "programs/vantorel/option_scanner.h"
 
 namespace vantorel {
@@ -41,9 +42,55 @@ Diagnostic MissingConfig() {
       .Printing(std::string("configFile is empty "));
 }
 
-}  // namespace
+// The arguments the short options' scan reads as an option or as an
+// option's path, in order, up to where that scan ends.
+class OptionPositions {
+ public:
+  // Whether `argument`, met next, stands where an option may.
+  bool AtOption(std::wstring_view argument) const {
+    return !ended_ && !pathFollows_ && argument.size() > 1 && argument[0] == L'-';
+  }
+  void Pass(std::wstring_view argument) {
+    if (pathFollows_) {
+      pathFollows_ = false;
+      return;
+    }
+    if (argument.size() < 2 || argument[0] != L'-' || argument == L"--") {
+      ended_ = true;
+      return;
+    }
+    // -i and -o take the rest of their cluster, or else the next argument.
+    const std::size_t takesPath = argument.find_first_of(L"io", 1);
+    pathFollows_ = takesPath == argument.size() - 1;
+  }
 
-Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& commandLine) {
+ private:
+  bool ended_ = false;
+  bool pathFollows_ = false;
+};
+
+// Takes --help and --version out of the arguments where they stand as
+// options; every other argument stays for the short options' scan, an
+// unknown long option among them.
+std::vector<const wchar_t*> TakeLongOptions(int argc, const wchar_t* const* argv,
+                                            CommandLine& commandLine) {
+  std::vector<const wchar_t*> rest(argv, argv + (argc > 0 ? 1 : 0));
+  OptionPositions positions;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring_view argument = argv[i];
+    if (positions.AtOption(argument) && argument == L"--help") {
+      commandLine.request = Request::kLongHelp;
+    } else if (positions.AtOption(argument) && argument == L"--version") {
+      if (commandLine.request != Request::kLongHelp) commandLine.request = Request::kVersion;
+    } else {
+      positions.Pass(argument);
+      rest.push_back(argv[i]);
+    }
+  }
+  return rest;
+}
+
+Outcome ScanShortOptions(int argc, const wchar_t* const* argv, CommandLine& commandLine) {
   OptionScanner scanner;
   int option = scanner.NextOption(argc, argv);
   if (option == kOptionsEnded) return NoOptions(argc, argv);
@@ -56,9 +103,7 @@ Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& comman
         commandLine.outputFile = scanner.optionArgument;
         break;
       case 'h':
-        WriteLine("-h");
-        PrintUsage(argv[0]);
-        commandLine.help = true;
+        commandLine.request = Request::kShortHelp;
         return {};
       default:
         return BadOption(scanner, argv[scanner.nextIndex - 1]);
@@ -66,6 +111,14 @@ Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& comman
   }
   if (commandLine.configFile.empty()) return MissingConfig();
   return {};
+}
+
+}  // namespace
+
+Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& commandLine) {
+  const std::vector<const wchar_t*> rest = TakeLongOptions(argc, argv, commandLine);
+  if (commandLine.request != Request::kPack) return {};
+  return ScanShortOptions(static_cast<int>(rest.size()), rest.data(), commandLine);
 }
 
 }  // namespace vantorel

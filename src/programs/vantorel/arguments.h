@@ -1,4 +1,5 @@
-// The command line: -i config_file -o output_file, or -h.
+// The command line: -i config_file -o output_file, or -h; and the long
+// options users expect beside them, --help and --version.
 #pragma once
 
 #include <string>
@@ -7,15 +8,24 @@
 
 namespace vantorel {
 
-struct CommandLine {
-  std::wstring configFile;
-  std::wstring outputFile;  // may stay empty
-  bool help = false;        // -h was given: "-h" and the usage text are printed
+enum class Request {
+  kPack,       // -i and -o
+  kShortHelp,  // -h: "-h" and the usage text, and the failure status
+  kLongHelp,   // --help: the usage text and where to read more
+  kVersion,    // --version
 };
 
-// Scans the options and fills `commandLine` (each -i or -o replaces the
-// earlier value). After -h the scan stops, with "-h" and the usage text
-// printed. Misuse fails with the lines it must print and why.
+struct CommandLine {
+  Request request = Request::kPack;
+  std::wstring configFile;
+  std::wstring outputFile;  // may stay empty
+};
+
+// Reads the command line into `commandLine` (each -i or -o replaces the
+// earlier value). A long option counts wherever the short options' scan
+// would read an option; --help and --version win over everything else, and
+// after -h the scan stops. Misuse fails with the lines it must print and
+// why. Prints nothing.
 Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& commandLine);
 
 }  // namespace vantorel

@@ -3,6 +3,7 @@
 
 #include "platform/console.h"
 #include "platform/program.h"
+#include "platform/version.h"
 
 namespace vantorel {
 
@@ -24,6 +25,26 @@ void PrintUsage(const wchar_t* programPath) {
   WriteText("    ");
   WriteText(UsageProgramName(programPath));
   WriteText(" -i config_file -o output_file\n");
+}
+
+void PrintHelp(const wchar_t* programPath) {
+  PrintUsage(programPath);
+  WriteText(
+      "\n"
+      "  -i config_file  the INI configuration file that lists the partitions\n"
+      "  -o output_file  the image file to write\n"
+      "  -h              print the usage text and end with status 1\n"
+      "  --help          print this text\n"
+      "  --version       print the version\n"
+      "\n"
+      "See vantorel(1) for the configuration file. To check an image, run\n"
+      "vantorel-inspect IMAGE; to see how a configuration reads before packing it,\n"
+      "vantorel-inspect --config config_file.\n");
+}
+
+void PrintVersion() {
+  WriteText("vantorel " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+            "." + std::to_string(kVersionPatch) + "\n");
 }
 
 void PrintErrorBanner() {

@@ -11,5 +11,9 @@ void PrintVersionBanner();
 void PrintUsage(const wchar_t* programPath);
 // The four lines of the error banner.
 void PrintErrorBanner();
+// --help: the usage text, the options, and where to read more.
+void PrintHelp(const wchar_t* programPath);
+// --version: "vantorel MAJOR.MINOR.PATCH".
+void PrintVersion();
 
 }  // namespace vantorel

@@ -44,13 +44,32 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   return PackImage(list, commandLine.outputFile, options);
 }
 
-int RunSteps(int argc, const wchar_t* const* argv) {
-  PrintVersionBanner();
-  CommandLine commandLine;
-  if (const Outcome parsed = ParseArguments(argc, argv, commandLine); !parsed.ok()) {
-    return Fail(parsed.failure());
+// --help and --version: their text, and whether it arrived.
+int PrintAnswer(Request request, const wchar_t* programPath) {
+  if (request == Request::kLongHelp) {
+    PrintHelp(programPath);
+  } else {
+    PrintVersion();
   }
-  if (commandLine.help) return kExitFailed;
+  if (const auto lost = StandardOutputFailure()) {
+    return Fail(Error(FailureKind::kIo, "cannot write to standard output").Because(*lost));
+  }
+  return kExitImageWritten;
+}
+
+int RunSteps(int argc, const wchar_t* const* argv) {
+  CommandLine commandLine;
+  const Outcome parsed = ParseArguments(argc, argv, commandLine);
+  if (commandLine.request == Request::kLongHelp || commandLine.request == Request::kVersion) {
+    return PrintAnswer(commandLine.request, argv[0]);
+  }
+  PrintVersionBanner();
+  if (!parsed.ok()) return Fail(parsed.failure());
+  if (commandLine.request == Request::kShortHelp) {
+    WriteLine("-h");
+    PrintUsage(argv[0]);
+    return kExitFailed;
+  }
   WriteWideLine(L"config file: " + commandLine.configFile);
   WriteWideLine(L"output file: " + commandLine.outputFile);
   ConfigurationReading reading;
