@@ -137,12 +137,14 @@ DIFFS = {
 def test_diff(run, case):
     partitions, changes, code = DIFFS[case]
     old, new = pack(run, "old", OLD), pack(run, "new", partitions)
-    status, out, err = inspect(old, "--diff", str(new))
+    status, out, err = inspect(new, "--diff", str(old))  # --diff OLD NEW, as diff(1)
     assert (status, err) == (code, ""), out + err
+    assert out.startswith(f"old: {old}\nnew: {new}\n")
     assert [line.split(": ", 1)[1].split(" (")[0] for line in out.splitlines()
             if line.startswith("partition ")] == changes
-    report = json.loads(inspect(old, "--json", "--diff", str(new))[1])
+    report = json.loads(inspect(new, "--json", "--diff", str(old))[1])
     assert [p["change"] for p in report["partitions"]] == changes and report["same"] == (code == 0)
+    assert (report["old"], report["new"]) == (str(old), str(new))
     added = report["partitions"][-1]["new"] or report["partitions"][-1]["old"]
     assert added["originalSize"] == len(partitions[-1][3] if changes[-1] != "removed" else OLD[1][3])
 
@@ -152,7 +154,7 @@ def test_diff_of_an_unsound_or_missing_image(run):
     old = pack(run, "old", OLD)
     broken = run.write("broken.img", old.read_bytes()[:-1])
     for other in [broken, run.folder / "none.img"]:
-        status, out, err = inspect(old, "--diff", str(other))
+        status, out, err = inspect(other, "--diff", str(old))
         assert status == 2 and out == "" and err.startswith("vantorel-inspect: error: ")
 
 

@@ -4,7 +4,7 @@
 //                    [--flash FILE [--fill BYTE] [--format bin|ihex|srec]
 //                                  [--base ADDR] [--size N] [--force]] IMAGE
 //   vantorel-inspect [--json] [--strict] --config CONFIG
-//   vantorel-inspect [--json] --diff NEW IMAGE
+//   vantorel-inspect [--json] --diff OLD NEW
 //   vantorel-inspect --version | --help
 #pragma once
 
@@ -34,7 +34,7 @@ struct InspectCommand {
   std::wstring extractDirectory;     // empty: nothing extracted
   std::set<std::size_t> partitions;  // extracted: these only; empty: all
   FlashRequest flash;
-  std::wstring diffImage;  // empty: no comparison; else the new image, `image` the old
+  std::wstring diffImage;  // empty: no comparison; else the old image, `image` the new one
   bool force = false;
   bool json = false;
   bool strict = false;

@@ -43,7 +43,7 @@ TEST(InspectArguments, MisuseIsRefusedWithItsReason) {
       {{L"--partition", L"1", L"a.img"}, "--partition needs --extract"},
       {{L"--flash", L"f", L"--base", L"0xFFFFFFFF", L"--size", L"2", L"a.img"},
        "--base and --size reach past 4 GiB, beyond 32-bit flash addresses"},
-      {{L"--diff", L"new.img", L"--strict", L"a.img"},
+      {{L"--diff", L"old.img", L"--strict", L"new.img"},
        "--diff compares two images and takes no other option but --json"},
       {{L"--config", L"c.ini", L"--extract", L"d"}, "--extract needs an image"},
       {{L"--config", L"c.ini", L"--flash", L"f"}, "--flash needs an image"},
@@ -79,7 +79,7 @@ TEST(InspectArguments, OptionsInAnyOrderFillTheCommand) {
 
   for (const auto& [arguments, valid] : std::vector<std::pair<std::vector<const wchar_t*>, bool>>{
            {{L"--config", L"c.ini"}, true},
-           {{L"--diff", L"new.img", L"--json", L"old.img"}, true},
+           {{L"--diff", L"old.img", L"--json", L"new.img"}, true},
            {{L"-h"}, true},
            {{L"--version"}, true}}) {
     InspectCommand other;

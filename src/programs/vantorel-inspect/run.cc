@@ -167,7 +167,7 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
 int Diff(const InspectCommand& command, unsigned workers) {
   const ReadImageOptions options{.workers = workers, .digestOriginals = true};
   std::optional<ImageFileReport> images[2];
-  const std::wstring* names[2] = {&command.image, &command.diffImage};
+  const std::wstring* names[2] = {&command.diffImage, &command.image};  // old, new
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
     Outcome outcome = path
@@ -187,8 +187,8 @@ int Diff(const InspectCommand& command, unsigned workers) {
     }
   }
   ImageDiff diff = DiffImages(images[0]->report, images[1]->report);
-  diff.beforePath = Utf8ForDisplay(command.image);
-  diff.afterPath = Utf8ForDisplay(command.diffImage);
+  diff.beforePath = Utf8ForDisplay(command.diffImage);
+  diff.afterPath = Utf8ForDisplay(command.image);
   WriteUtf8Text(command.json ? FormatDiffJson(diff) : FormatDiffText(diff));
   if (const Outcome written = CheckStandardOutput(); !written.ok()) {
     return FailInspect(written.failure());
