@@ -1,7 +1,6 @@
 // Formatting of failures and warnings, the same for both programs.
 #include "common/diagnostic.h"
 
-
 namespace vantorel {
 
 Diagnostic Error(FailureKind kind, std::string reason) {
@@ -9,6 +8,36 @@ Diagnostic Error(FailureKind kind, std::string reason) {
   diagnostic.kind = kind;
   diagnostic.reason = std::move(reason);
   return diagnostic;
+}
+
+const char* FailureKindName(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::kNone:
+      return "none";
+    case FailureKind::kUsage:
+      return "usage";
+    case FailureKind::kSetting:
+      return "setting";
+    case FailureKind::kConfiguration:
+      return "configuration";
+    case FailureKind::kPartitionFile:
+      return "partition file";
+    case FailureKind::kPackingRule:
+      return "packing rule";
+    case FailureKind::kOutput:
+      return "output";
+    case FailureKind::kImageNotSound:
+      return "image not sound";
+    case FailureKind::kFindings:
+      return "findings";
+    case FailureKind::kIo:
+      return "io";
+    case FailureKind::kMemory:
+      return "memory";
+    case FailureKind::kCompression:
+      return "compression";
+  }
+  return "unknown";
 }
 
 Diagnostic Warning(std::string reason) {

@@ -72,6 +72,10 @@ struct Diagnostic {
 };
 
 Diagnostic Error(FailureKind kind, std::string reason);
+
+// The kind as machine-readable reports name it: "usage", "io", "image not
+// sound", ...
+const char* FailureKindName(FailureKind kind);
 Diagnostic Warning(std::string reason);
 
 // The diagnostic as one line for standard error, without its line end:

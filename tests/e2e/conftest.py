@@ -75,14 +75,16 @@ def inspect(image, *options, timeout=120, cwd=None):
     return inspect_arguments([*options, str(image)], timeout=timeout, cwd=cwd)
 
 
-def inspect_arguments(arguments, timeout=120, cwd=None):
-    """Runs vantorel-inspect (under Wine for the Windows build); its exit
-    status and what it printed, line ends as Linux writes them."""
+def inspect_arguments(arguments, timeout=120, cwd=None, env=None):
+    """Runs vantorel-inspect (under Wine for the Windows build), with `env`
+    added to the environment; its exit status and what it printed, line ends
+    as Linux writes them."""
     command = [*EMULATOR, inspect_program(), *arguments]
     if WINE_EXE:
         command.insert(0, WINE_LOADER)
     done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=timeout, cwd=cwd)
+                          stderr=subprocess.PIPE, timeout=timeout, cwd=cwd,
+                          env={**os.environ, **env} if env else None)
     out, err = (done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace"))
     if WINE_EXE:
         out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")

@@ -69,7 +69,7 @@ def test_unfinished_image(run):
 # the line on standard error. Which misuse gives which reason is the argument
 # parser's table; one row shows that misuse reaches standard error.
 @pytest.mark.parametrize("args, status, complaint", [
-    (["none.img"], 1, "vantorel-inspect: error: cannot read none.img as a file\n"),
+    (["none.img"], 1, "vantorel-inspect: error: cannot read none.img as a file: "),
     pytest.param(["pipe.img"], 1, "vantorel-inspect: error: cannot read pipe.img as a file\n",
                  marks=linux_only),
     (["--help"], 0, ""),
@@ -81,6 +81,35 @@ def test_usage(run, args, status, complaint):
     assert code == status
     assert err.startswith(complaint) and (status != 2 or "usage: vantorel-inspect" in err)
     assert out.startswith("usage: vantorel-inspect") == (status == 0)
+
+
+# With --json every run prints one document, whatever failed: the error's
+# kind and reason, "passed" never true, and "sound" the verdict wherever the
+# image was read. Each row: arguments ({image}: a sound image, {folder}: the
+# run's folder), the environment, the exit status, the error's kind, and
+# whether the image's report is in the document.
+@pytest.mark.parametrize("args, environment, status, kind, report", [
+    (["--json", "none.img"], {}, 1, "image not sound", False),
+    (["--json", "--strict", "--diff", "{image}", "{image}"], {}, 2, "usage", False),
+    (["--json", "--diff", "none.img", "{image}"], {}, 2, "usage", False),
+    (["--json", "--config", "none.ini", "{image}"], {}, 2, "configuration", False),
+    (["--json", "{image}"], {"VANTOREL_THREADS": "many"}, 2, "setting", False),
+    (["--json", "--flash", "{folder}/none/f.bin", "{image}"], {}, 3, "io", True),
+    (["--json", "--flash", "{folder}", "--force", "{image}"], {}, 1, "output", True),
+    (["--json", "--extract", "{folder}", "{image}"], {}, 1, "output", True),
+], ids=["missing image", "usage", "diff of a missing image", "missing configuration",
+        "worker setting", "flash into a missing folder", "flash over a folder",
+        "extraction refused"])
+def test_json_in_every_mode(run, args, environment, status, kind, report):
+    image = packed_image(run)
+    (run.folder / "partition-0.bin").write_bytes(b"mine")
+    arguments = [a.format(image=image, folder=run.folder) for a in args]
+    code, out, err = inspect_arguments(arguments, cwd=run.folder, env=environment)
+    document = json.loads(out)
+    assert code == status, err
+    assert document["passed"] is False and document["error"]["kind"] == kind
+    assert document["error"]["reason"] in err
+    assert ("sound" in document) == report and document.get("sound", True) is True
 
 
 def plant_link(folder, image):

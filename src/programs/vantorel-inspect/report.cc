@@ -129,6 +129,12 @@ Json ConfigJson(const std::optional<ConfigComparison>& config) {
       .Add("warnings", std::move(warnings));
 }
 
+Json FailureJson(const Diagnostic& failure) {
+  return Json::Object()
+      .Add("kind", FailureKindName(failure.kind))
+      .Add("reason", DiagnosticText(failure));
+}
+
 Json ProblemJson(const std::optional<Problem>& problem) {
   if (!problem) return Json();
   return Json::Object()
@@ -187,29 +193,32 @@ std::string FormatReportText(const InspectReport& summary) {
   return text;
 }
 
-std::string FormatReportJson(const InspectReport& summary) {
+std::string FormatReportJson(const InspectReport& summary, const Diagnostic* failure) {
   const ImageReport& report = summary.report;
   Json partitions = Json::Array();
   for (const PartitionReport& p : report.partitions)
     partitions.Push(PartitionJson(p, summary.config));
-  return Json::Object()
-      .Add("image", summary.imagePath)
-      .Add("size", report.fileSize)
-      .Add("sound", report.Sound())
-      .Add("passed", summary.Passed())
-      .Add("unfinished", !report.hasMagic)
-      .Add("partitionCount", report.partitionCount)
-      .Add("headerDigest", DigestStatusText(report.headerDigest))
-      .Add("partitions", std::move(partitions))
-      .Add("warnings", WarningsJson(summary.warnings))
-      .Add("strict", summary.strict)
-      .Add("config", ConfigJson(summary.config))
-      .Add("problem", ProblemJson(report.problem))
-      .Document();
+  Json json = Json::Object()
+                  .Add("image", summary.imagePath)
+                  .Add("size", report.fileSize)
+                  .Add("sound", report.Sound())
+                  .Add("passed", summary.Passed() && !failure)
+                  .Add("unfinished", !report.hasMagic)
+                  .Add("partitionCount", report.partitionCount)
+                  .Add("headerDigest", DigestStatusText(report.headerDigest))
+                  .Add("partitions", std::move(partitions))
+                  .Add("warnings", WarningsJson(summary.warnings))
+                  .Add("strict", summary.strict)
+                  .Add("config", ConfigJson(summary.config))
+                  .Add("problem", ProblemJson(report.problem));
+  if (failure) json.Add("error", FailureJson(*failure));
+  return json.Document();
 }
 
-std::string FormatIoErrorJson(const std::string& imagePath, const std::string& error) {
-  return Json::Object().Add("image", imagePath).Add("error", error).Document();
+std::string FormatFailureJson(const JsonSubject& subject, const Diagnostic& failure) {
+  Json json = Json::Object();
+  for (const auto& [name, file] : subject) json.Add(name, file);
+  return json.Add("passed", false).Add("error", FailureJson(failure)).Document();
 }
 
 }  // namespace vantorel

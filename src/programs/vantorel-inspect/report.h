@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/diagnostic.h"
@@ -41,9 +42,15 @@ std::string FormatReportText(const InspectReport& summary);
 // Why the summary does not pass, in one line: the first problem, the
 // mismatches or the warnings under --strict; empty when it passes.
 std::string Verdict(const InspectReport& summary);
-std::string FormatReportJson(const InspectReport& summary);
-// The JSON of a run that ended on an I/O error before its report: the image
-// and the error, no verdict.
-std::string FormatIoErrorJson(const std::string& imagePath, const std::string& error);
+// With `failure`, the report of a run that failed after the image was read
+// (a flash file or an extraction): "passed" false and an "error" member.
+std::string FormatReportJson(const InspectReport& summary, const Diagnostic* failure = nullptr);
+
+// What the run was about, by name ("image", "old", "configuration"), and
+// the file each names.
+using JsonSubject = std::vector<std::pair<std::string, std::string>>;
+// The JSON of a run that failed before its report: what it was about, and
+// the error (its kind and reason), no verdict.
+std::string FormatFailureJson(const JsonSubject& subject, const Diagnostic& failure);
 
 }  // namespace vantorel

@@ -74,16 +74,22 @@ Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageNam
 Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageName,
                       const std::string& imagePath, ReadImageOptions options,
                       std::optional<ImageFileReport>& fileReport) {
+  const bool regular = SizeOfPath(imagePath).has_value();
+  const int lookupError = regular ? 0 : LastSystemError();
   const std::optional<InputFile> file =
-      SizeOfPath(imagePath) ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
+      regular ? std::optional<InputFile>(std::in_place, imagePath) : std::nullopt;
   if (file && !file->IsOpen()) {
     return IoError("cannot open " + Utf8ForDisplay(imageName), SystemErrorText(file->OpenError()));
   }
   const auto size = file ? file->Size() : std::nullopt;
   // A missing image or one that is no regular file: the image is what
-  // fails, as for one that is not sound.
-  if (!size)
-    return Failure(FailureKind::kImageNotSound, L"cannot read " + imageName + L" as a file");
+  // fails, as for one that is not sound; the system says why one is missing.
+  if (!size) {
+    Diagnostic failure =
+        Failure(FailureKind::kImageNotSound, L"cannot read " + imageName + L" as a file");
+    if (!regular && !EntryAt(imagePath)) failure.Because(SystemErrorText(lookupError));
+    return failure;
+  }
   FileSource source(*file, *size);
   Progress progress;
   options.progress = &progress;
@@ -162,9 +168,28 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
   return CheckStandardOutput();
 }
 
-// --diff: exit 0 when the images are the same, 1 when they differ, 2 when
-// either cannot be read or is not sound.
-int Diff(const InspectCommand& command, unsigned workers) {
+// How a mode ended: its failures in the order they came, the last one
+// giving the exit status, and whether its report is on standard output
+// already. A finding against the image (not sound, a mismatch, images that
+// differ) is a failure too; its reason is empty where the report says
+// everything.
+struct ModeResult {
+  std::vector<Diagnostic> failures;
+  bool reported = false;
+
+  ModeResult() = default;
+  ModeResult(Outcome outcome, bool reportedAlready = false) : reported(reportedAlready) {  // NOLINT
+    Add(std::move(outcome));
+  }
+  void Add(Outcome outcome) {
+    if (!outcome.ok()) failures.push_back(std::move(outcome.failure()));
+  }
+};
+
+// --diff: the same images pass, images that differ are findings, and two
+// images to compare are what the option asks for: one that cannot be read
+// or is not sound is misuse of it, as a missing one is.
+ModeResult Diff(const InspectCommand& command, unsigned workers) {
   const ReadImageOptions options{.workers = workers, .digestOriginals = true};
   std::optional<ImageFileReport> images[2];
   const std::wstring* names[2] = {&command.diffImage, &command.image};  // old, new
@@ -179,40 +204,36 @@ int Diff(const InspectCommand& command, unsigned workers) {
                         *names[i] + L" is not sound: " + WideFromUtf8(problem.what) + L" at byte " +
                             std::to_wstring(problem.offset) + L"; nothing compared");
     }
-    // Two images to compare are what the option asks for: one that cannot
-    // be read or is not sound is misuse of it, as a missing one is.
     if (!outcome.ok()) {
       outcome.failure().kind = FailureKind::kUsage;
-      return FailInspect(outcome.failure());
+      return {std::move(outcome)};
     }
   }
   ImageDiff diff = DiffImages(images[0]->report, images[1]->report);
   diff.beforePath = Utf8ForDisplay(command.diffImage);
   diff.afterPath = Utf8ForDisplay(command.image);
   WriteUtf8Text(command.json ? FormatDiffJson(diff) : FormatDiffText(diff));
-  if (const Outcome written = CheckStandardOutput(); !written.ok()) {
-    return FailInspect(written.failure());
-  }
-  return diff.Same() ? kInspectPassed : kInspectFailed;
+  if (Outcome written = CheckStandardOutput(); !written.ok()) return {std::move(written), true};
+  if (diff.Same()) return {{}, true};
+  return {Error(FailureKind::kFindings, ""), true};
 }
 
-// A configuration without an image: what it makes, before anything is packed.
-int Explain(const InspectCommand& command) {
+// A configuration without an image: what it makes, before anything is
+// packed. Explained, a configuration that does not read is the finding.
+ModeResult Explain(const InspectCommand& command, unsigned) {
   const Explanation explanation = ExplainConfiguration(command.config, command.strict);
   WriteUtf8Text(command.json ? FormatExplanationJson(explanation)
                              : FormatExplanationText(explanation));
-  if (const Outcome written = CheckStandardOutput(); !written.ok()) {
-    return FailInspect(written.failure());
-  }
+  if (Outcome written = CheckStandardOutput(); !written.ok()) return {std::move(written), true};
   if (explanation.failure) {
-    // Explained, a configuration that does not read is the finding.
     Diagnostic failure = *explanation.failure;
     failure.kind = FailureKind::kFindings;
-    return FailInspect(failure);
+    return {failure, true};
   }
-  if (explanation.Passed()) return kInspectPassed;
-  return FailInspect(
-      Error(FailureKind::kFindings, explanation.Verdict()).At({.file = explanation.reading.file}));
+  if (explanation.Passed()) return {{}, true};
+  return {
+      Error(FailureKind::kFindings, explanation.Verdict()).At({.file = explanation.reading.file}),
+      true};
 }
 
 // The configuration to compare an image with, read as the packer reads it.
@@ -221,29 +242,43 @@ Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& 
   return ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
 }
 
-// The checks and extraction the command asks for, with an image; `status`
-// gets the verdict's exit status, `reported` whether the report was printed.
-Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& status,
-                       bool& reported) {
+// The JSON report comes last, with the failure of a flash file or an
+// extraction, where the text report came as soon as the image was read.
+ModeResult Reported(const InspectCommand& command, const InspectReport& summary,
+                    ModeResult result) {
+  if (!command.json) return result;
+  // The verdict, when there is one, is the report's own.
+  const std::size_t verdicts = summary.Passed() ? 0 : 1;
+  const Diagnostic* failure = result.failures.size() > verdicts ? &result.failures.back() : nullptr;
+  WriteUtf8Text(FormatReportJson(summary, failure));
+  result.Add(CheckStandardOutput());
+  result.reported = true;
+  return result;
+}
+
+// The checks, the flash file and the extraction the command asks for, with
+// an image. The text report comes as soon as the image is read; the JSON one
+// last, so that it can tell of a flash file or an extraction that failed.
+ModeResult VerifyImage(const InspectCommand& command, unsigned workers) {
   PartitionList list;
   ConfigurationReading reading;
   if (!command.config.empty()) {
     if (Outcome outcome = ReadComparedConfiguration(command, list, reading); !outcome.ok()) {
-      return outcome;
+      return {std::move(outcome)};
     }
   }
   const auto imagePath = NarrowText(command.image);
   if (!imagePath) {
-    return Failure(
+    return {Failure(
         FailureKind::kUsage,
-        L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image);
+        L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image)};
   }
   std::optional<ImageFileReport> image;
   if (Outcome outcome =
           ReadImageFile(command, command.image, *imagePath,
                         {.workers = workers, .digestOriginals = !list.empty()}, image);
       !outcome.ok()) {
-    return outcome;
+    return {std::move(outcome)};
   }
 
   InspectReport summary{Utf8ForDisplay(command.image), image->report, {}, {}, command.strict};
@@ -255,67 +290,109 @@ Outcome InspectAsAsked(const InspectCommand& command, unsigned workers, int& sta
       if (Outcome outcome =
               CompareWithConfiguration(summary.report, list, summary.config->findings);
           !outcome.ok()) {
-        return outcome;
+        return {std::move(outcome)};
       }
       for (Diagnostic& warning : CheckPartitions(list, reading)) {
         summary.config->warnings.push_back(std::move(warning));
       }
     }
   }
-  reported = true;
-  WriteUtf8Text(command.json ? FormatReportJson(summary) : FormatReportText(summary));
-  if (Outcome outcome = CheckStandardOutput(); !outcome.ok()) return outcome;
-  status = summary.Passed() ? kInspectPassed : kInspectFailed;
-  // A verdict against the image is a failure of the run too: said where
-  // every failure is said, beside the report.
-  if (status != kInspectPassed) {
-    static_cast<void>(FailInspect(
-        Error(summary.report.Sound() ? FailureKind::kFindings : FailureKind::kImageNotSound,
-              Verdict(summary))));
+  if (!command.json) {
+    WriteUtf8Text(FormatReportText(summary));
+    if (Outcome written = CheckStandardOutput(); !written.ok()) return {std::move(written), true};
   }
-  if (!summary.report.Sound()) return {};
-  if (!command.flash.file.empty()) {
+  ModeResult result({}, !command.json);
+  if (!summary.Passed()) {
+    result.Add(Error(summary.report.Sound() ? FailureKind::kFindings : FailureKind::kImageNotSound,
+                     Verdict(summary)));
+  }
+  // A flash file and an extraction need a sound image; a failed flash file
+  // ends the run.
+  if (summary.report.Sound() && !command.flash.file.empty()) {
     Outcome written = WriteFlashFile(command, {*imagePath, image->identity, image->report});
-    if (!written.ok()) return written;
+    const bool failed = !written.ok();
+    result.Add(std::move(written));
+    if (failed) return Reported(command, summary, std::move(result));
   }
-  if (command.extractDirectory.empty()) return {};
-  return Extract(command, *imagePath, workers, *image);
+  if (summary.report.Sound() && !command.extractDirectory.empty()) {
+    result.Add(Extract(command, *imagePath, workers, *image));
+  }
+  return Reported(command, summary, std::move(result));
+}
+
+// --help and --version.
+ModeResult Answer(const InspectCommand& command, unsigned) {
+  WriteUtf8Text(command.help ? std::string(kInspectUsage)
+                             : "vantorel-inspect " + std::to_string(kVersionMajor) + "." +
+                                   std::to_string(kVersionMinor) + "." +
+                                   std::to_string(kVersionPatch) + "\n");
+  return {CheckStandardOutput(), true};
+}
+
+// What a JSON document of a failed run names.
+JsonSubject ImageSubject(const InspectCommand& command) {
+  return {{"image", Utf8ForDisplay(command.image)}};
+}
+JsonSubject DiffSubject(const InspectCommand& command) {
+  return {{"old", Utf8ForDisplay(command.diffImage)}, {"new", Utf8ForDisplay(command.image)}};
+}
+JsonSubject ConfigurationSubject(const InspectCommand& command) {
+  return {{"configuration", Utf8ForDisplay(command.config)}};
+}
+
+struct Mode {
+  bool (*chosen)(const InspectCommand&);
+  ModeResult (*run)(const InspectCommand&, unsigned workers);
+  JsonSubject (*subject)(const InspectCommand&);
+};
+
+// The first mode the command chooses is the run's.
+constexpr Mode kModes[] = {
+    {[](const InspectCommand& c) { return c.help || c.version; }, Answer, ImageSubject},
+    {[](const InspectCommand& c) { return !c.diffImage.empty(); }, Diff, DiffSubject},
+    {[](const InspectCommand& c) { return c.image.empty(); }, Explain, ConfigurationSubject},
+    {[](const InspectCommand&) { return true; }, VerifyImage, ImageSubject},
+};
+
+const Mode& ModeOf(const InspectCommand& command) {
+  for (const Mode& mode : kModes) {
+    if (mode.chosen(command)) return mode;
+  }
+  return kModes[std::size(kModes) - 1];
+}
+
+// The one way out of a run: every failure said on standard error, in the
+// order they came; with --json, a document on standard output whatever
+// failed, when the mode printed none; the last failure's exit status.
+int EndRun(const InspectCommand& command, const Mode& mode, ModeResult result) {
+  for (const Diagnostic& failure : result.failures) {
+    if (!failure.reason.empty()) static_cast<void>(FailInspect(failure));
+  }
+  if (result.failures.empty()) return kInspectPassed;
+  const Diagnostic& last = result.failures.back();
+  if (command.json && !result.reported) {
+    WriteUtf8Text(FormatFailureJson(mode.subject(command), last));
+  }
+  return InspectExitStatus(last.kind);
 }
 
 // The run, which may throw when memory, file handles or the system fail.
 int RunSteps(int argc, const wchar_t* const* argv) {
   InspectCommand command;
-  if (const Outcome parsed = ParseInspectArguments(argc, argv, command); !parsed.ok()) {
-    const int status = FailInspect(parsed.failure());
+  const Outcome parsed = ParseInspectArguments(argc, argv, command);
+  const Mode& mode = ModeOf(command);
+  if (!parsed.ok()) {
+    const int status = EndRun(command, mode, parsed);
     WriteStandardError(kInspectUsage);
     return status;
   }
-  if (command.help) {
-    WriteUtf8Text(kInspectUsage);
-    const Outcome written = CheckStandardOutput();
-    return written.ok() ? kInspectPassed : FailInspect(written.failure());
-  }
-  if (command.version) {
-    WriteUtf8Text("vantorel-inspect " + std::to_string(kVersionMajor) + "." +
-                  std::to_string(kVersionMinor) + "." + std::to_string(kVersionPatch) + "\n");
-    const Outcome written = CheckStandardOutput();
-    return written.ok() ? kInspectPassed : FailInspect(written.failure());
-  }
+  if (mode.run == Answer) return EndRun(command, mode, Answer(command, 0));
   const WorkerChoice workers = ChooseWorkers();
-  if (!workers.workers)
-    return FailInspect(Error(FailureKind::kSetting, Utf8ForDisplay(workers.refusal)));
-  if (!command.diffImage.empty()) return Diff(command, *workers.workers);
-  if (command.image.empty()) return Explain(command);
-  int status = kInspectPassed;
-  bool reported = false;
-  const Outcome outcome = InspectAsAsked(command, *workers.workers, status, reported);
-  if (outcome.ok()) return status;
-  // JSON readers get an I/O error where they look for the report.
-  if (command.json && !reported && outcome.kind() == FailureKind::kIo) {
-    WriteUtf8Text(
-        FormatIoErrorJson(Utf8ForDisplay(command.image), DiagnosticText(outcome.failure())));
+  if (!workers.workers) {
+    return EndRun(command, mode,
+                  Outcome(Error(FailureKind::kSetting, Utf8ForDisplay(workers.refusal))));
   }
-  return FailInspect(outcome.failure());
+  return EndRun(command, mode, mode.run(command, *workers.workers));
 }
 
 }  // namespace
