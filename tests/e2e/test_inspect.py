@@ -112,6 +112,24 @@ def test_json_in_every_mode(run, args, environment, status, kind, report):
     assert ("sound" in document) == report and document.get("sound", True) is True
 
 
+# A configuration given where the image belongs is answered with the command
+# that explains it; a file that merely is no image is not.
+@pytest.mark.parametrize("content, hinted", [
+    (CONFIG.encode(), True),
+    (b"\r\n  " + CONFIG.encode(), True),
+    (b"\xef\xbb\xbf" + CONFIG.encode(), True),
+    ("\ufeff".encode("utf-16-le") + CONFIG.encode("utf-16-le"), True),
+    (b"[not text\0" + bytes(200), False),
+    (b"plain words, no section", False),
+])
+def test_configuration_given_as_image(run, content, hinted):
+    run.write("given.ini", content)
+    status, _, err = inspect(run.folder / "given.ini")
+    hint = (f"{run.folder / 'given.ini'} looks like a configuration file; to explain it, "
+            f"run vantorel-inspect --config {run.folder / 'given.ini'}")
+    assert status == 1 and (hint in err) == hinted, err
+
+
 def plant_link(folder, image):
     outside = folder.parent / "outside.bin"
     outside.write_bytes(b"not ours")

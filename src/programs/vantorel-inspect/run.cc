@@ -2,7 +2,11 @@
 // checks built on it, the report, extraction.
 #include "programs/vantorel-inspect/run.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "config/config_reader.h"
@@ -242,6 +246,39 @@ Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& 
   return ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
 }
 
+// Whether a file read as an image starts as a configuration does: a
+// byte-order mark, or text whose first character is a section's "[".
+bool LooksLikeConfiguration(const std::string& path) {
+  InputFile file(path);
+  std::array<uint8_t, 512> head{};
+  const auto length = file.IsOpen() ? file.Read(head.data(), head.size()) : std::nullopt;
+  if (!length || *length < 2) return false;
+  const std::span<const uint8_t> bytes(head.data(), *length);
+  if ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF) ||
+      (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)) {
+    return true;
+  }
+  if (std::find(bytes.begin(), bytes.end(), 0) != bytes.end()) return false;
+  const auto first =
+      std::find_if(bytes.begin(), bytes.end(), [](uint8_t b) { return !std::isspace(b); });
+  return first != bytes.end() && *first == '[';
+}
+
+// Why an image is not sound, in one line; a configuration given where the
+// image belongs gets the command that explains it.
+Diagnostic VerdictOf(const InspectReport& summary, const std::string& imagePath,
+                     const std::wstring& imageName) {
+  if (!summary.report.hasMagic && LooksLikeConfiguration(imagePath)) {
+    return Failure(FailureKind::kImageNotSound,
+                   imageName +
+                       L" looks like a configuration file; to explain it, run "
+                       L"vantorel-inspect --config " +
+                       imageName);
+  }
+  return Error(summary.report.Sound() ? FailureKind::kFindings : FailureKind::kImageNotSound,
+               Verdict(summary));
+}
+
 // The JSON report comes last, with the failure of a flash file or an
 // extraction, where the text report came as soon as the image was read.
 ModeResult Reported(const InspectCommand& command, const InspectReport& summary,
@@ -302,10 +339,7 @@ ModeResult VerifyImage(const InspectCommand& command, unsigned workers) {
     if (Outcome written = CheckStandardOutput(); !written.ok()) return {std::move(written), true};
   }
   ModeResult result({}, !command.json);
-  if (!summary.Passed()) {
-    result.Add(Error(summary.report.Sound() ? FailureKind::kFindings : FailureKind::kImageNotSound,
-                     Verdict(summary)));
-  }
+  if (!summary.Passed()) result.Add(VerdictOf(summary, *imagePath, command.image));
   // A flash file and an extraction need a sound image; a failed flash file
   // ends the run.
   if (summary.report.Sound() && !command.flash.file.empty()) {
