@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "config/packing_failures.h"
 #include "image/image_format.h"
 #include "image/region_writer.h"
 #include "image/writer_messages.h"
