@@ -4,7 +4,6 @@
 #include "image/image_writer.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "config/packing_failures.h"
 #include "image/image_format.h"
@@ -33,15 +32,13 @@ Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
   return BuffersUnavailable();
 }
 
-// The size of an open partition file as a signed 32-bit value, printed on a
-// line of its own; -1, printed nowhere, when it cannot be told. Files of
-// 2 GiB or more are refused before it is asked.
-int32_t QueryFileSize(const InputFile& file) {
+// The size of an open partition file as a signed 32-bit value, when it can
+// be told (the region's header then holds -1). Files of 2 GiB or more are
+// refused before it is asked.
+std::optional<int32_t> QueryFileSize(const InputFile& file) {
   const auto size = file.Size();
-  if (!size) return -1;
-  const auto value = static_cast<int32_t>(*size);
-  WriteLine(std::to_string(value));
-  return value;
+  if (!size) return std::nullopt;
+  return static_cast<int32_t>(*size);
 }
 
 // Lays the partitions' regions out one after another, each checked against
@@ -49,39 +46,41 @@ int32_t QueryFileSize(const InputFile& file) {
 class PartitionPacker {
  public:
   PartitionPacker(RegionWriter& regions, const LzmaEncoder& encoder,
-                  std::optional<FileIdentity> outputIdentity)
-      : regions_(regions), encoder_(encoder), outputIdentity_(outputIdentity) {}
+                  std::optional<FileIdentity> outputIdentity, WriterEvents* events)
+      : regions_(regions), encoder_(encoder), outputIdentity_(outputIdentity), events_(events) {}
 
-  Outcome WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
+  Outcome WritePartition(std::size_t index, const PartitionSpec& partition, PartitionEntry& entry);
 
  private:
-  Outcome WriteRegionHead(InputFile& file, RegionState& region);
-  Outcome WriteRegion(InputFile& file, RegionState& region);
+  Outcome WriteRegionHead(std::size_t index, InputFile& file, RegionState& region);
+  Outcome WriteRegion(std::size_t index, InputFile& file, RegionState& region);
   Outcome CheckSizeField(const RegionState& region) const;
 
   RegionWriter& regions_;
   const LzmaEncoder& encoder_;
   std::optional<FileIdentity> outputIdentity_;
+  WriterEvents* events_;
   uint64_t dataOffset_ = kFirstDataOffset;
   // Compressed partitions only: the size written into the region's header.
   uint64_t declaredSize_ = 0;
 };
 
 // A compressed region opens with the property bytes and the file's size.
-Outcome PartitionPacker::WriteRegionHead(InputFile& file, RegionState& region) {
+Outcome PartitionPacker::WriteRegionHead(std::size_t index, InputFile& file, RegionState& region) {
   const auto size = file.Size();
   if (size && *size > kMaxCompressedFileSize)
     return TooLargeToCompress(region.partition.path, size);
   if (const SRes result = encoder_.CheckAvailable(); result != SZ_OK) {
     return EncoderUnavailable(region.partition.path, result);
   }
-  const int32_t queried = QueryFileSize(file);
-  declaredSize_ = static_cast<uint64_t>(int64_t{queried});
+  const std::optional<int32_t> queried = QueryFileSize(file);
+  if (queried && events_) events_->CompressedFileSized(index, *queried);
+  declaredSize_ = static_cast<uint64_t>(int64_t{queried.value_or(-1)});
   const auto head = SerializeLzmaPartitionHeader({kLzmaProperties, declaredSize_});
   return regions_.Append(region, head.data(), head.size());
 }
 
-Outcome PartitionPacker::WriteRegion(InputFile& file, RegionState& region) {
+Outcome PartitionPacker::WriteRegion(std::size_t index, InputFile& file, RegionState& region) {
   if (region.partition.isCompressed != 1) {
     // Refused before a byte is read when the file's size already says so.
     const auto size = file.Size();
@@ -90,7 +89,7 @@ Outcome PartitionPacker::WriteRegion(InputFile& file, RegionState& region) {
     }
     return regions_.WritePlainChunks(file, region);
   }
-  Outcome outcome = WriteRegionHead(file, region);
+  Outcome outcome = WriteRegionHead(index, file, region);
   if (outcome.ok()) outcome = regions_.WriteCompressedChunks(file, region);
   return outcome;
 }
@@ -103,7 +102,8 @@ Outcome PartitionPacker::CheckSizeField(const RegionState& region) const {
   return SizeChanged(region.partition.path, region.read, declaredSize_);
 }
 
-Outcome PartitionPacker::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
+Outcome PartitionPacker::WritePartition(std::size_t index, const PartitionSpec& partition,
+                                        PartitionEntry& entry) {
   InputFile file(partition.path);
   if (!file.IsOpen()) return InputOpenFailure(partition.path, file.OpenError());
   // Caught here whatever the path's spelling, and also when the output did
@@ -113,7 +113,7 @@ Outcome PartitionPacker::WritePartition(const PartitionSpec& partition, Partitio
   }
   RegionState region{partition, dataOffset_};
   Sha1Init(region.sha1);
-  if (Outcome outcome = WriteRegion(file, region); !outcome.ok()) return outcome;
+  if (Outcome outcome = WriteRegion(index, file, region); !outcome.ok()) return outcome;
   if (Outcome outcome = regions_.FinishRegion(region); !outcome.ok()) return outcome;
 
   if (partition.partitionSize < region.read) {
@@ -200,7 +200,8 @@ Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& 
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
     if (progress) progress->StartPartition(filled);
-    if (Outcome outcome = packer.WritePartition(partition, header.entries[filled]); !outcome.ok()) {
+    if (Outcome outcome = packer.WritePartition(filled, partition, header.entries[filled]);
+        !outcome.ok()) {
       outcome.failure().where.partition = filled;
       return outcome;
     }
@@ -217,12 +218,11 @@ Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& 
 Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
                   const WriterOptions& options) {
   const NarrowedPath narrowed = NarrowPath(outputFile);
+  if (options.events) options.events->OutputNamed(outputFile, narrowed);
   if (narrowed.outcome != PathNarrowing::kNarrowed) {
-    WriteWideLine(L"Output File = " + outputFile);
     return UnusableOutputPath(outputFile, narrowed.outcome);
   }
   const std::string& outputPath = narrowed.path;
-  WriteLine("Output File = " + outputPath);
 
   // The header has room for four entries: refused before the output is touched.
   if (list.size() > kMaxPartitions) return TooManyPartitions(list.size());
@@ -240,7 +240,7 @@ Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
   RegionWriter regions(output.File(), outputPath, buffers, encoder,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
-  PartitionPacker packer(regions, encoder, output.OutputIdentity());
+  PartitionPacker packer(regions, encoder, output.OutputIdentity(), options.events);
   Outcome outcome = WritePartitionsThenHeader(packer, list, output, outputPath, options);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return outcome;

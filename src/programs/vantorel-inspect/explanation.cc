@@ -147,8 +147,7 @@ std::string Explanation::Verdict() const {
 Explanation ExplainConfiguration(const std::wstring& configFile, bool strict) {
   Explanation explanation;
   explanation.strict = strict;
-  Outcome outcome =
-      ReadConfiguration(configFile, explanation.list, explanation.reading, ReaderLines::kSilent);
+  Outcome outcome = ReadConfiguration(configFile, explanation.list, explanation.reading);
   explanation.warnings = explanation.reading.warnings;
   // Every partition read has its file, also those read before a failure.
   for (const PartitionSpec& partition : explanation.list) {

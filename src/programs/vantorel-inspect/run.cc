@@ -218,7 +218,7 @@ int Explain(const InspectCommand& command) {
 // The configuration to compare an image with, read as the packer reads it.
 Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& list,
                                   ConfigurationReading& reading) {
-  return ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
+  return ReadConfiguration(command.config, list, reading);
 }
 
 // The checks and extraction the command asks for, with an image; `status`
