@@ -4,8 +4,11 @@
 #include "image/image_writer.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "config/packing_failures.h"
+#include "config/packing_rules.h"
 #include "image/image_format.h"
 #include "image/region_writer.h"
 #include "image/writer_messages.h"
@@ -49,7 +52,9 @@ class PartitionPacker {
                   std::optional<FileIdentity> outputIdentity, WriterEvents* events)
       : regions_(regions), encoder_(encoder), outputIdentity_(outputIdentity), events_(events) {}
 
-  Outcome WritePartition(std::size_t index, const PartitionSpec& partition, PartitionEntry& entry);
+  // Partition `index` from its file, opened for the packing rules.
+  Outcome WritePartition(std::size_t index, const PartitionSpec& partition, InputFile& file,
+                         PartitionEntry& entry);
 
  private:
   Outcome WriteRegionHead(std::size_t index, InputFile& file, RegionState& region);
@@ -66,6 +71,8 @@ class PartitionPacker {
 };
 
 // A compressed region opens with the property bytes and the file's size.
+// The packing rules refused a file too large already; one that grew since
+// is refused here.
 Outcome PartitionPacker::WriteRegionHead(std::size_t index, InputFile& file, RegionState& region) {
   const auto size = file.Size();
   if (size && *size > kMaxCompressedFileSize)
@@ -82,7 +89,8 @@ Outcome PartitionPacker::WriteRegionHead(std::size_t index, InputFile& file, Reg
 
 Outcome PartitionPacker::WriteRegion(std::size_t index, InputFile& file, RegionState& region) {
   if (region.partition.isCompressed != 1) {
-    // Refused before a byte is read when the file's size already says so.
+    // Refused before a byte is read when the file's size already says so:
+    // the packing rules count compressed regions before it at their least.
     const auto size = file.Size();
     if (size && dataOffset_ + *size + kSha1DigestSize > kMaxImageSize) {
       return ImageTooLarge(region.partition.path, size);
@@ -103,9 +111,7 @@ Outcome PartitionPacker::CheckSizeField(const RegionState& region) const {
 }
 
 Outcome PartitionPacker::WritePartition(std::size_t index, const PartitionSpec& partition,
-                                        PartitionEntry& entry) {
-  InputFile file(partition.path);
-  if (!file.IsOpen()) return InputOpenFailure(partition.path, file.OpenError());
+                                        InputFile& file, PartitionEntry& entry) {
   // Caught here whatever the path's spelling, and also when the output did
   // not exist before this run created it.
   if (outputIdentity_ && file.Identity() == outputIdentity_) {
@@ -178,11 +184,16 @@ Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
   return {};
 }
 
+// The partition files, each opened once for the packing rules and kept open
+// for the writing, so that the file checked is the file read and a pipe is
+// opened only once.
+using PartitionFiles = std::vector<std::unique_ptr<InputFile>>;
+
 // The bytes of all partition files, when every size can be told.
-std::optional<uint64_t> TotalSize(const PartitionList& list) {
+std::optional<uint64_t> TotalSize(const PartitionFiles& files) {
   uint64_t total = 0;
-  for (const PartitionSpec& partition : list) {
-    const auto size = SizeOfPath(partition.path);
+  for (const auto& file : files) {
+    const auto size = file->Size();
     if (!size) return std::nullopt;
     total += *size;
   }
@@ -192,15 +203,16 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
 // The regions in the order of `list`, then the header, and the image put in
 // place.
 Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& list,
-                                  CommittedOutput& output, const std::string& outputPath,
-                                  const WriterOptions& options) {
+                                  const PartitionFiles& files, CommittedOutput& output,
+                                  const std::string& outputPath, const WriterOptions& options) {
   ImageHeader header;
   Progress* progress = options.progress;
-  if (progress) progress->Begin(list.size(), TotalSize(list));
+  if (progress) progress->Begin(list.size(), TotalSize(files));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
     if (progress) progress->StartPartition(filled);
-    if (Outcome outcome = packer.WritePartition(filled, partition, header.entries[filled]);
+    if (Outcome outcome =
+            packer.WritePartition(filled, partition, *files[filled], header.entries[filled]);
         !outcome.ok()) {
       outcome.failure().where.partition = filled;
       return outcome;
@@ -224,8 +236,13 @@ Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
   }
   const std::string& outputPath = narrowed.path;
 
-  // The header has room for four entries: refused before the output is touched.
-  if (list.size() > kMaxPartitions) return TooManyPartitions(list.size());
+  // Whatever the rules refuse costs nothing: the output is not opened yet.
+  PartitionFiles files;
+  const auto openFile = [&](std::size_t index) {
+    files.push_back(std::make_unique<InputFile>(list[index].path));
+    return FactsOf(*files.back());
+  };
+  if (Outcome outcome = CheckPackingRules(list, openFile); !outcome.ok()) return outcome;
   CommittedOutput output(outputPath);
   if (!output.IsOpen()) return OutputOpenFailure(outputPath, LastSystemError());
   if (Outcome outcome = ClaimOutput(output, outputPath, list, options.configFile); !outcome.ok()) {
@@ -241,7 +258,7 @@ Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
   PartitionPacker packer(regions, encoder, output.OutputIdentity(), options.events);
-  Outcome outcome = WritePartitionsThenHeader(packer, list, output, outputPath, options);
+  Outcome outcome = WritePartitionsThenHeader(packer, list, files, output, outputPath, options);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return outcome;
 }

@@ -63,7 +63,11 @@ struct WriterOptions {
   ISzAlloc* lzmaAllocator = &HeapAllocator;
 };
 
-// Writes the image of `list` to `outputFile`.
+// Writes the image of `list` to `outputFile`. Before the output is opened
+// each partition file is opened, once, and the packing rules
+// (config/packing_rules.h) are checked, so that a list they refuse leaves
+// the output untouched; the files opened then are the ones read, and the
+// writer still refuses a file that grows or changes while it is read.
 // Succeeds only when the whole image, header last, is durable under the
 // output's name and every line printed so far arrived (when one did not,
 // the failure says so); otherwise the failure names the partition by its

@@ -22,7 +22,8 @@ namespace vantorel {
 namespace {
 
 // Reads the configuration, then writes the image, warning of what the
-// configuration says that is probably meant otherwise.
+// configuration says that is probably meant otherwise. The image writer
+// refuses what the packing rules refuse before it opens the output.
 Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& reading) {
   const WorkerChoice workers = ChooseWorkers();
   if (!workers.workers) return Error(FailureKind::kSetting, Utf8ForDisplay(workers.refusal));
