@@ -1,5 +1,5 @@
-// The packing rules: every limit an image puts on the partitions and their
-// files, checked in one place before an image is begun. The packer refuses
+// The packing rules: every limit of an image that the partitions and their
+// files must keep, checked in one place before an image is begun. The packer refuses
 // what they refuse before it opens its output, and vantorel-inspect gives
 // their verdict on a configuration, so that both say the same.
 #pragma once

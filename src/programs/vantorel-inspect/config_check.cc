@@ -124,9 +124,10 @@ Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList&
     CompareEntry(i, list[i], partition, file, findings);
     facts.push_back(file.facts);
   }
-  // An image that matches field for field may still be one the packer
-  // would not make from these files (another tool made it, or it was
-  // altered): the packer's refusal is then the one finding.
+  // An image that matches field for field and byte for byte is one the
+  // packer makes from these files as long as the image reader's checks and
+  // the packing rules agree; the rules are asked all the same, so that a
+  // match is the packer's verdict too. Their refusal is then the one finding.
   if (findings.empty()) {
     if (Outcome rules = CheckPackingRules(list, [&](std::size_t i) { return facts[i]; });
         !rules.ok()) {

@@ -8,9 +8,9 @@ namespace vantorel {
 namespace {
 
 // The image reader refuses an image whose partition is larger than its
-// Partition_Size; the comparison does not lean on that: an image that
+// Partition_Size, so only a report made by hand shows it: an image that
 // matches its configuration field for field and byte for byte matches only
-// when the packer would make it.
+// when the packing rules take the configuration's files.
 TEST(ConfigCheck, ImageThePackerWouldRefuseMatchesNoConfiguration) {
   testing::TempDir dir;
   const std::string content(1024, 'p');
