@@ -1,6 +1,7 @@
 // The packing rules' failures. Limits in them come from the image's
-// constants, never written out twice. Described failures stand after an
-// empty line on standard output, as the description shows them.
+// constants, never written out twice. Several failures' lines begin with an
+// empty one, so that they stand apart on standard output, as they always
+// have.
 #include "config/packing_failures.h"
 
 #include "config/image_limits.h"

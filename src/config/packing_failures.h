@@ -1,6 +1,6 @@
-// The failures of the packing rules: its kind, the lines standard output
-// must show for it where the tool's description gives some, and the reason
-// in words. The rules return them before an image is begun; the image
+// The failures of the packing rules: each with its kind, the lines
+// standard output has always shown for it (where it shows any), and the
+// reason in words. The rules return them before an image is begun; the image
 // writer returns the same ones when a file changes under it while it packs.
 // Paths are narrow, as the files are opened.
 #pragma once

@@ -1,5 +1,5 @@
-// The image writer's failures. Described failures stand after an empty line
-// on standard output, as the description shows them.
+// The image writer's failures. Several failures' lines begin with an empty
+// one, so that they stand apart on standard output, as they always have.
 #include "image/writer_messages.h"
 
 #include "platform/system_error.h"

@@ -1,8 +1,8 @@
 // Every failure of the image writer, in one place: its kind, the lines
-// standard output must show for it where the tool's description gives
-// some, and the reason in words. Paths are narrow, as the writer opens them.
-// The writer also returns the packing rules' failures (config/
-// packing_failures.h) for a file that changes while it is packed.
+// standard output has always shown for it (where it shows any), and the
+// reason in words. Paths are narrow, as the writer opens them. The writer
+// also returns the packing rules' failures, from config/packing_failures.h,
+// for a file that changes while it is packed.
 #pragma once
 
 #include <cstdint>
