@@ -1,8 +1,8 @@
 // The configuration reader: the walk over the sections, the keys of each
-// role, and the progress lines in the order the reader takes its steps.
-// Beside the walk it records what it understood and warns of values it
-// reads differently from what they probably mean; neither changes what it
-// prints or appends.
+// role, and the events of its steps in the order it takes them. Beside the
+// walk it records what it understood and warns of values it reads
+// differently from what they probably mean; neither changes the events or
+// what it appends.
 #include "config/config_reader.h"
 
 #include <algorithm>
@@ -15,7 +15,6 @@
 #include "common/hex.h"
 #include "config/flash_layout.h"
 #include "config/number.h"
-#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/system_error.h"
@@ -41,10 +40,10 @@ std::string Quoted(std::wstring_view text) { return "\"" + Utf8ForDisplay(text) 
 
 class ConfigReader {
  public:
-  ConfigReader(const std::wstring& configFile, ReaderLines lines, ConfigurationReading& reading)
+  ConfigReader(const std::wstring& configFile, ReadingEvents* events, ConfigurationReading& reading)
       : configFile_(configFile),
         profile_(configFile, kMaxConfigurationBytes),
-        lines_(lines),
+        events_(events),
         reading_(reading) {
     reading_.file = Utf8ForDisplay(configFile);
   }
@@ -59,8 +58,8 @@ class ConfigReader {
   // is missing or empty.
   Outcome ReadGeneralSetting(SectionReading& section, std::wstring& baseDirectory);
   // Reads File, Start_Address, Partition_Size and Is_Compressed of one
-  // section, printing the line of each number and of the flag, and appends
-  // the record; fails with nothing appended.
+  // section, telling of each number and of the flag, and appends the
+  // record; fails with nothing appended.
   Outcome ReadPartitionSection(SectionReading& section, PartitionList& list,
                                const std::wstring& baseDirectory);
   // The key's value cut to `capacity` - 1 characters, recorded with its
@@ -78,22 +77,17 @@ class ConfigReader {
   Diagnostic Missing(const SectionReading& section, const wchar_t* key) const;
   Outcome FailWithoutSections() const;
 
-  void Print(std::string_view line) const;
-  void PrintWide(std::wstring_view line) const;
+  // Tells the events of a step, when there are events to tell.
+  template <typename Step, typename... Values>
+  void Tell(Step step, const Values&... values) const {
+    if (events_) (events_->*step)(values...);
+  }
 
   const std::wstring& configFile_;
   const ProfileFile profile_;
-  const ReaderLines lines_;
+  ReadingEvents* const events_;
   ConfigurationReading& reading_;
 };
-
-void ConfigReader::Print(std::string_view line) const {
-  if (lines_ == ReaderLines::kPrint) WriteLine(line);
-}
-
-void ConfigReader::PrintWide(std::wstring_view line) const {
-  if (lines_ == ReaderLines::kPrint) WriteWideLine(line);
-}
 
 Where ConfigReader::At(const SectionReading& section, const KeyReading* key) const {
   Where where;
@@ -206,17 +200,17 @@ Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionLis
   const std::wstring start = ReadProfileValue(section, kNumberValueCapacity, L"Start_Address");
   if (start.empty()) return Missing(section, L"Start_Address");
   partition.startAddress = ReadNumber(section, start);
-  Print("Start_address = " + std::to_string(partition.startAddress));
+  Tell(&ReadingEvents::StartAddressRead, partition.startAddress);
 
   const std::wstring size = ReadProfileValue(section, kNumberValueCapacity, L"Partition_Size");
   if (size.empty()) return Missing(section, L"Partition_Size");
   partition.partitionSize = ReadNumber(section, size);
-  Print("Partition_Size = " + std::to_string(partition.partitionSize));
+  Tell(&ReadingEvents::PartitionSizeRead, partition.partitionSize);
 
   const std::wstring compressed = ReadProfileValue(section, kNumberValueCapacity, L"Is_Compressed");
   if (compressed.empty()) return Missing(section, L"Is_Compressed");
   partition.isCompressed = ReadFlag(section, compressed);
-  Print("Is_Compressed = " + std::to_string(partition.isCompressed));
+  Tell(&ReadingEvents::CompressionRead, partition.isCompressed);
 
   section.partition = list.size();
   list.push_back(std::move(partition));
@@ -224,7 +218,7 @@ Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionLis
 }
 
 // A file without sections leaves the one empty name, read as a partition
-// that has no File: the packer says nothing more, the reason says which.
+// that has no File: no step is told of, the reason says which.
 Outcome ConfigReader::FailWithoutSections() const {
   Diagnostic failure =
       profile_.Readable() ? Error(FailureKind::kConfiguration, "configuration file has no sections")
@@ -313,7 +307,7 @@ void ConfigReader::WarnOfPassedOverFile(const SectionReading& section, std::size
 
 Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
   std::array<wchar_t, kSectionListCapacity> names{};
-  PrintWide(L"[debug]GetPrivateProfileSectionNames, configFile = " + configFile_);
+  Tell(&ReadingEvents::ReadingBegun, configFile_);
   if (profile_.TooLarge()) {
     Diagnostic failure = Error(FailureKind::kConfiguration,
                                "configuration file is larger than " +
@@ -327,10 +321,7 @@ Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
   // the platform keeps the last two positions zero when it has to cut it.
   names.back() = 0;
   ListSections(names);
-  for (const SectionReading& section : reading_.sections) {
-    PrintWide(L"sectionNames = " + section.name);
-  }
-  Print("Packaging...");
+  Tell(&ReadingEvents::SectionsListed, reading_.sections);
   WarnOfRepeats();
   if (reading_.sections.empty()) return FailWithoutSections();
 
@@ -340,15 +331,15 @@ Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
     section.reached = true;
     switch (section.role) {
       case SectionRole::kPassedOver:
-        Print("Read bootloader/ ext-bootloader...");
+        Tell(&ReadingEvents::SectionPassedOver, section);
         WarnOfPassedOverFile(section, index);
         break;
       case SectionRole::kGeneralSetting: {
-        Print("Read general setting...");
+        Tell(&ReadingEvents::GeneralSettingBegun, section);
         if (Outcome outcome = ReadGeneralSetting(section, baseDirectory); !outcome.ok()) {
           return outcome;
         }
-        PrintWide(L"Base directory is " + baseDirectory);
+        Tell(&ReadingEvents::BaseDirectoryRead, baseDirectory);
         break;
       }
       case SectionRole::kPartition:
@@ -356,8 +347,7 @@ Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
         if (Outcome outcome = ReadPartitionSection(section, list, baseDirectory); !outcome.ok()) {
           return outcome;
         }
-        PrintWide(L"[" + section.name + L"]");
-        if (section.role == SectionRole::kLastSection) Print("");
+        Tell(&ReadingEvents::PartitionRead, section);
         break;
       }
     }
@@ -375,8 +365,8 @@ const SectionReading* ConfigurationReading::SectionOf(std::size_t index) const {
 }
 
 Outcome ReadConfiguration(const std::wstring& configFile, PartitionList& list,
-                          ConfigurationReading& reading, ReaderLines lines) {
-  return ConfigReader(configFile, lines, reading).ReadConfiguration(list);
+                          ConfigurationReading& reading, ReadingEvents* events) {
+  return ConfigReader(configFile, events, reading).ReadConfiguration(list);
 }
 
 Warnings CheckPartitions(const PartitionList& list, const ConfigurationReading& reading) {

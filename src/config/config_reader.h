@@ -1,11 +1,14 @@
-// Reads the INI configuration file into the list of partitions to pack: the
-// packer prints one progress line per step; vantorel-inspect reads the same
-// way silently. Both are told what the reader understood (each section's
-// role, each key's text and what it was read as), what it reads differently
-// from what was probably meant (warnings), and why a reading failed.
+// Reads the INI configuration file into the list of partitions to pack. The
+// reader prints nothing: it tells its caller of each step as it takes it
+// (ReadingEvents), from which the packer prints its progress lines, while
+// vantorel-inspect reads silently. Both are told what the reader understood
+// (each section's role, each key's text and what it was read as), what it
+// reads differently from what was probably meant (warnings), and why a
+// reading failed.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,11 +20,6 @@ namespace vantorel {
 
 // A configuration file is read whole, once; a larger one is refused.
 inline constexpr std::size_t kMaxConfigurationBytes = 16 * 1024 * 1024;
-
-enum class ReaderLines {
-  kPrint,   // the progress lines
-  kSilent,  // nothing at all
-};
 
 enum class SectionRole {
   kPassedOver,      // by its name: Bootloader, Ext-Bootloader, names with Flash
@@ -56,6 +54,29 @@ struct ConfigurationReading {
   const SectionReading* SectionOf(std::size_t index) const;
 };
 
+// The reader's steps, each told as it is taken, in the order of the walk.
+// A reading that fails is told of no step after the failure.
+class ReadingEvents {
+ public:
+  virtual ~ReadingEvents() = default;
+
+  // Before anything is read.
+  virtual void ReadingBegun(const std::wstring& configFile) = 0;
+  // The sections the walk will take, in file order, with their roles.
+  virtual void SectionsListed(const std::vector<SectionReading>& sections) = 0;
+  virtual void SectionPassedOver(const SectionReading& section) = 0;
+  // Before its Base_Directory is read.
+  virtual void GeneralSettingBegun(const SectionReading& section) = 0;
+  // Ending in a backslash, as it goes in front of the File of later partitions.
+  virtual void BaseDirectoryRead(const std::wstring& baseDirectory) = 0;
+  // The values of a partition section's keys, each once it was read.
+  virtual void StartAddressRead(uint32_t startAddress) = 0;
+  virtual void PartitionSizeRead(uint32_t partitionSize) = 0;
+  virtual void CompressionRead(int32_t isCompressed) = 0;
+  // A partition section read in full; its record is appended.
+  virtual void PartitionRead(const SectionReading& section) = 0;
+};
+
 // Reads the file once and walks its sections in order: passed-over
 // sections, the general setting, partition sections; the last section is
 // always read as a partition. Appends one record per partition section read
@@ -64,9 +85,9 @@ struct ConfigurationReading {
 // partition lacks a key or its path cannot be used; the file cannot be read,
 // has no sections or holds more than kMaxConfigurationBytes), the records
 // appended before it stay, and the failure names the file, line, section
-// and key.
+// and key. `events`, when given, is told of each step.
 Outcome ReadConfiguration(const std::wstring& configFile, PartitionList& list,
-                          ConfigurationReading& reading, ReaderLines lines = ReaderLines::kPrint);
+                          ConfigurationReading& reading, ReadingEvents* events = nullptr);
 
 // Warnings about the partitions of a successful reading that no single key
 // shows: flash ranges that overlap or run past 4 GiB, and partition files

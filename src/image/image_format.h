@@ -1,6 +1,7 @@
 // The update image's records, constants and offset arithmetic, with explicit
 // little-endian serialisation so that the bytes never depend on the host.
-// Every fact of the format is stated here once; messages that name a limit
+// Every fact of the format is stated once: here, or in config/image_limits.h
+// for the limits the packing rules check as well; messages that name a limit
 // are built from these constants.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "config/image_limits.h"
 #include "machinery/lzma_codec.h"
 #include "machinery/sha1.h"
 
@@ -17,23 +19,16 @@ inline constexpr uint32_t kImageMagic = 0x004D4D4D;
 inline constexpr std::array<uint8_t, 4> kImageMagicBytes = {
     static_cast<uint8_t>(kImageMagic), static_cast<uint8_t>(kImageMagic >> 8),
     static_cast<uint8_t>(kImageMagic >> 16), static_cast<uint8_t>(kImageMagic >> 24)};
-inline constexpr std::size_t kMaxPartitions = 4;
 inline constexpr std::size_t kPartitionCountOffset = 4;
 inline constexpr std::size_t kFirstEntryOffset = 8;
 inline constexpr std::size_t kPartitionEntrySize = 32;
-inline constexpr std::size_t kImageHeaderSize =
-    kFirstEntryOffset + kMaxPartitions * kPartitionEntrySize;                     // 136
-inline constexpr uint32_t kFirstDataOffset = kImageHeaderSize + kSha1DigestSize;  // 156
-// Offsets and lengths are 32-bit words, so no byte of an image may lie beyond this.
-inline constexpr uint64_t kMaxImageSize = 0xFFFFFFFF;
+// The limits of an image (config/image_limits.h) agree with its layout.
+static_assert(kImageHeaderSize == kFirstEntryOffset + kMaxPartitions * kPartitionEntrySize);
 
 // A compressed region: the five LZMA property bytes and the 64-bit size of
 // the original bytes, then one raw LZMA stream per chunk of the original.
 inline constexpr std::size_t kChunkSize = 16 * 1024 * 1024;
 inline constexpr std::size_t kEncodeCapacity = 64 * 1024 * 1024;
-inline constexpr std::size_t kLzmaPartitionHeaderSize = kLzmaPropertiesSize + 8;  // 13
-// The size of a compressed partition must fit a signed 32-bit size: below 2 GiB.
-inline constexpr uint64_t kMaxCompressedFileSize = 0x7FFFFFFF;
 
 struct PartitionEntry {
   uint32_t dataOffset = 0;

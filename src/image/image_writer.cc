@@ -4,8 +4,11 @@
 #include "image/image_writer.h"
 
 #include <algorithm>
-#include <string_view>
+#include <memory>
+#include <vector>
 
+#include "config/packing_failures.h"
+#include "config/packing_rules.h"
 #include "image/image_format.h"
 #include "image/region_writer.h"
 #include "image/writer_messages.h"
@@ -32,15 +35,13 @@ Outcome AllocateWorkBuffers(WorkBuffers& buffers, BufferAllocator allocate) {
   return BuffersUnavailable();
 }
 
-// The size of an open partition file as a signed 32-bit value, printed on a
-// line of its own; -1, printed nowhere, when it cannot be told. Files of
-// 2 GiB or more are refused before it is asked.
-int32_t QueryFileSize(const InputFile& file) {
+// The size of an open partition file as a signed 32-bit value, when it can
+// be told (the region's header then holds -1). Files of 2 GiB or more are
+// refused before it is asked.
+std::optional<int32_t> QueryFileSize(const InputFile& file) {
   const auto size = file.Size();
-  if (!size) return -1;
-  const auto value = static_cast<int32_t>(*size);
-  WriteLine(std::to_string(value));
-  return value;
+  if (!size) return std::nullopt;
+  return static_cast<int32_t>(*size);
 }
 
 // Lays the partitions' regions out one after another, each checked against
@@ -48,48 +49,55 @@ int32_t QueryFileSize(const InputFile& file) {
 class PartitionPacker {
  public:
   PartitionPacker(RegionWriter& regions, const LzmaEncoder& encoder,
-                  std::optional<FileIdentity> outputIdentity)
-      : regions_(regions), encoder_(encoder), outputIdentity_(outputIdentity) {}
+                  std::optional<FileIdentity> outputIdentity, WriterEvents* events)
+      : regions_(regions), encoder_(encoder), outputIdentity_(outputIdentity), events_(events) {}
 
-  Outcome WritePartition(const PartitionSpec& partition, PartitionEntry& entry);
+  // Partition `index` from its file, opened for the packing rules.
+  Outcome WritePartition(std::size_t index, const PartitionSpec& partition, InputFile& file,
+                         PartitionEntry& entry);
 
  private:
-  Outcome WriteRegionHead(InputFile& file, RegionState& region);
-  Outcome WriteRegion(InputFile& file, RegionState& region);
+  Outcome WriteRegionHead(std::size_t index, InputFile& file, RegionState& region);
+  Outcome WriteRegion(std::size_t index, InputFile& file, RegionState& region);
   Outcome CheckSizeField(const RegionState& region) const;
 
   RegionWriter& regions_;
   const LzmaEncoder& encoder_;
   std::optional<FileIdentity> outputIdentity_;
+  WriterEvents* events_;
   uint64_t dataOffset_ = kFirstDataOffset;
   // Compressed partitions only: the size written into the region's header.
   uint64_t declaredSize_ = 0;
 };
 
 // A compressed region opens with the property bytes and the file's size.
-Outcome PartitionPacker::WriteRegionHead(InputFile& file, RegionState& region) {
+// The packing rules refused a file too large already; one that grew since
+// is refused here.
+Outcome PartitionPacker::WriteRegionHead(std::size_t index, InputFile& file, RegionState& region) {
   const auto size = file.Size();
   if (size && *size > kMaxCompressedFileSize)
     return TooLargeToCompress(region.partition.path, size);
   if (const SRes result = encoder_.CheckAvailable(); result != SZ_OK) {
     return EncoderUnavailable(region.partition.path, result);
   }
-  const int32_t queried = QueryFileSize(file);
-  declaredSize_ = static_cast<uint64_t>(int64_t{queried});
+  const std::optional<int32_t> queried = QueryFileSize(file);
+  if (queried && events_) events_->CompressedFileSized(index, *queried);
+  declaredSize_ = static_cast<uint64_t>(int64_t{queried.value_or(-1)});
   const auto head = SerializeLzmaPartitionHeader({kLzmaProperties, declaredSize_});
   return regions_.Append(region, head.data(), head.size());
 }
 
-Outcome PartitionPacker::WriteRegion(InputFile& file, RegionState& region) {
+Outcome PartitionPacker::WriteRegion(std::size_t index, InputFile& file, RegionState& region) {
   if (region.partition.isCompressed != 1) {
-    // Refused before a byte is read when the file's size already says so.
+    // Refused before a byte is read when the file's size already says so:
+    // the packing rules count compressed regions before it at their least.
     const auto size = file.Size();
     if (size && dataOffset_ + *size + kSha1DigestSize > kMaxImageSize) {
       return ImageTooLarge(region.partition.path, size);
     }
     return regions_.WritePlainChunks(file, region);
   }
-  Outcome outcome = WriteRegionHead(file, region);
+  Outcome outcome = WriteRegionHead(index, file, region);
   if (outcome.ok()) outcome = regions_.WriteCompressedChunks(file, region);
   return outcome;
 }
@@ -102,9 +110,8 @@ Outcome PartitionPacker::CheckSizeField(const RegionState& region) const {
   return SizeChanged(region.partition.path, region.read, declaredSize_);
 }
 
-Outcome PartitionPacker::WritePartition(const PartitionSpec& partition, PartitionEntry& entry) {
-  InputFile file(partition.path);
-  if (!file.IsOpen()) return InputOpenFailure(partition.path, file.OpenError());
+Outcome PartitionPacker::WritePartition(std::size_t index, const PartitionSpec& partition,
+                                        InputFile& file, PartitionEntry& entry) {
   // Caught here whatever the path's spelling, and also when the output did
   // not exist before this run created it.
   if (outputIdentity_ && file.Identity() == outputIdentity_) {
@@ -112,7 +119,7 @@ Outcome PartitionPacker::WritePartition(const PartitionSpec& partition, Partitio
   }
   RegionState region{partition, dataOffset_};
   Sha1Init(region.sha1);
-  if (Outcome outcome = WriteRegion(file, region); !outcome.ok()) return outcome;
+  if (Outcome outcome = WriteRegion(index, file, region); !outcome.ok()) return outcome;
   if (Outcome outcome = regions_.FinishRegion(region); !outcome.ok()) return outcome;
 
   if (partition.partitionSize < region.read) {
@@ -177,11 +184,16 @@ Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
   return {};
 }
 
+// The partition files, each opened once for the packing rules and kept open
+// for the writing, so that the file checked is the file read and a pipe is
+// opened only once.
+using PartitionFiles = std::vector<std::unique_ptr<InputFile>>;
+
 // The bytes of all partition files, when every size can be told.
-std::optional<uint64_t> TotalSize(const PartitionList& list) {
+std::optional<uint64_t> TotalSize(const PartitionFiles& files) {
   uint64_t total = 0;
-  for (const PartitionSpec& partition : list) {
-    const auto size = SizeOfPath(partition.path);
+  for (const auto& file : files) {
+    const auto size = file->Size();
     if (!size) return std::nullopt;
     total += *size;
   }
@@ -191,15 +203,17 @@ std::optional<uint64_t> TotalSize(const PartitionList& list) {
 // The regions in the order of `list`, then the header, and the image put in
 // place.
 Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& list,
-                                  CommittedOutput& output, const std::string& outputPath,
-                                  const WriterOptions& options) {
+                                  const PartitionFiles& files, CommittedOutput& output,
+                                  const std::string& outputPath, const WriterOptions& options) {
   ImageHeader header;
   Progress* progress = options.progress;
-  if (progress) progress->Begin(list.size(), TotalSize(list));
+  if (progress) progress->Begin(list.size(), TotalSize(files));
   uint32_t filled = 0;
   for (const PartitionSpec& partition : list) {
     if (progress) progress->StartPartition(filled);
-    if (Outcome outcome = packer.WritePartition(partition, header.entries[filled]); !outcome.ok()) {
+    if (Outcome outcome =
+            packer.WritePartition(filled, partition, *files[filled], header.entries[filled]);
+        !outcome.ok()) {
       outcome.failure().where.partition = filled;
       return outcome;
     }
@@ -216,15 +230,19 @@ Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& 
 Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
                   const WriterOptions& options) {
   const NarrowedPath narrowed = NarrowPath(outputFile);
+  if (options.events) options.events->OutputNamed(outputFile, narrowed);
   if (narrowed.outcome != PathNarrowing::kNarrowed) {
-    WriteWideLine(L"Output File = " + outputFile);
     return UnusableOutputPath(outputFile, narrowed.outcome);
   }
   const std::string& outputPath = narrowed.path;
-  WriteLine("Output File = " + outputPath);
 
-  // The header has room for four entries: refused before the output is touched.
-  if (list.size() > kMaxPartitions) return TooManyPartitions(list.size());
+  // Whatever the rules refuse costs nothing: the output is not opened yet.
+  PartitionFiles files;
+  const auto openFile = [&](std::size_t index) {
+    files.push_back(std::make_unique<InputFile>(list[index].path));
+    return FactsOf(*files.back());
+  };
+  if (Outcome outcome = CheckPackingRules(list, openFile); !outcome.ok()) return outcome;
   CommittedOutput output(outputPath);
   if (!output.IsOpen()) return OutputOpenFailure(outputPath, LastSystemError());
   if (Outcome outcome = ClaimOutput(output, outputPath, list, options.configFile); !outcome.ok()) {
@@ -239,8 +257,8 @@ Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
   RegionWriter regions(output.File(), outputPath, buffers, encoder,
                        options.workers.value_or(ProcessorCount()), options.allocateBuffer,
                        options.progress);
-  PartitionPacker packer(regions, encoder, output.OutputIdentity());
-  Outcome outcome = WritePartitionsThenHeader(packer, list, output, outputPath, options);
+  PartitionPacker packer(regions, encoder, output.OutputIdentity(), options.events);
+  Outcome outcome = WritePartitionsThenHeader(packer, list, files, output, outputPath, options);
   if (options.statistics) options.statistics->maxChunksInFlight = regions.maxChunksInFlight();
   return outcome;
 }

@@ -23,16 +23,31 @@ using Bytes = std::vector<uint8_t>;
 
 struct Packing {
   FailureKind kind = FailureKind::kNone;
-  std::string output;  // standard output, the failure's described lines included
+  std::string output;  // the packer's lines from the events, the failure's described lines after
   std::string reason;  // the failure's reason
 };
 
-Packing Pack(const PartitionList& list, const std::string& outputPath,
-             const WriterOptions& options = {}) {
+// The writer's events as the lines the packer prints for them.
+class EventLines final : public WriterEvents {
+ public:
+  void OutputNamed(const std::wstring&, const NarrowedPath& narrowed) override {
+    text += "Output File = " + narrowed.path + "\n";
+  }
+  void CompressedFileSized(std::size_t, int32_t size) override {
+    text += std::to_string(size) + "\n";
+  }
+  std::string text;
+};
+
+// The writer itself prints nothing.
+Packing Pack(const PartitionList& list, const std::string& outputPath, WriterOptions options = {}) {
   Packing packing;
+  EventLines lines;
+  options.events = &lines;
   ::testing::internal::CaptureStdout();
   const Outcome outcome = PackImage(list, DecodeUtf8(outputPath, InvalidUtf8::kEscape), options);
-  packing.output = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  packing.output = lines.text;
   packing.kind = outcome.kind();
   if (!outcome.ok()) {
     for (const DescribedLine& line : outcome.failure().described) {
@@ -118,7 +133,6 @@ TEST_P(GoldenImage, EveryWorkerCountGivesIt) {
 
 INSTANTIATE_TEST_SUITE_P(Workers, GoldenImage, ::testing::Values(0u, 1u, 2u, 8u));
 
-// A partition that does not fit: its region and digest are on disk, no header.
 // A partition larger than its Partition_Size fails the run, which leaves the
 // previous image as it was.
 TEST(ImageWriter, PartitionSizeCheck) {
@@ -206,10 +220,8 @@ TEST(Progress, CountsEveryChunkTheWriterWrites) {
   const uint64_t total = 1000 + 3000 + kChunkSize + 5;
   for (const unsigned workers : {0u, 2u}) {
     Progress progress(false);
-    ::testing::internal::CaptureStdout();
     const Outcome outcome = PackImage(list, DecodeUtf8(dir.File("out"), InvalidUtf8::kEscape),
                                       {.workers = workers, .progress = &progress});
-    ::testing::internal::GetCapturedStdout();
     ASSERT_TRUE(outcome.ok());
     EXPECT_EQ(progress.total(), total);
     EXPECT_EQ(progress.done(), total);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "config/packing_failures.h"
 #include "image/image_format.h"
 #include "image/writer_messages.h"
 #include "platform/system_error.h"

@@ -1,18 +1,11 @@
-// The image writer's failures. Limits in them come from the format's
-// constants, never written out twice. Described failures stand after an
-// empty line on standard output, as the description shows them.
+// The image writer's failures. Several failures' lines begin with an empty
+// one, so that they stand apart on standard output, as they always have.
 #include "image/writer_messages.h"
 
-#include "common/hex.h"
-#include "image/image_format.h"
 #include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
-
-std::string SizeInParentheses(std::optional<uint64_t> size) {
-  return size ? " (" + std::to_string(*size) + " bytes)" : "";
-}
 
 std::string LzmaResultText(SRes result) {
   switch (result) {
@@ -30,12 +23,6 @@ std::string LzmaResultText(SRes result) {
 Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome) {
   return Error(FailureKind::kOutput,
                Utf8ForDisplay(L"output file path " + NarrowingFailureText(outcome) + outputFile));
-}
-
-Diagnostic TooManyPartitions(std::size_t count) {
-  return Error(FailureKind::kPackingRule, "too many partitions: " + std::to_string(count) +
-                                              " (an image holds at most " +
-                                              std::to_string(kMaxPartitions) + ")");
 }
 
 Diagnostic OutputIsPartitionFile(const std::string& path) {
@@ -88,31 +75,8 @@ Diagnostic BuffersUnavailable() {
       .Printing(std::string("cannot malloc lzma working buffer"));
 }
 
-Diagnostic InputOpenFailure(const std::string& path, int error) {
-  return Error(FailureKind::kPartitionFile, "cannot open input file " + path)
-      .Because(SystemErrorText(error))
-      .Printing(std::string())
-      .Printing("cannot open input file: " + path)
-      .Printing(std::string("The file might be opened or it might be not exist."));
-}
-
 Diagnostic InputReadFailure(const std::string& path, int error) {
   return Error(FailureKind::kIo, "cannot read input file " + path).Because(SystemErrorText(error));
-}
-
-Diagnostic TooLargeToCompress(const std::string& path, std::optional<uint64_t> size) {
-  return Error(FailureKind::kPackingRule,
-               "partition file too large to compress: " + path +
-                   (size ? " is " + std::to_string(*size) + " bytes" : std::string()) +
-                   " (a compressed partition must be below " +
-                   std::to_string((kMaxCompressedFileSize + 1) >> 30) + " GiB)");
-}
-
-Diagnostic ImageTooLarge(const std::string& path, std::optional<uint64_t> size) {
-  return Error(FailureKind::kPackingRule,
-               "image too large: with " + path + SizeInParentheses(size) +
-                   " the image would reach " + std::to_string((kMaxImageSize + 1) >> 30) +
-                   " GiB (it holds at most " + std::to_string(kMaxImageSize) + " bytes)");
 }
 
 Diagnostic EncoderUnavailable(const std::string& path, SRes result) {
@@ -134,18 +98,6 @@ Diagnostic SizeChanged(const std::string& path, uint64_t read, uint64_t declared
                "input file changed while it was packed: " + path + " (" + std::to_string(read) +
                    " bytes read, size field " + std::to_string(static_cast<int64_t>(declared)) +
                    ")");
-}
-
-Diagnostic PartitionTooSmall(const std::string& path, std::optional<uint64_t> fileSize,
-                             uint32_t partitionSize) {
-  const std::string limit = "its Partition_Size " + HexAndDecimal(partitionSize);
-  std::string reason = fileSize && *fileSize > partitionSize
-                           ? path + " is " + HexAndDecimal(*fileSize) + " bytes, " +
-                                 HexAndDecimal(*fileSize - partitionSize) + " more than " + limit
-                           : path + " holds more bytes than " + limit;
-  return Error(FailureKind::kPackingRule, std::move(reason))
-      .Printing(std::string("fill header fail"))
-      .Printing(std::string("Partition size is not enough for upgrade bin size."));
 }
 
 }  // namespace vantorel

@@ -1,6 +1,8 @@
 // Every failure of the image writer, in one place: its kind, the lines
-// standard output must show for it where the tool's description gives
-// some, and the reason in words. Paths are narrow, as the writer opens them.
+// standard output has always shown for it (where it shows any), and the
+// reason in words. Paths are narrow, as the writer opens them. The writer
+// also returns the packing rules' failures, from config/packing_failures.h,
+// for a file that changes while it is packed.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +16,6 @@
 namespace vantorel {
 
 Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome);
-Diagnostic TooManyPartitions(std::size_t count);
 Diagnostic OutputIsPartitionFile(const std::string& path);
 Diagnostic OutputIsConfigurationFile(const std::string& path);
 Diagnostic OutputIsStandardOutput(const std::string& outputPath);
@@ -29,19 +30,12 @@ Diagnostic OutputCommitFailure(const std::string& outputPath, const std::string&
 // written in place.
 Diagnostic OutputLeftForLostLines(const std::string& outputPath, bool inPlace);
 Diagnostic BuffersUnavailable();
-Diagnostic InputOpenFailure(const std::string& path, int error);
 Diagnostic InputReadFailure(const std::string& path, int error);
-Diagnostic TooLargeToCompress(const std::string& path, std::optional<uint64_t> size);
-Diagnostic ImageTooLarge(const std::string& path, std::optional<uint64_t> size);
 // An encoder that could not be created (no lines) or a chunk that could not
 // be encoded.
 Diagnostic EncoderUnavailable(const std::string& path, SRes result);
 Diagnostic CompressionFailure(const std::string& path, SRes result);
 Diagnostic SizeUnknown(const std::string& path);
 Diagnostic SizeChanged(const std::string& path, uint64_t read, uint64_t declared);
-// `fileSize`: the file's size when it can be told; the writer reads no
-// further than one byte past the partition.
-Diagnostic PartitionTooSmall(const std::string& path, std::optional<uint64_t> fileSize,
-                             uint32_t partitionSize);
 
 }  // namespace vantorel

@@ -4,12 +4,14 @@ import concurrent.futures
 import fcntl
 import os
 import random
+import re
 import resource
 import subprocess
+import time
 
 import pytest
 
-from conftest import ERROR_BANNER, WINE_EXE
+from conftest import ERROR_BANNER, WINE_EXE, inspect_arguments
 from image_check import Partition, check_image
 
 SUCCESS = "Creating IoT file...[OK]"
@@ -81,22 +83,75 @@ def test_output_path_naming_a_partition_file_leaves_it_unchanged(run):
     assert (run.folder / "cfg.ini").read_text().startswith("[General Setting]")
 
 
-def test_more_than_four_partitions_leave_an_existing_image_unchanged(run):
-    run.write("cfg.ini", "".join(partition(f"P{i}", "p.bin") for i in range(5)))
-    run.write("p.bin", b"p")
+CANNOT_OPEN = "\ncannot open input file: b.bin\nThe file might be opened or it might be not exist.\n"
+TOO_SMALL = "fill header fail\nPartition size is not enough for upgrade bin size.\n"
+
+# Every packing rule refuses before the output is opened: standard output
+# ends with the "Output File = " line and the rule's own lines (the size
+# lines of the compressed partitions before it are not printed), the
+# previous output stays as it was with nothing beside it, and that at once,
+# however large the files; vantorel-inspect --config gives the packer's
+# reason as its verdict. Each case: the configuration, its files (name:
+# size, sparse; None: a link to nothing; "unreadable": mode 000), the rule's
+# lines and its reason without its place in the configuration.
+PACKING_RULES = {
+    "five partitions": (
+        "".join(partition(f"P{i}", "p.bin") for i in range(5)), {"p.bin": 1}, "",
+        "too many partitions: 5 (an image holds at most 4)"),
+    "a missing file after a compressed one": (
+        partition("A", "a.bin", compressed=True) + partition("B", "b.bin"), {"a.bin": 5000},
+        CANNOT_OPEN, "[B] cannot open input file b.bin: "),
+    "a link to nothing": (
+        partition("A", "a.bin") + partition("B", "b.bin"), {"a.bin": 5000, "b.bin": None},
+        CANNOT_OPEN, "[B] cannot open input file b.bin: "),
+    "a file its user cannot open": (
+        partition("A", "a.bin") + partition("B", "b.bin"), {"a.bin": 1, "b.bin": "unreadable"},
+        CANNOT_OPEN, "[B] cannot open input file b.bin: "),
+    "a file larger than its partition after a compressed one": (
+        partition("A", "a.bin", compressed=True) + partition("B", "b.bin", size="4096"),
+        {"a.bin": 5000, "b.bin": 4097}, TOO_SMALL,
+        "[B] b.bin is 0x00001001 (4097) bytes, 0x00000001 (1) more than its Partition_Size "
+        "0x00001000 (4096)"),
+    "a compressed file of 2 GiB": (
+        partition("Big", "big.bin", compressed=True), {"big.bin": 2**31}, "",
+        "[Big] partition file too large to compress: big.bin is 2147483648 bytes (a compressed "
+        "partition must be below 2 GiB)"),
+    "two files of 2200 MiB, an image past 4 GiB": (
+        partition("A", "a.bin") + partition("B", "b.bin"), {"a.bin": 2200 << 20, "b.bin": 2200 << 20},
+        "", "[B] image too large: with b.bin (2306867200 bytes) the image would reach 4 GiB (it "
+        "holds at most 4294967295 bytes)"),
+}
+
+
+@pytest.mark.parametrize("case", PACKING_RULES)
+def test_packing_rules_refuse_before_the_output_is_opened(run, case):
+    config, files, message, reason = PACKING_RULES[case]
+    if "unreadable" in files.values() and os.geteuid() == 0:
+        pytest.skip("root opens a file of any mode")
+    run.write("cfg.ini", config)
+    for name, size in files.items():
+        if size is None:
+            (run.folder / name).symlink_to("nowhere")
+        elif size == "unreadable":
+            run.write(name, b"unreadable").chmod(0)
+        else:
+            sparse(run.folder / name, size)
     run.write("out.bin", b"the previous image")
-    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin"), "Output File = out.bin\n",
-                       "too many partitions: 5 (an image holds at most 4)\n")
+    before = sorted(run.folder.iterdir())
+    started = time.monotonic()
+    result = run("-i", "cfg.ini", "-o", "out.bin", timeout=30)
+    assert time.monotonic() - started < 10  # no file was read, nothing written
+    assert_failed_with(result, "Output File = out.bin\n" + message, reason)
     assert (run.folder / "out.bin").read_bytes() == b"the previous image"
-
-
-def test_two_gib_compressed_partition_is_refused_before_reading(run):
-    run.write("cfg.ini", partition("Big", "big.bin", compressed=True))
-    sparse(run.folder / "big.bin", 2**31)
-    assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin", timeout=30), "Output File = out.bin\n",
-                       "[Big] partition file too large to compress: big.bin is 2147483648 bytes "
-                       "(a compressed partition must be below 2 GiB)\n")
-    assert not (run.folder / "out.bin").exists()
+    assert sorted(run.folder.iterdir()) == before
+    # The output's folder is not even looked for.
+    assert_failed_with(run("-i", "cfg.ini", "-o", "missing/out.bin"),
+                       "Output File = missing/out.bin\n" + message, reason)
+    refusal = re.fullmatch(r"vantorel: error: (?:cfg\.ini:\d+: )?(.*)",
+                           result.errors.splitlines()[-1]).group(1)
+    status, out, err = inspect_arguments(["--config", "cfg.ini"], cwd=run.folder)
+    assert status == 1 and err.startswith("vantorel-inspect: error: cfg.ini: "), err
+    assert out.endswith("\nthe packer would refuse it: " + refusal + "\n"), out
 
 
 # The image may hold 4294967295 bytes: one byte less than 4 GiB passes the

@@ -32,9 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(file);
   vantorel::PartitionList list;
   vantorel::ConfigurationReading reading;
-  const vantorel::Outcome outcome =
-      vantorel::ReadConfiguration(vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list,
-                                  reading, vantorel::ReaderLines::kSilent);
+  const vantorel::Outcome outcome = vantorel::ReadConfiguration(
+      vantorel::DecodeUtf8(path, vantorel::InvalidUtf8::kEscape), list, reading);
   if (outcome.kind() != vantorel::FailureKind::kNone &&
       outcome.kind() != vantorel::FailureKind::kConfiguration)
     __builtin_trap();  // a reading fails only as a configuration

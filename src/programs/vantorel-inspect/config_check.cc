@@ -5,10 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
-#include <stdexcept>
 
 #include "common/hex.h"
+#include "config/packing_rules.h"
 #include "machinery/buffer.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
@@ -21,29 +20,36 @@ std::string Flag(bool compressed) { return compressed ? "true" : "false"; }
 
 std::string Sha1Text(const Sha1Digest& digest) { return "SHA-1 " + HexDigits(digest); }
 
-// What a configured file holds, read up to one byte beyond `expectedSize`.
-// A file that cannot be read for want of handles or memory is no finding
-// about the file: that throws.
+// What a configured file holds, read up to one byte beyond `expectedSize`,
+// and what the packing rules see of it.
 struct FileContentDigest {
   bool readable = false;
   uint64_t size = 0;  // bytes read; expectedSize + 1 when the file holds more
   Sha1Digest digest{};
+  PartitionFileFacts facts;
 };
+
+// A file that cannot be read for want of handles or memory is no finding
+// about the file: the run cannot go on, as when memory runs out elsewhere.
+Diagnostic CannotContinue(const std::string& why) {
+  return Error(FailureKind::kMemory, "cannot continue: " + why);
+}
 
 // A read that fails is an I/O error, which says nothing about the image.
 Outcome DigestFile(const std::string& path, uint64_t expectedSize, FileContentDigest& content) {
   InputFile file(path);
-  if (file.LackedResources()) throw std::runtime_error("no file handle left to read " + path);
+  if (file.LackedResources()) return CannotContinue("no file handle left to read " + path);
   Buffer buffer = AllocateBuffer(kPieceSize);
-  if (!buffer) throw std::bad_alloc();
+  if (!buffer) return CannotContinue("not enough memory");
   // A missing file is a finding; a file that is there and fails to open is
   // the system's failure.
   if (!file.IsOpen() && IdentityOfPath(path)) {
     return Error(FailureKind::kIo, "cannot open " + path)
         .Because(SystemErrorText(file.OpenError()));
   }
+  content.facts = FactsOf(file);
   if (!file.IsOpen()) return {};
-  content = {true, 0, {}};
+  content.readable = true;
   Sha1Context sha1;
   Sha1Init(sha1);
   for (uint64_t left = expectedSize + 1; left > 0;) {
@@ -101,6 +107,7 @@ Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList&
   // One file at a time: reading them is quick beside decoding, and a run
   // out of handles is then no matter of how many workers there are.
   const std::size_t paired = std::min(list.size(), report.partitions.size());
+  std::vector<PartitionFileFacts> facts;
   for (std::size_t i = 0; i < paired; ++i) {
     const PartitionReport& partition = report.partitions[i];
     FileContentDigest file;
@@ -109,6 +116,21 @@ Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList&
       return outcome;
     }
     CompareEntry(i, list[i], partition, file, findings);
+    facts.push_back(file.facts);
+  }
+  // An image that matches field for field and byte for byte is one the
+  // packer makes from these files as long as the image reader's checks and
+  // the packing rules agree; the rules are asked all the same, so that a
+  // match is the packer's verdict too. Their refusal is then the one finding.
+  if (findings.empty()) {
+    if (Outcome rules = CheckPackingRules(list, [&](std::size_t i) { return facts[i]; });
+        !rules.ok()) {
+      Diagnostic refusal = rules.failure();
+      const std::optional<std::size_t> partition = refusal.where.partition;
+      refusal.where = {};
+      findings.push_back({partition, "packing rules", "refused (" + DiagnosticText(refusal) + ")",
+                          "the partition as packed"});
+    }
   }
   return {};
 }

@@ -16,7 +16,8 @@ namespace vantorel {
 
 struct ConfigFinding {
   std::optional<std::size_t> partition;  // none for the count of partitions
-  std::string field;       // "partitions", a configuration key, "File", "size" or "content"
+  // "partitions", a configuration key, "File", "size", "content" or "packing rules"
+  std::string field;
   std::string configured;  // what the configuration says
   std::string image;       // what the image holds
 };
@@ -25,9 +26,11 @@ struct ConfigFinding {
 // with the partitions of a configuration. Reads each configured file (paths
 // as the packer opens them, at most one byte beyond the partition's original
 // size). Appends every mismatch to `findings`, in partition order and in the
-// order above within a partition; none when the image matches. A file that
-// is there but cannot be read fails with an I/O failure. Prints nothing;
-// throws when the process runs out of memory or file handles.
+// order above within a partition; when there is none but the packing rules
+// refuse the configuration's files, that refusal ("packing rules"); none
+// when the image matches. A file that is there but cannot be read fails
+// with an I/O failure, and a run out of memory or file handles with a
+// memory failure. Prints nothing.
 Outcome CompareWithConfiguration(const ImageReport& report, const PartitionList& list,
                                  std::vector<ConfigFinding>& findings);
 

@@ -5,9 +5,8 @@
 #include <cstdio>
 
 #include "config/flash_layout.h"
-#include "image/image_format.h"
+#include "config/packing_rules.h"
 #include "platform/files.h"
-#include "platform/folders.h"
 #include "platform/system_error.h"
 #include "platform/text.h"
 #include "programs/vantorel-inspect/json.h"
@@ -83,6 +82,37 @@ std::vector<LayoutRow> LayoutByAddress(const Explanation& explanation) {
   return rows;
 }
 
+// What the packing rules see of a partition file, and what the explanation
+// shows of it. A path that names no file is opened all the same, so that
+// the system says why, as it tells the packer.
+PartitionFileFacts LookAtFile(const PartitionSpec& partition, PartitionFile& shown) {
+  shown.path = NativePathOf(partition.path);
+  shown.partitionSize = partition.partitionSize;
+  if (!SizeOfPath(partition.path) && IdentityOfPath(partition.path)) {
+    shown.error = "not a regular file";
+    return {.opened = true};
+  }
+  const InputFile file(partition.path);
+  const PartitionFileFacts facts = FactsOf(file);
+  shown.size = facts.size;
+  if (!facts.opened) {
+    shown.error = SystemErrorText(facts.openError);
+  } else if (!facts.size) {
+    shown.error = "not a regular file";
+  }
+  return facts;
+}
+
+// The rules know a partition by its index; the user knows it by its section.
+Diagnostic NamedBySection(Diagnostic failure, const ConfigurationReading& reading) {
+  if (!failure.where.partition) return failure;
+  if (const SectionReading* section = reading.SectionOf(*failure.where.partition)) {
+    failure.where.section = Utf8ForDisplay(section->name);
+    failure.where.partition.reset();
+  }
+  return failure;
+}
+
 std::string KeyText(const KeyReading& key) {
   std::string text = "  " + Utf8ForDisplay(key.key);
   if (key.line == 0) return text + ": missing\n";
@@ -151,7 +181,7 @@ bool Explanation::Passed() const { return Verdict().empty(); }
 
 std::string Explanation::Verdict() const {
   if (failure) return "the configuration does not read";
-  if (refusal) return "the packer would refuse it: " + *refusal;
+  if (refusal) return "the packer would refuse it: " + DiagnosticText(*refusal);
   for (std::size_t i = 0; i < files.size(); ++i) {
     const PartitionFile& file = files[i];
     if (!file.size)
@@ -168,27 +198,21 @@ std::string Explanation::Verdict() const {
 Explanation ExplainConfiguration(const std::wstring& configFile, bool strict) {
   Explanation explanation;
   explanation.strict = strict;
-  Outcome outcome =
-      ReadConfiguration(configFile, explanation.list, explanation.reading, ReaderLines::kSilent);
+  Outcome outcome = ReadConfiguration(configFile, explanation.list, explanation.reading);
   explanation.warnings = explanation.reading.warnings;
   // Every partition read has its file, also those read before a failure.
+  std::vector<PartitionFileFacts> facts;
   for (const PartitionSpec& partition : explanation.list) {
-    const auto size = SizeOfPath(partition.path);
-    const int error = LastSystemError();
-    const bool regular = size || !EntryAt(partition.path);
-    explanation.files.push_back({NativePathOf(partition.path), size,
-                                 size      ? ""
-                                 : regular ? SystemErrorText(error)
-                                           : "not a regular file",
-                                 partition.partitionSize});
+    facts.push_back(LookAtFile(partition, explanation.files.emplace_back()));
   }
   if (!outcome.ok()) {
     explanation.failure = outcome.failure();
     return explanation;
   }
-  if (explanation.list.size() > kMaxPartitions) {
-    explanation.refusal = "too many partitions: " + std::to_string(explanation.list.size()) +
-                          " (an image holds at most " + std::to_string(kMaxPartitions) + ")";
+  if (Outcome rules =
+          CheckPackingRules(explanation.list, [&](std::size_t index) { return facts[index]; });
+      !rules.ok()) {
+    explanation.refusal = NamedBySection(rules.failure(), explanation.reading);
   }
   for (Diagnostic& warning : CheckPartitions(explanation.list, explanation.reading)) {
     explanation.warnings.push_back(std::move(warning));

@@ -24,22 +24,26 @@ struct PartitionFile {
 struct Explanation {
   ConfigurationReading reading;
   PartitionList list;
-  std::optional<Diagnostic> failure;   // why the reading failed, if it did
-  std::vector<PartitionFile> files;    // one per partition of the list
-  Warnings warnings;                   // the reading's, then the partitions'
-  std::optional<std::string> refusal;  // why the packer would refuse the list
+  std::optional<Diagnostic> failure;  // why the reading failed, if it did
+  std::vector<PartitionFile> files;   // one per partition of the list
+  Warnings warnings;                  // the reading's, then the partitions'
+  // Why the packer would refuse the partitions: the packing rules' failure,
+  // its partition named by section.
+  std::optional<Diagnostic> refusal;
   bool strict = false;
 
-  // What the exit status says: the configuration reads, the packer would
-  // take its partitions, every partition file is there and fits, and, under
+  // What the exit status says: the configuration reads, the packing rules
+  // take its partitions and files, every partition file is a regular file
+  // (the size of any other is known only once it is read), and, under
   // --strict, nothing was warned of.
   bool Passed() const;
   // Why it does not pass, in words; empty when it does.
   std::string Verdict() const;
 };
 
-// Reads the configuration as the packer does, silently, and looks at each
-// partition file's size. Prints nothing.
+// Reads the configuration as the packer does, silently, opens each regular
+// partition file for its size (a pipe or device is not opened, for nothing
+// may be writing to it yet) and checks the packing rules. Prints nothing.
 Explanation ExplainConfiguration(const std::wstring& configFile, bool strict);
 
 std::string FormatExplanationText(const Explanation& explanation);

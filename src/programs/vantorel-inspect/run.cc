@@ -243,7 +243,7 @@ ModeResult Explain(const InspectCommand& command, unsigned) {
 // The configuration to compare an image with, read as the packer reads it.
 Outcome ReadComparedConfiguration(const InspectCommand& command, PartitionList& list,
                                   ConfigurationReading& reading) {
-  return ReadConfiguration(command.config, list, reading, ReaderLines::kSilent);
+  return ReadConfiguration(command.config, list, reading);
 }
 
 // Whether a file read as an image starts as a configuration does: a

@@ -16,17 +16,20 @@
 #include "programs/vantorel/arguments.h"
 #include "programs/vantorel/banners.h"
 #include "programs/vantorel/messages.h"
+#include "programs/vantorel/run_lines.h"
 
 namespace vantorel {
 namespace {
 
 // Reads the configuration, then writes the image, warning of what the
-// configuration says that is probably meant otherwise.
+// configuration says that is probably meant otherwise. The image writer
+// refuses what the packing rules refuse before it opens the output.
 Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& reading) {
   const WorkerChoice workers = ChooseWorkers();
   if (!workers.workers) return Error(FailureKind::kSetting, Utf8ForDisplay(workers.refusal));
+  RunLines lines;
   PartitionList list;
-  const Outcome read = ReadConfiguration(commandLine.configFile, list, reading);
+  const Outcome read = ReadConfiguration(commandLine.configFile, list, reading, &lines);
   PrintWarnings(reading.warnings);
   if (!read.ok()) return read;
   PrintWarnings(CheckPartitions(list, reading));
@@ -35,6 +38,7 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   options.configFile = commandLine.configFile;
   options.workers = workers.workers;
   options.progress = &progress;
+  options.events = &lines;
   // Success is said while the previous output can still be put back: a
   // line that does not arrive fails the run with the output as it was.
   options.confirmSuccess = [] {
