@@ -39,11 +39,13 @@ class Runner:
         # The usage text names the program by what follows the last backslash.
         self.usage_name = "Vantorel.exe" if WINE_EXE else program
 
-    def __call__(self, *args, timeout=120):
+    def __call__(self, *args, timeout=120, env=None):
+        """Runs the program with `env` added to the environment."""
         command = [WINE_LOADER, self.program, *args] if WINE_EXE else [*EMULATOR, self.program,
                                                                         *args]
         done = subprocess.run(command, cwd=self.folder, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                              env={**os.environ, **env} if env else None)
         output = done.stdout.decode("utf-8", "surrogateescape")
         errors = done.stderr.decode("utf-8", "replace")
         if WINE_EXE:

@@ -64,6 +64,36 @@ def test_long_options(run, args, answer):
     assert not (run.folder / "out.bin").exists()
 
 
+WARNED_CONFIG = SIMPLE_CONFIG.replace("Is_Compressed=false", "Is_Compressed=no")
+
+
+# --strict and VANTOREL_STRICT=1 make every warning a failure before the
+# output is opened; without them nothing changes.
+@pytest.mark.parametrize("options, environment, config, status", [
+    (["--strict"], {}, WARNED_CONFIG, 1),
+    ([], {"VANTOREL_STRICT": "1"}, WARNED_CONFIG, 1),
+    (["--strict"], {}, SIMPLE_CONFIG, 0),
+    ([], {}, WARNED_CONFIG, 0),
+    ([], {"VANTOREL_STRICT": "0"}, WARNED_CONFIG, 0),
+    ([], {"VANTOREL_STRICT": "yes"}, SIMPLE_CONFIG, 1),
+])
+def test_strict(run, options, environment, config, status):
+    run.write("cfg.ini", config)
+    run.write("app.bin", "x" * 64)
+    previous = run.write("out.bin", b"previous image")
+    result = run(*options, "-i", "cfg.ini", "-o", "out.bin", env=environment)
+    assert result.status == status, result.errors
+    if status == 0:
+        assert result.output == (BANNER + "config file: cfg.ini\noutput file: out.bin\n"
+                                 + SIMPLE_READING + "Output File = out.bin\n"
+                                 + "Creating IoT file...[OK]\n")
+        assert ("warning: " in result.errors) == (config == WARNED_CONFIG)
+    else:
+        assert result.output.endswith(ERROR_BANNER) and "Output File" not in result.output
+        assert "warning: " not in result.errors and "vantorel: error: " in result.errors
+        assert previous.read_bytes() == b"previous image"
+
+
 def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):
     result = run("-o", "out.bin", "-Xo")
     assert result.output == BANNER + BAD_OPTION.format(arg="-Xo")

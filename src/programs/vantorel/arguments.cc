@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/text.h"
 #include "programs/vantorel/option_scanner.h"
 
@@ -69,8 +70,8 @@ class OptionPositions {
   bool pathFollows_ = false;
 };
 
-// Takes --help and --version out of the arguments where they stand as
-// options; every other argument stays for the short options' scan, an
+// Takes --help, --version and --strict out of the arguments where they
+// stand as options; every other argument stays for the short options' scan, an
 // unknown long option among them.
 std::vector<const wchar_t*> TakeLongOptions(int argc, const wchar_t* const* argv,
                                             CommandLine& commandLine) {
@@ -82,6 +83,8 @@ std::vector<const wchar_t*> TakeLongOptions(int argc, const wchar_t* const* argv
       commandLine.request = Request::kLongHelp;
     } else if (positions.AtOption(argument) && argument == L"--version") {
       if (commandLine.request != Request::kLongHelp) commandLine.request = Request::kVersion;
+    } else if (positions.AtOption(argument) && argument == L"--strict") {
+      commandLine.strict = true;
     } else {
       positions.Pass(argument);
       rest.push_back(argv[i]);
@@ -119,6 +122,17 @@ Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& comman
   const std::vector<const wchar_t*> rest = TakeLongOptions(argc, argv, commandLine);
   if (commandLine.request != Request::kPack) return {};
   return ScanShortOptions(static_cast<int>(rest.size()), rest.data(), commandLine);
+}
+
+Outcome ReadStrictSetting(CommandLine& commandLine) {
+  const auto value = EnvironmentValue(L"VANTOREL_STRICT");
+  if (!value || value->empty() || *value == L"0") return {};
+  if (*value == L"1") {
+    commandLine.strict = true;
+    return {};
+  }
+  return Error(FailureKind::kSetting,
+               "VANTOREL_STRICT must be 1 (warnings fail the run) or 0: " + Utf8ForDisplay(*value));
 }
 
 }  // namespace vantorel

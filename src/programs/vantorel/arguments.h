@@ -1,5 +1,6 @@
-// The command line: -i config_file -o output_file, or -h; and the long
-// options users expect beside them, --help and --version.
+// The command line: -i config_file -o output_file, or -h; the long options
+// users expect beside them, --help, --version and --strict; and the setting
+// VANTOREL_STRICT, for builds that cannot change the command line.
 #pragma once
 
 #include <string>
@@ -19,6 +20,7 @@ struct CommandLine {
   Request request = Request::kPack;
   std::wstring configFile;
   std::wstring outputFile;  // may stay empty
+  bool strict = false;      // warnings fail the run before the output is opened
 };
 
 // Reads the command line into `commandLine` (each -i or -o replaces the
@@ -27,5 +29,9 @@ struct CommandLine {
 // after -h the scan stops. Misuse fails with the lines it must print and
 // why. Prints nothing.
 Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& commandLine);
+
+// VANTOREL_STRICT: 1 sets commandLine.strict, 0 or empty leaves it; any
+// other value fails as a setting.
+Outcome ReadStrictSetting(CommandLine& commandLine);
 
 }  // namespace vantorel

@@ -34,6 +34,8 @@ void PrintHelp(const wchar_t* programPath) {
       "  -i config_file  the INI configuration file that lists the partitions\n"
       "  -o output_file  the image file to write\n"
       "  -h              print the usage text and end with status 1\n"
+      "  --strict        fail on any warning, before the output is opened (also\n"
+      "                  VANTOREL_STRICT=1)\n"
       "  --help          print this text\n"
       "  --version       print the version\n"
       "\n"

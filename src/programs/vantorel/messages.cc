@@ -61,6 +61,13 @@ void PrintWarnings(const Warnings& warnings) {
   for (const Diagnostic& warning : warnings) PrintReason(warning);
 }
 
+void PrintWarningsAsErrors(const Warnings& warnings) {
+  for (Diagnostic warning : warnings) {
+    warning.severity = Severity::kError;
+    PrintReason(warning);
+  }
+}
+
 int ExitStatusFor(FailureKind kind) {
   return kind == FailureKind::kUsage ? kExitUsageError : kExitFailed;
 }

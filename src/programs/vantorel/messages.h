@@ -14,6 +14,8 @@ inline constexpr int kExitUsageError = 2;
 
 // "vantorel: warning: ..." on standard error, each.
 void PrintWarnings(const Warnings& warnings);
+// The same as "vantorel: error: ...", where warnings count as failures.
+void PrintWarningsAsErrors(const Warnings& warnings);
 
 // The exit status of a run that ended in a failure of this kind:
 // kExitUsageError for misuse of the options, kExitFailed for the rest.

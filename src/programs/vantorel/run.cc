@@ -21,6 +21,23 @@
 namespace vantorel {
 namespace {
 
+// Under --strict, warnings are failures: each said as one, and the run ends
+// before the output is opened.
+Outcome CheckWarnings(const Warnings& warnings, const CommandLine& commandLine,
+                      const ConfigurationReading& reading) {
+  if (!commandLine.strict || warnings.empty()) {
+    PrintWarnings(warnings);
+    return {};
+  }
+  PrintWarningsAsErrors(warnings);
+  const std::size_t count = warnings.size();
+  return Error(FailureKind::kConfiguration,
+               std::to_string(count) +
+                   (count == 1 ? " warning counts as a failure" : " warnings count as failures") +
+                   " (--strict); the output is left as it was")
+      .At({.file = reading.file});
+}
+
 // Reads the configuration, then writes the image, warning of what the
 // configuration says that is probably meant otherwise. The image writer
 // refuses what the packing rules refuse before it opens the output.
@@ -30,9 +47,15 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   RunLines lines;
   PartitionList list;
   const Outcome read = ReadConfiguration(commandLine.configFile, list, reading, &lines);
-  PrintWarnings(reading.warnings);
-  if (!read.ok()) return read;
-  PrintWarnings(CheckPartitions(list, reading));
+  if (!read.ok()) {
+    PrintWarnings(reading.warnings);
+    return read;
+  }
+  Warnings warnings = reading.warnings;
+  for (Diagnostic& warning : CheckPartitions(list, reading)) warnings.push_back(std::move(warning));
+  if (Outcome checked = CheckWarnings(warnings, commandLine, reading); !checked.ok()) {
+    return checked;
+  }
   Progress progress;
   WriterOptions options;
   options.configFile = commandLine.configFile;
@@ -69,6 +92,9 @@ int RunSteps(int argc, const wchar_t* const* argv) {
   }
   PrintVersionBanner();
   if (!parsed.ok()) return Fail(parsed.failure());
+  if (Outcome setting = ReadStrictSetting(commandLine); !setting.ok()) {
+    return Fail(setting.failure());
+  }
   if (commandLine.request == Request::kShortHelp) {
     WriteLine("-h");
     PrintUsage(argv[0]);
