@@ -31,14 +31,19 @@ std::string HexDigits(std::span<const uint8_t> bytes) {
 
 void AppendHexByte(std::string& text, uint8_t value) { AppendPair(text, value, kUpperDigits); }
 
-std::string HexWord(uint64_t value) {
+std::string HexNumber(uint64_t value) {
   std::string digits;
   do {
     digits.insert(digits.begin(), kUpperDigits[value & 0xF]);
     value >>= 4;
   } while (value != 0);
-  if (digits.size() < 8) digits.insert(0, 8 - digits.size(), '0');
   return "0x" + digits;
+}
+
+std::string HexWord(uint64_t value) {
+  std::string text = HexNumber(value);
+  if (text.size() < 10) text.insert(2, 10 - text.size(), '0');
+  return text;
 }
 
 std::string HexAndDecimal(uint64_t value) {

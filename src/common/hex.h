@@ -21,6 +21,9 @@ void AppendHexByte(std::string& text, uint8_t value);
 // An address or size: "0x" and at least eight upper-case digits.
 std::string HexWord(uint64_t value);
 
+// A number in as few digits as it needs: "0x2710".
+std::string HexNumber(uint64_t value);
+
 // 0x0001C000 (114688): an address or size in both forms.
 std::string HexAndDecimal(uint64_t value);
 

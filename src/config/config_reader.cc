@@ -15,6 +15,7 @@
 #include "common/hex.h"
 #include "config/flash_layout.h"
 #include "config/number.h"
+#include "config/section_names.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/system_error.h"
@@ -29,12 +30,7 @@ constexpr uint32_t kNumberValueCapacity = 20;
 // Enough for any value a person writes; the uncut text shown in messages.
 constexpr uint32_t kRawValueCapacity = 4096;
 
-const std::wstring kGeneralSetting = L"General Setting";
-
-bool IsPassedOver(std::wstring_view name) {
-  return name == L"Bootloader" || name == L"Ext-Bootloader" ||
-         name.find(L"Flash") != std::wstring_view::npos;
-}
+const std::wstring kGeneralSetting(kGeneralSettingName);
 
 std::string Quoted(std::wstring_view text) { return "\"" + Utf8ForDisplay(text) + "\""; }
 
@@ -72,6 +68,9 @@ class ConfigReader {
   void WarnOfRepeats();
   void WarnOfUnlistedSections(const std::vector<IniDocument::SectionLine>& lines);
   void WarnOfPassedOverFile(const SectionReading& section, std::size_t index);
+  // Warns of a section read as a partition whose name is a special one
+  // misspelt; the warning's words, or empty when there is none.
+  std::string WarnOfMisspeltName(const SectionReading& section);
 
   Where At(const SectionReading& section, const KeyReading* key = nullptr) const;
   Diagnostic Missing(const SectionReading& section, const wchar_t* key) const;
@@ -121,7 +120,7 @@ Diagnostic ConfigReader::Missing(const SectionReading& section, const wchar_t* k
                std::to_string(line) + ")";
   }
   if (!unknown.empty()) reason += "; keys the reader does not know: " + unknown;
-  const bool specialName = IsPassedOver(section.name) || section.name == kGeneralSetting;
+  const bool specialName = IsPassedOverName(section.name) || section.name == kGeneralSetting;
   if (section.role == SectionRole::kLastSection && (specialName || key == std::wstring(L"File"))) {
     reason += " (the last section is always read as a partition, whatever its name)";
   }
@@ -150,10 +149,12 @@ uint32_t ConfigReader::ReadNumber(SectionReading& section, const std::wstring& v
   const uint32_t number = ParseNumber(NumberText(value));
   KeyReading& reading = section.keys.back();
   reading.readAs = HexAndDecimal(number);
+  reading.number = number;
   if (const std::string doubt = NumberDoubt(reading.text); !doubt.empty()) {
-    reading_.warnings.push_back(
-        Warning(Quoted(reading.text) + " is read as " + reading.readAs + ": " + doubt)
-            .At(At(section, &reading)));
+    const std::string sentence = doubt.starts_with("read as ")
+                                     ? " is " + doubt
+                                     : " is read as " + reading.readAs + ": " + doubt;
+    reading_.warnings.push_back(Warning(Quoted(reading.text) + sentence).At(At(section, &reading)));
   }
   return number;
 }
@@ -238,7 +239,7 @@ void ConfigReader::ListSections(const std::array<wchar_t, kSectionListCapacity>&
     at += section.name.size() + 1;
     if (at >= names.size() || names[at] == 0) {
       section.role = SectionRole::kLastSection;
-    } else if (IsPassedOver(section.name)) {
+    } else if (IsPassedOverName(section.name)) {
       section.role = SectionRole::kPassedOver;
     } else if (section.name == kGeneralSetting) {
       section.role = SectionRole::kGeneralSetting;
@@ -293,6 +294,17 @@ void ConfigReader::WarnOfRepeats() {
   }
 }
 
+std::string ConfigReader::WarnOfMisspeltName(const SectionReading& section) {
+  const auto meant = SpecialNameMeant(section.name);
+  if (!meant) return {};
+  const std::string text = "[" + Utf8ForDisplay(section.name) + "] is read as a partition; " +
+                           "did you mean [" + Utf8ForDisplay(*meant) + "]?";
+  Where where = At(section);
+  where.section.clear();
+  reading_.warnings.push_back(Warning(text).At(where));
+  return text;
+}
+
 void ConfigReader::WarnOfPassedOverFile(const SectionReading& section, std::size_t index) {
   const uint32_t line = profile_.Lines().KeyLineIn(index, L"File");
   if (line == 0) return;
@@ -344,7 +356,9 @@ Outcome ConfigReader::ReadConfiguration(PartitionList& list) {
       }
       case SectionRole::kPartition:
       case SectionRole::kLastSection: {
+        const std::string misspelt = WarnOfMisspeltName(section);
         if (Outcome outcome = ReadPartitionSection(section, list, baseDirectory); !outcome.ok()) {
+          if (!misspelt.empty()) outcome.failure().reason += "; " + misspelt;
           return outcome;
         }
         Tell(&ReadingEvents::PartitionRead, section);

@@ -30,9 +30,10 @@ enum class SectionRole {
 
 struct KeyReading {
   std::wstring key;
-  std::wstring text;   // the value as the file gives it, uncut; empty when missing
-  uint32_t line = 0;   // 0 when the key is missing
-  std::string readAs;  // UTF-8: what the reader made of the value
+  std::wstring text;               // the value as the file gives it, uncut; empty when missing
+  uint32_t line = 0;               // 0 when the key is missing
+  std::string readAs;              // UTF-8: what the reader made of the value
+  std::optional<uint32_t> number;  // the value of a number key, once read
 };
 
 struct SectionReading {

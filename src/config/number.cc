@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/hex.h"
 #include "platform/text.h"
 
 namespace vantorel {
@@ -31,7 +32,8 @@ std::optional<unsigned> DigitValue(char c, unsigned base) {
 // Where the conversion of a text went, as the number rule converts it.
 struct Scan {
   uint32_t value = 0;
-  std::size_t end = 0;  // where the conversion stopped
+  std::size_t start = 0;  // where the digits begin, a leading 0 of octal among them
+  std::size_t end = 0;    // where the conversion stopped
   unsigned base = 10;
   bool digits = false;
   bool overflow = false;
@@ -54,6 +56,7 @@ Scan ScanNumber(std::string_view text) {
       i += 2;
     }
   }
+  scan.start = i;
 
   constexpr uint64_t kMax = 0xFFFFFFFF;
   uint64_t magnitude = 0;
@@ -73,6 +76,27 @@ Scan ScanNumber(std::string_view text) {
                : scan.negative ? static_cast<uint32_t>(0u - value)
                                : value;
   return scan;
+}
+
+// Flash sizes and addresses are multiples of this much, which is how a
+// hexadecimal value written without its 0x gives itself away.
+constexpr uint64_t kFlashSector = 4096;
+
+// 65,536: thousands set apart, as people read sizes.
+std::string Grouped(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+  return digits;
+}
+
+// The digits of a plain decimal value read as hexadecimal: a round flash
+// size or address that the decimal value is not.
+std::optional<uint64_t> MeantAsHexadecimal(std::string_view digits, uint32_t decimal) {
+  if (digits.empty() || digits.size() > 8 || decimal % kFlashSector == 0) return std::nullopt;
+  uint64_t value = 0;
+  for (const char c : digits) value = value * 16 + static_cast<uint64_t>(c - '0');
+  if (value == 0 || value % kFlashSector != 0) return std::nullopt;
+  return value;
 }
 
 }  // namespace
@@ -115,6 +139,17 @@ std::string NumberDoubt(std::wstring_view value) {
            "\" after the digits is ignored";
   }
   if (scan.negative && scan.value != 0) return "a minus sign wraps it around 2^32";
+  const std::string_view digits = std::string_view(text).substr(scan.start, scan.end - scan.start);
+  if (scan.base == 8 && scan.value >= 8) {
+    const std::string_view significant = digits.substr(digits.find_first_not_of('0'));
+    return "a leading 0 makes it octal; write 0x" + std::string(significant) + " for hexadecimal";
+  }
+  if (scan.base == 10 && !scan.negative) {
+    if (const auto meant = MeantAsHexadecimal(digits, scan.value)) {
+      return "read as decimal " + Grouped(scan.value) + " (" + HexNumber(scan.value) + "); 0x" +
+             std::string(digits) + " is " + Grouped(*meant);
+    }
+  }
   return "";
 }
 

@@ -22,11 +22,15 @@ uint32_t ParseNumber(std::string_view text);
 std::string NumberText(std::wstring_view value, std::size_t limit = kNumberTextLimit);
 
 // Why a value, uncut, reads differently from what it probably means, in
-// words that follow the value's quoted text: "no digits", the digit that
-// is not octal, the text right after the digits, a magnitude beyond 32
-// bits, digits past the 19 characters read, a minus sign. Empty when the
-// value is a plain number, or a number followed by blanks and other text
-// (a note after the value).
+// words that follow what it is read as: "no digits", the digit that is not
+// octal, the text right after the digits, a magnitude beyond 32 bits, digits
+// past the 19 characters read, a minus sign, a leading 0 that makes a value
+// of 8 or more octal. A plain decimal value whose digits, read as
+// hexadecimal, make a round flash size or address (a multiple of 4 KiB)
+// that the decimal value is not gets a whole phrase of its own instead,
+// "read as decimal 10,000 (0x2710); 0x10000 is 65,536". Empty when the value
+// is a plain number, or a number followed by blanks and other text (a note
+// after the value).
 std::string NumberDoubt(std::wstring_view value);
 
 }  // namespace vantorel

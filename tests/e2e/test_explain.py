@@ -28,7 +28,7 @@ EXPLANATIONS = {
         README, {"fw/app.bin": 3000, "fw/res.bin": 0x20000}, 0,
         ["[Bootloader] (line 3): passed over by its name\n",
          "[Application] (line 8): partition 0\n",
-         '  Start_Address (line 10): "0x10000" -> 0x00010000 (65536)\n',
+         '  Start_Address (line 10): "0x10000" -> 0x00010000 (65536), aligned to 64 KiB\n',
          '  Is_Compressed (line 12): "true" -> true: compressed\n',
          f"  file fw{SEP}app.bin: 3000 bytes of 524288, 521288 bytes (99.4%) to spare\n",
          "[Resources] (line 13): partition 1 (the last section, whatever its name)\n",
@@ -42,11 +42,20 @@ EXPLANATIONS = {
     "numbers read otherwise than written, sorted by address": (
         section("High", "a.bin", "C000") + section("Low", "a.bin", "0x1000G", "64K"),
         {"a.bin": 10}, 0,
-        ['  Start_Address (line 3): "C000" -> 0x00000000 (0)\n',
+        ['  Start_Address (line 3): "C000" -> 0x00000000 (0), aligned to 64 KiB\n',
          "warning: cfg.ini:3: [High] Start_Address \"C000\" is read as 0x00000000 (0): no digits",
          "warning: cfg.ini:9: [Low] Partition_Size \"64K\" is read as 0x00000040 (64)",
          "  0x00000000-0x00000FFF  partition 0 [High]\n  0x00001000-0x0000103F  partition 1 [Low]\n"],
         [("partition", 0), ("last section", 1)], 3, True),
+    "sizes and addresses meant as hexadecimal, each with its alignment": (
+        section("A", "a.bin", "00010000", "10000") + section("B", "a.bin", "0x20000", "0x1000"),
+        {"a.bin": 10}, 0,
+        ['  Start_Address (line 3): "00010000" -> 0x00001000 (4096), aligned to 4 KiB\n',
+         '  Partition_Size (line 4): "10000" -> 0x00002710 (10000), aligned to 16 bytes\n',
+         "[A] Start_Address \"00010000\" is read as 0x00001000 (4096): a leading 0 makes it "
+         "octal; write 0x10000 for hexadecimal",
+         "[A] Partition_Size \"10000\" is read as decimal 10,000 (0x2710); 0x10000 is 65,536"],
+        [("partition", 0), ("last section", 1)], 2, True),
     # The verdict is the packer's: the first partition it would refuse, in its words.
     "a file missing and one too large": (
         section("A", "none.bin") + section("B", "big.bin", "0x2000", "16"), {"big.bin": 20}, 1,

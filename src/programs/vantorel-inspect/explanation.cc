@@ -113,11 +113,28 @@ Diagnostic NamedBySection(Diagnostic failure, const ConfigurationReading& readin
   return failure;
 }
 
+// Flash is erased and written in blocks: the largest power of two that
+// divides an address or size, up to the usual 64 KiB block, shows one that
+// stands out of line.
+constexpr uint32_t kLargestAlignment = 64 * 1024;
+
+uint32_t Alignment(uint32_t value) {
+  return value == 0 ? kLargestAlignment : std::min(value & (~value + 1), kLargestAlignment);
+}
+
+std::string AlignmentText(uint32_t value) {
+  const uint32_t alignment = Alignment(value);
+  return alignment >= 1024 ? std::to_string(alignment / 1024) + " KiB"
+                           : std::to_string(alignment) + (alignment == 1 ? " byte" : " bytes");
+}
+
 std::string KeyText(const KeyReading& key) {
   std::string text = "  " + Utf8ForDisplay(key.key);
   if (key.line == 0) return text + ": missing\n";
-  return text + " (line " + std::to_string(key.line) + "): \"" + Utf8ForDisplay(key.text) +
-         "\" -> " + key.readAs + "\n";
+  text += " (line " + std::to_string(key.line) + "): \"" + Utf8ForDisplay(key.text) + "\" -> " +
+          key.readAs;
+  if (key.number) text += ", aligned to " + AlignmentText(*key.number);
+  return text + "\n";
 }
 
 // The place of a warning or failure, as the first members of its object.
@@ -131,11 +148,13 @@ Json WhereJson(const Where& where) {
 
 Json KeyJson(const KeyReading& key) {
   const bool present = key.line != 0;
-  return Json::Object()
-      .Add("key", Utf8ForDisplay(key.key))
-      .Add("line", present ? Json(key.line) : Json())
-      .Add("text", present ? Json(Utf8ForDisplay(key.text)) : Json())
-      .Add("readAs", present ? Json(key.readAs) : Json());
+  Json json = Json::Object()
+                  .Add("key", Utf8ForDisplay(key.key))
+                  .Add("line", present ? Json(key.line) : Json())
+                  .Add("text", present ? Json(Utf8ForDisplay(key.text)) : Json())
+                  .Add("readAs", present ? Json(key.readAs) : Json());
+  if (key.number) json.Add("alignment", Alignment(*key.number));
+  return json;
 }
 
 Json FileJson(const PartitionFile& file) {
