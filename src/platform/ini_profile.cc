@@ -33,6 +33,54 @@ bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
                     [](wchar_t x, wchar_t y) { return FoldCase(x) == FoldCase(y); });
 }
 
+// Orders names as lookups tell them apart: by their case-folded characters.
+bool FoldedLess(std::wstring_view a, std::wstring_view b) {
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](wchar_t x, wchar_t y) { return FoldCase(x) < FoldCase(y); });
+}
+
+// The case-folded characters of a name, hashed (FNV-1a, a character at a time).
+uint32_t FoldedHash(std::wstring_view name) {
+  uint32_t hash = 2166136261u;
+  for (const wchar_t c : name) hash = (hash ^ static_cast<uint32_t>(FoldCase(c))) * 16777619u;
+  return hash;
+}
+
+// Turns `items`, positions in file order, into an index of the first item
+// of each name (names compared as lookups compare them), ordered by hash,
+// then by name: what a walk in file order would find first, found by a
+// binary search. `nameOf` gives the name of the item at a position.
+template <typename Entry, typename NameOf>
+void IndexFirstOfEachName(std::vector<Entry>& items, NameOf nameOf) {
+  for (Entry& item : items) item.hash = FoldedHash(nameOf(item.position));
+  std::stable_sort(items.begin(), items.end(), [&](const Entry& a, const Entry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : FoldedLess(nameOf(a.position), nameOf(b.position));
+  });
+  items.erase(std::unique(items.begin(), items.end(),
+                          [&](const Entry& a, const Entry& b) {
+                            return a.hash == b.hash &&
+                                   EqualIgnoringCase(nameOf(a.position), nameOf(b.position));
+                          }),
+              items.end());
+}
+
+// The position of the item named `name` in such an index, if there is one.
+template <typename Entry, typename NameOf>
+std::optional<uint32_t> FindInIndex(const std::vector<Entry>& index, std::wstring_view name,
+                                    NameOf nameOf) {
+  const uint32_t hash = FoldedHash(name);
+  const auto found = std::lower_bound(
+      index.begin(), index.end(), name, [&](const Entry& item, std::wstring_view wanted) {
+        return item.hash != hash ? item.hash < hash : FoldedLess(nameOf(item.position), wanted);
+      });
+  if (found == index.end() || found->hash != hash ||
+      !EqualIgnoringCase(nameOf(found->position), name)) {
+    return std::nullopt;
+  }
+  return found->position;
+}
+
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
   std::wstring text;
   text.reserve(bytes.size() / 2);
@@ -86,7 +134,17 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     // CRLF is one line end; a lone CR or LF is one too.
     start = end + (text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
   }
+  document.IndexSections();
   return document;
+}
+
+// Positions fit in 32 bits: a file holds far fewer lines than that.
+void IniDocument::IndexSections() {
+  sectionIndex_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    if (sections_[i].name.length > 0) sectionIndex_.push_back({0, static_cast<uint32_t>(i)});
+  }
+  IndexFirstOfEachName(sectionIndex_, [this](uint32_t i) { return View(sections_[i].name); });
 }
 
 IniDocument::Piece IniDocument::PieceOf(std::wstring_view part) const {
@@ -149,10 +207,9 @@ uint32_t IniDocument::SectionNames(wchar_t* buffer, uint32_t capacity) const {
 const IniDocument::Section* IniDocument::FindSection(std::wstring_view name) const {
   name = Trim(name);
   if (name.empty()) return nullptr;  // the unnamed section never answers
-  const auto section = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
-    return s.name.length > 0 && EqualIgnoringCase(View(s.name), name);
-  });
-  return section == sections_.end() ? nullptr : &*section;
+  const auto section =
+      FindInIndex(sectionIndex_, name, [this](uint32_t i) { return View(sections_[i].name); });
+  return section ? &sections_[*section] : nullptr;
 }
 
 const IniDocument::Key* IniDocument::FindKey(const Section& section, std::wstring_view name) const {
@@ -212,6 +269,7 @@ std::vector<std::pair<std::wstring, uint32_t>> IniDocument::KeysOf(
 
 std::vector<IniDocument::Repeat> IniDocument::Repeats() const {
   std::vector<Repeat> repeats;
+  std::vector<IndexEntry> keyIndex;
   for (const Section& section : sections_) {
     if (section.name.length == 0) continue;
     // A name that no lookup finds (a blank before a zero that ends it) has
@@ -222,11 +280,20 @@ std::vector<IniDocument::Repeat> IniDocument::Repeats() const {
       repeats.push_back({std::wstring(View(section.name)), {}, section.line, first->line});
       continue;
     }
-    for (const Key& key : section.keys) {
-      const Key* firstKey = FindKey(section, View(key.name));
-      if (firstKey && firstKey != &key) {
+    // The key FindKey finds for each key's name, through an index of the
+    // section's keys rather than a walk over them for every key.
+    const auto keyName = [&](uint32_t i) { return View(section.keys[i].name); };
+    keyIndex.clear();
+    for (std::size_t i = 0; i < section.keys.size(); ++i) {
+      keyIndex.push_back({0, static_cast<uint32_t>(i)});
+    }
+    IndexFirstOfEachName(keyIndex, keyName);
+    for (std::size_t i = 0; i < section.keys.size(); ++i) {
+      const Key& key = section.keys[i];
+      const auto firstKey = FindInIndex(keyIndex, Trim(View(key.name)), keyName);
+      if (firstKey && *firstKey != i) {
         repeats.push_back({std::wstring(View(section.name)), std::wstring(View(key.name)), key.line,
-                           firstKey->line});
+                           section.keys[*firstKey].line});
       }
     }
   }

@@ -78,6 +78,7 @@ class IniDocument {
   };
 
   void AddLine(std::size_t start, std::size_t end, uint32_t line);
+  void IndexSections();
   const Section* FindSection(std::wstring_view name) const;
   const Key* FindKey(const Section& section, std::wstring_view name) const;
   Piece PieceOf(std::wstring_view part) const;
@@ -85,6 +86,14 @@ class IniDocument {
 
   std::wstring text_;
   std::vector<Section> sections_{Section{}};
+  // The sections a lookup by name can answer from, the first of each name,
+  // ordered by the hash of the case-folded name, then by that name; built
+  // once, so that a lookup is a binary search, not a walk over the file.
+  struct IndexEntry {
+    uint32_t hash = 0;      // of the case-folded name
+    uint32_t position = 0;  // in sections_ (or, for keys, in a section's keys)
+  };
+  std::vector<IndexEntry> sectionIndex_;
 };
 
 }  // namespace vantorel
