@@ -60,8 +60,7 @@ int main(int argc, char** argv) {
       vantorel::PartitionList list;
       vantorel::ConfigurationReading reading;
       const auto start = Clock::now();
-      (void)vantorel::ReadConfiguration(vantorel::WideFromUtf8(path.string()), list, reading,
-                                        vantorel::ReaderLines::kSilent);
+      (void)vantorel::ReadConfiguration(vantorel::WideFromUtf8(path.string()), list, reading);
       const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
       best = run == 0 ? seconds : std::min(best, seconds);
       spent += seconds;
