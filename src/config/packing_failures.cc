@@ -6,6 +6,7 @@
 
 #include "common/hex.h"
 #include "config/image_limits.h"
+#include "platform/host.h"
 #include "platform/system_error.h"
 
 namespace vantorel {
@@ -24,7 +25,13 @@ Diagnostic TooManyPartitions(std::size_t count) {
 }
 
 Diagnostic InputOpenFailure(const std::string& path, int error) {
-  return Error(FailureKind::kPartitionFile, "cannot open input file " + path)
+  // A relative path follows the folder the packer runs in, which is not
+  // always the one the user thinks of.
+  std::string reason = "cannot open input file " + path;
+  if (IsRelativePath(path)) {
+    if (const auto folder = CurrentFolder()) reason += " (looked for in " + *folder + ")";
+  }
+  return Error(FailureKind::kPartitionFile, std::move(reason))
       .Because(SystemErrorText(error))
       .Printing(std::string())
       .Printing("cannot open input file: " + path)

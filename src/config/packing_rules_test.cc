@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/image_limits.h"
+#include "platform/host.h"
 #include "platform/system_error.h"
 
 namespace vantorel {
@@ -34,7 +35,8 @@ struct Case {
 };
 
 TEST(PackingRules, FirstRuleBrokenInTheOrderOfWriting) {
-  const std::string cannotOpen = "cannot open input file b.bin: " + SystemErrorText(2);
+  const std::string cannotOpen = "cannot open input file b.bin (looked for in " +
+                                 CurrentFolder().value_or("?") + "): " + SystemErrorText(2);
   const std::string tooSmall =
       "fill header fail\nPartition size is not enough for upgrade bin size.\n";
   const Case kCases[] = {

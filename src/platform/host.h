@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vantorel {
 
@@ -12,5 +13,14 @@ unsigned ProcessorCount();
 
 // The value of an environment variable; nullopt when it is not set.
 std::optional<std::wstring> EnvironmentValue(const std::wstring& name);
+
+// The folder relative paths are resolved from, in UTF-8; nullopt when the
+// system cannot tell it.
+std::optional<std::string> CurrentFolder();
+
+// Whether a path, in the form the configuration gives it, is resolved from
+// the current folder: on Linux one that starts with no separator (a
+// backslash is one), on Windows one without a drive or a leading separator.
+bool IsRelativePath(std::string_view path);
 
 }  // namespace vantorel

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/text.h"
 
 namespace vantorel {
 
@@ -21,6 +22,21 @@ std::optional<std::wstring> EnvironmentValue(const std::wstring& name) {
   std::vector<wchar_t> value(length);
   const DWORD copied = GetEnvironmentVariableW(name.c_str(), value.data(), length);
   return std::wstring(value.data(), copied);
+}
+
+std::optional<std::string> CurrentFolder() {
+  const DWORD length = GetCurrentDirectoryW(0, nullptr);
+  if (length == 0) return std::nullopt;
+  std::vector<wchar_t> folder(length);
+  const DWORD copied = GetCurrentDirectoryW(length, folder.data());
+  if (copied == 0 || copied >= length) return std::nullopt;
+  return Utf8ForDisplay(std::wstring_view(folder.data(), copied));
+}
+
+bool IsRelativePath(std::string_view path) {
+  const bool separatorFirst = !path.empty() && (path.front() == '\\' || path.front() == '/');
+  const bool drive = path.size() >= 2 && path[1] == ':';
+  return !path.empty() && !separatorFirst && !drive;
 }
 
 }  // namespace vantorel

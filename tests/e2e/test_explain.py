@@ -60,7 +60,7 @@ EXPLANATIONS = {
     "a file missing and one too large": (
         section("A", "none.bin") + section("B", "big.bin", "0x2000", "16"), {"big.bin": 20}, 1,
         ["  file none.bin: cannot be read: ", "  file big.bin: 20 bytes of 16, 4 bytes TOO LARGE\n",
-         "\nthe packer would refuse it: [A] cannot open input file none.bin: "],
+         "\nthe packer would refuse it: [A] cannot open input file none.bin (looked for in "],
         [("partition", 0), ("last section", 1)], 0, True),
     "a file too large": (
         section("A", "a.bin") + section("B", "big.bin", "0x2000", "16"),
@@ -71,7 +71,7 @@ EXPLANATIONS = {
     "a file that names nothing": (
         section("A", "link.bin"), {"link.bin": None}, 1,
         ["  file link.bin: cannot be read: ",
-         "\nthe packer would refuse it: [A] cannot open input file link.bin: "],
+         "\nthe packer would refuse it: [A] cannot open input file link.bin (looked for in "],
         [("last section", 0)], 0, True),
     "a compressed file of 2 GiB": (
         section("A", "big.bin", "0", "0xFFFFFFFF", "true"), {"big.bin": 2**31}, 1,

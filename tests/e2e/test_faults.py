@@ -100,13 +100,13 @@ PACKING_RULES = {
         "too many partitions: 5 (an image holds at most 4)"),
     "a missing file after a compressed one": (
         partition("A", "a.bin", compressed=True) + partition("B", "b.bin"), {"a.bin": 5000},
-        CANNOT_OPEN, "[B] cannot open input file b.bin: "),
+        CANNOT_OPEN, "[B] cannot open input file b.bin (looked for in "),
     "a link to nothing": (
         partition("A", "a.bin") + partition("B", "b.bin"), {"a.bin": 5000, "b.bin": None},
-        CANNOT_OPEN, "[B] cannot open input file b.bin: "),
+        CANNOT_OPEN, "[B] cannot open input file b.bin (looked for in "),
     "a file its user cannot open": (
         partition("A", "a.bin") + partition("B", "b.bin"), {"a.bin": 1, "b.bin": "unreadable"},
-        CANNOT_OPEN, "[B] cannot open input file b.bin: "),
+        CANNOT_OPEN, "[B] cannot open input file b.bin (looked for in "),
     "a file larger than its partition after a compressed one": (
         partition("A", "a.bin", compressed=True) + partition("B", "b.bin", size="4096"),
         {"a.bin": 5000, "b.bin": 4097}, TOO_SMALL,
@@ -223,13 +223,15 @@ PROCESS_BOUNDARY = {
         partition("A", "a.bin") + partition("New", "new.img"),
         "$V -i cfg.ini -o new.img", 1,
         "\ncannot open input file: new.img\nThe file might be opened or it might be not exist.\n"
-        + ERROR_BANNER, "[New] cannot open input file new.img: No such file or directory\n",
+        + ERROR_BANNER, "[New] cannot open input file new.img (looked for in {folder}): No such file or "
+        "directory\n",
         "absent"),
     "output not yet there, a dangling link to it as a partition": (
         partition("A", "a.bin") + partition("Link", "link.bin"),
         "ln -s new.img link.bin && $V -i cfg.ini -o new.img", 1,
         "\ncannot open input file: link.bin\nThe file might be opened or it might be not exist.\n"
-        + ERROR_BANNER, "[Link] cannot open input file link.bin: No such file or directory\n",
+        + ERROR_BANNER, "[Link] cannot open input file link.bin (looked for in {folder}): No such file or "
+        "directory\n",
         "absent"),
     "output redirected from standard output": (
         TWO, "$V -i cfg.ini -o new.img >new.img; echo $?", 0, "1\n",
@@ -275,6 +277,7 @@ def test_process_boundary(run, case):
     code, out, errors = shell(run, command)
     assert code == status, out
     assert out.endswith(ending), out
+    reason = reason.replace("{folder}", str(run.folder))
     assert errors.endswith(reason) and ("error" in errors) == bool(reason), errors
     image = run.folder / "new.img"
     if on_disk == "absent":
