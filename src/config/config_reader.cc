@@ -188,10 +188,10 @@ Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionLis
   const std::wstring file = ReadProfileValue(section, kPathValueCapacity, L"File");
   if (file.empty()) return Missing(section, L"File");
   const NarrowedPath path = NarrowPath(baseDirectory + file);
-  if (path.outcome != PathNarrowing::kNarrowed) {
+  if (path.narrowing != PathNarrowing::kNarrowed) {
     return Error(
                FailureKind::kConfiguration,
-               Utf8ForDisplay(L"path " + NarrowingFailureText(path.outcome) + baseDirectory + file))
+               Utf8ForDisplay(L"path " + NarrowingFailureText(path.narrowing) + baseDirectory + file))
         .At(At(section, &section.keys.back()));
   }
   section.keys.back().readAs = Utf8ForDisplay(baseDirectory + file);

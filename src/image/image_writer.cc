@@ -231,8 +231,8 @@ Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
                   const WriterOptions& options) {
   const NarrowedPath narrowed = NarrowPath(outputFile);
   if (options.events) options.events->OutputNamed(outputFile, narrowed);
-  if (narrowed.outcome != PathNarrowing::kNarrowed) {
-    return UnusableOutputPath(outputFile, narrowed.outcome);
+  if (narrowed.narrowing != PathNarrowing::kNarrowed) {
+    return UnusableOutputPath(outputFile, narrowed.narrowing);
   }
   const std::string& outputPath = narrowed.path;
 

@@ -20,9 +20,9 @@ std::string LzmaResultText(SRes result) {
 
 }  // namespace
 
-Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome) {
+Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing narrowing) {
   return Error(FailureKind::kOutput,
-               Utf8ForDisplay(L"output file path " + NarrowingFailureText(outcome) + outputFile));
+               Utf8ForDisplay(L"output file path " + NarrowingFailureText(narrowing) + outputFile));
 }
 
 Diagnostic OutputIsPartitionFile(const std::string& path) {

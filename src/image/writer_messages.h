@@ -15,7 +15,7 @@
 
 namespace vantorel {
 
-Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing outcome);
+Diagnostic UnusableOutputPath(const std::wstring& outputFile, PathNarrowing narrowing);
 Diagnostic OutputIsPartitionFile(const std::string& path);
 Diagnostic OutputIsConfigurationFile(const std::string& path);
 Diagnostic OutputIsStandardOutput(const std::string& outputPath);

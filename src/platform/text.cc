@@ -10,8 +10,8 @@ NarrowedPath NarrowPath(std::wstring_view path) {
   return {PathNarrowing::kNarrowed, std::move(*narrow)};
 }
 
-std::wstring NarrowingFailureText(PathNarrowing outcome) {
-  if (outcome == PathNarrowing::kTooLong) {
+std::wstring NarrowingFailureText(PathNarrowing narrowing) {
+  if (narrowing == PathNarrowing::kTooLong) {
     return L"is longer than " + std::to_wstring(kMaxNarrowPathBytes) + L" bytes: ";
   }
   return L"holds characters this system cannot use: ";

@@ -19,7 +19,7 @@ std::optional<std::string> NarrowText(std::wstring_view text);
 enum class PathNarrowing { kNarrowed, kUnusableCharacter, kTooLong };
 
 struct NarrowedPath {
-  PathNarrowing outcome = PathNarrowing::kNarrowed;
+  PathNarrowing narrowing = PathNarrowing::kNarrowed;
   std::string path;  // the narrow path when kNarrowed, otherwise empty
 };
 
@@ -38,6 +38,6 @@ std::wstring WideFromUtf8(std::string_view bytes);
 
 // Why a path was refused, to follow "<what> path " in a message, ending in
 // ": " before the path itself.
-std::wstring NarrowingFailureText(PathNarrowing outcome);
+std::wstring NarrowingFailureText(PathNarrowing narrowing);
 
 }  // namespace vantorel

@@ -47,7 +47,7 @@ void RunLines::PartitionRead(const SectionReading& section) {
 
 // A path without a narrow form is shown as it was given, before the run fails on it.
 void RunLines::OutputNamed(const std::wstring& outputFile, const NarrowedPath& narrowed) {
-  if (narrowed.outcome == PathNarrowing::kNarrowed) {
+  if (narrowed.narrowing == PathNarrowing::kNarrowed) {
     WriteLine("Output File = " + narrowed.path);
   } else {
     WriteWideLine(L"Output File = " + outputFile);
