@@ -189,9 +189,9 @@ Outcome ConfigReader::ReadPartitionSection(SectionReading& section, PartitionLis
   if (file.empty()) return Missing(section, L"File");
   const NarrowedPath path = NarrowPath(baseDirectory + file);
   if (path.narrowing != PathNarrowing::kNarrowed) {
-    return Error(
-               FailureKind::kConfiguration,
-               Utf8ForDisplay(L"path " + NarrowingFailureText(path.narrowing) + baseDirectory + file))
+    return Error(FailureKind::kConfiguration,
+                 Utf8ForDisplay(L"path " + NarrowingFailureText(path.narrowing) + baseDirectory +
+                                file))
         .At(At(section, &section.keys.back()));
   }
   section.keys.back().readAs = Utf8ForDisplay(baseDirectory + file);
@@ -403,13 +403,13 @@ Warnings CheckPartitions(const PartitionList& list, const ConfigurationReading& 
   for (const PartitionSpec& partition : list) {
     ranges.push_back(RangeOf(partition.startAddress, partition.partitionSize));
   }
-  for (const LayoutProblem& problem : FindLayoutProblems(ranges)) {
-    const std::size_t i = problem.first;
-    if (problem.kind == LayoutProblem::Kind::kPastFlashEnd) {
+  for (const LayoutFinding& finding : FindLayoutFindings(ranges)) {
+    const std::size_t i = finding.first;
+    if (finding.kind == LayoutFinding::Kind::kPastFlashEnd) {
       warnings.push_back(
           Warning("runs past 4 GiB in flash: " + RangeText(ranges[i])).At(placeOf(i)));
     } else {
-      const std::size_t j = *problem.second;
+      const std::size_t j = *finding.second;
       warnings.push_back(Warning("overlaps " + nameOf(j) + " in flash: " + RangeText(ranges[i]) +
                                  " and " + RangeText(ranges[j]))
                              .At(placeOf(i)));

@@ -1,4 +1,4 @@
-// Flash ranges and their problems.
+// Flash ranges and what is wrong with them.
 #include "config/flash_layout.h"
 
 #include "common/hex.h"
@@ -20,17 +20,17 @@ std::string RangeText(FlashRange range) {
   return "[" + HexWord(range.start) + ", " + HexWord(range.end) + ")";
 }
 
-std::vector<LayoutProblem> FindLayoutProblems(const std::vector<FlashRange>& ranges) {
-  std::vector<LayoutProblem> problems;
+std::vector<LayoutFinding> FindLayoutFindings(const std::vector<FlashRange>& ranges) {
+  std::vector<LayoutFinding> findings;
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     if (ranges[i].end > kFlashEnd) {
-      problems.push_back({LayoutProblem::Kind::kPastFlashEnd, i, std::nullopt});
+      findings.push_back({LayoutFinding::Kind::kPastFlashEnd, i, std::nullopt});
     }
     for (std::size_t j = i + 1; j < ranges.size(); ++j) {
-      if (Overlap(ranges[i], ranges[j])) problems.push_back({LayoutProblem::Kind::kOverlap, i, j});
+      if (Overlap(ranges[i], ranges[j])) findings.push_back({LayoutFinding::Kind::kOverlap, i, j});
     }
   }
-  return problems;
+  return findings;
 }
 
 }  // namespace vantorel

@@ -23,7 +23,7 @@ FlashRange RangeOf(uint32_t startAddress, uint32_t partitionSize);
 // "[0x00010000, 0x00090000)"
 std::string RangeText(FlashRange range);
 
-struct LayoutProblem {
+struct LayoutFinding {
   enum class Kind { kPastFlashEnd, kOverlap } kind;
   std::size_t first = 0;
   std::optional<std::size_t> second;  // the other partition of an overlap
@@ -31,6 +31,6 @@ struct LayoutProblem {
 
 // In partition order: for each range, whether it runs past 4 GiB, then its
 // overlaps with the ranges after it.
-std::vector<LayoutProblem> FindLayoutProblems(const std::vector<FlashRange>& ranges);
+std::vector<LayoutFinding> FindLayoutFindings(const std::vector<FlashRange>& ranges);
 
 }  // namespace vantorel

@@ -16,17 +16,17 @@ std::string PartitionText(std::size_t index, FlashRange range) {
   return "partition " + std::to_string(index) + " " + RangeText(range);
 }
 
-// Why the partitions cannot share one flash (the first layout problem, in
+// Why the partitions cannot share one flash (the first layout finding, in
 // partition order); empty when they can.
 std::string LayoutRefusal(const std::vector<FlashPlacement>& partitions) {
   std::vector<FlashRange> ranges;
   for (const FlashPlacement& p : partitions)
     ranges.push_back(RangeOf(p.startAddress, p.partitionSize));
-  const std::vector<LayoutProblem> problems = FindLayoutProblems(ranges);
-  if (problems.empty()) return {};
-  const LayoutProblem& first = problems.front();
+  const std::vector<LayoutFinding> findings = FindLayoutFindings(ranges);
+  if (findings.empty()) return {};
+  const LayoutFinding& first = findings.front();
   const std::string text = PartitionText(first.first, ranges[first.first]);
-  if (first.kind == LayoutProblem::Kind::kPastFlashEnd) {
+  if (first.kind == LayoutFinding::Kind::kPastFlashEnd) {
     return text + " runs past 4 GiB, beyond 32-bit flash addresses";
   }
   return text + " and " + PartitionText(*first.second, ranges[*first.second]) + " overlap in flash";

@@ -11,16 +11,16 @@ std::vector<LayoutWarning> CheckFlashLayout(const std::vector<PartitionReport>& 
     ranges.push_back(RangeOf(partition.entry.startAddress, partition.entry.partitionSize));
   }
   std::vector<LayoutWarning> warnings;
-  for (const LayoutProblem& problem : FindLayoutProblems(ranges)) {
-    const std::size_t i = problem.first;
-    if (problem.kind == LayoutProblem::Kind::kPastFlashEnd) {
+  for (const LayoutFinding& finding : FindLayoutFindings(ranges)) {
+    const std::size_t i = finding.first;
+    if (finding.kind == LayoutFinding::Kind::kPastFlashEnd) {
       warnings.push_back({{i},
                           "past 4 GiB",
                           "partition " + std::to_string(i) +
                               " runs past 4 GiB in flash: " + RangeText(ranges[i])});
       continue;
     }
-    const std::size_t j = *problem.second;
+    const std::size_t j = *finding.second;
     warnings.push_back({{i, j},
                         "overlap",
                         "partitions " + std::to_string(i) + " and " + std::to_string(j) +
