@@ -171,14 +171,17 @@ Outcome WriteHeader(OutputFile& output, const std::string& outputPath, ImageHead
 // arrived, so that a run that fails for its standard output leaves the
 // output as it was.
 Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
-                    const std::function<bool()>& confirmSuccess) {
+                    const std::function<Outcome()>& confirmSuccess) {
   if (StandardOutputFailure()) return OutputLeftForLostLines(outputPath, output.InPlace());
   if (!output.Commit()) {
     return OutputCommitFailure(outputPath, output.FailedStep(), output.FailureText());
   }
-  if (confirmSuccess && !confirmSuccess()) {
-    output.Undo();
-    return OutputLeftForLostLines(outputPath, output.InPlace());
+  if (confirmSuccess) {
+    Outcome confirmed = confirmSuccess();
+    if (!confirmed.ok() || StandardOutputFailure()) {
+      output.Undo();
+      return confirmed.ok() ? OutputLeftForLostLines(outputPath, output.InPlace()) : confirmed;
+    }
   }
   output.Keep();
   return {};

@@ -54,10 +54,12 @@ struct WriterOptions {
   WriterEvents* events = nullptr;
   // Filled in when given, whatever the outcome.
   WriterStatistics* statistics = nullptr;
-  // Called once the image is in place and durable: the run's success line
-  // goes here. False (the line did not arrive) puts the previous output
-  // back and fails the run, so that no failed run leaves a new image.
-  std::function<bool()> confirmSuccess;
+  // Called once the image is in place and durable, while it can still be
+  // undone: what must stand beside it (a dependency file) and the run's
+  // success line go here. A failure, or a line that does not arrive, puts
+  // the previous output back and fails the run, so that no failed run
+  // leaves a new image.
+  std::function<Outcome()> confirmSuccess;
   // Seams for tests that make allocations fail.
   BufferAllocator allocateBuffer = std::malloc;
   ISzAlloc* lzmaAllocator = &HeapAllocator;

@@ -23,4 +23,9 @@ std::optional<std::string> CurrentFolder();
 // backslash is one), on Windows one without a drive or a leading separator.
 bool IsRelativePath(std::string_view path);
 
+// The separator the system writes between folders: '/' on Linux (where a
+// backslash in a path the system is given is one of its letters), '\\' on
+// Windows.
+char FolderSeparator();
+
 }  // namespace vantorel

@@ -37,6 +37,8 @@ std::optional<std::string> CurrentFolder() {
   return std::string(buffer.data());
 }
 
+char FolderSeparator() { return '/'; }
+
 bool IsRelativePath(std::string_view path) {
   return !path.empty() && path.front() != '/' && path.front() != '\\';
 }

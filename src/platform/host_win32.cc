@@ -33,6 +33,8 @@ std::optional<std::string> CurrentFolder() {
   return Utf8ForDisplay(std::wstring_view(folder.data(), copied));
 }
 
+char FolderSeparator() { return '\\'; }
+
 bool IsRelativePath(std::string_view path) {
   const bool separatorFirst = !path.empty() && (path.front() == '\\' || path.front() == '/');
   const bool drive = path.size() >= 2 && path[1] == ':';

@@ -48,6 +48,7 @@ def test_options_that_end_the_run(run, args, status, after_banner):
     (["--helpme"], BAD_OPTION.format(arg="--helpme")),
     (["-o", "--help"], "configFile is empty \n"),
     (["--", "--version"], NO_OPTIONS),
+    (["-i", "cfg.ini", "-o", "out.bin", "--depfile"], BAD_OPTION.format(arg="--depfile")),
 ])
 def test_long_options(run, args, answer):
     run.write("cfg.ini", SIMPLE_CONFIG)
@@ -92,6 +93,29 @@ def test_strict(run, options, environment, config, status):
         assert result.output.endswith(ERROR_BANNER) and "Output File" not in result.output
         assert "warning: " not in result.errors and "vantorel: error: " in result.errors
         assert previous.read_bytes() == b"previous image"
+
+
+# --depfile FILE: written beside a packed image, through the same committed
+# output, naming the output and every file it was made from; a failed run
+# leaves the previous one, and no image either.
+def test_depfile(run):
+    run.write("cfg.ini", SIMPLE_CONFIG)
+    run.write("app.bin", "x" * 64)
+    result = run("--depfile", "out.d", "-i", "cfg.ini", "-o", "out.bin")
+    assert result.status == 0 and result.output.endswith("Creating IoT file...[OK]\n")
+    rule = (run.folder / "out.d").read_text().replace("\\\n", "").split()
+    assert rule[0] == "out.bin:" and len(rule) == 3
+    assert [name.replace("\\", "/").rsplit("/", 1)[-1] for name in rule[1:]] == ["cfg.ini",
+                                                                                  "app.bin"]
+    previous = (run.folder / "out.d").read_bytes()
+    run.write("app.bin", "x" * 65)  # larger than its partition
+    result = run("--depfile", "out.d", "-i", "cfg.ini", "-o", "new.bin")
+    assert result.status == 1 and (run.folder / "out.d").read_bytes() == previous
+    assert not (run.folder / "new.bin").exists()
+    run.write("app.bin", "x" * 64)
+    result = run("--depfile", str(run.folder / "none" / "out.d"), "-i", "cfg.ini", "-o", "new.bin")
+    assert result.status == 1 and "cannot open dependency file" in result.errors
+    assert not (run.folder / "new.bin").exists()
 
 
 def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):

@@ -70,12 +70,12 @@ class OptionPositions {
   bool pathFollows_ = false;
 };
 
-// Takes --help, --version and --strict out of the arguments where they
-// stand as options; every other argument stays for the short options' scan, an
-// unknown long option among them.
-std::vector<const wchar_t*> TakeLongOptions(int argc, const wchar_t* const* argv,
-                                            CommandLine& commandLine) {
-  std::vector<const wchar_t*> rest(argv, argv + (argc > 0 ? 1 : 0));
+// Takes --help, --version, --strict and --depfile FILE out of the arguments
+// where they stand as options; every other argument stays for the short
+// options' scan, an unknown long option among them.
+Outcome TakeLongOptions(int argc, const wchar_t* const* argv, CommandLine& commandLine,
+                        std::vector<const wchar_t*>& rest) {
+  rest.assign(argv, argv + (argc > 0 ? 1 : 0));
   OptionPositions positions;
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view argument = argv[i];
@@ -85,12 +85,20 @@ std::vector<const wchar_t*> TakeLongOptions(int argc, const wchar_t* const* argv
       if (commandLine.request != Request::kLongHelp) commandLine.request = Request::kVersion;
     } else if (positions.AtOption(argument) && argument == L"--strict") {
       commandLine.strict = true;
+    } else if (positions.AtOption(argument) && argument == L"--depfile") {
+      if (i + 1 >= argc || argv[i + 1][0] == L'\0') {
+        return Error(FailureKind::kUsage, "--depfile needs the path of the file to write")
+            .Printing(L"ERROR: illegal option --depfile")
+            .Printing(std::string("Unknown option character or incomplete argument for the "
+                                  "option, please use -h to get help"));
+      }
+      commandLine.depfile = argv[++i];
     } else {
       positions.Pass(argument);
       rest.push_back(argv[i]);
     }
   }
-  return rest;
+  return {};
 }
 
 Outcome ScanShortOptions(int argc, const wchar_t* const* argv, CommandLine& commandLine) {
@@ -119,8 +127,10 @@ Outcome ScanShortOptions(int argc, const wchar_t* const* argv, CommandLine& comm
 }  // namespace
 
 Outcome ParseArguments(int argc, const wchar_t* const* argv, CommandLine& commandLine) {
-  const std::vector<const wchar_t*> rest = TakeLongOptions(argc, argv, commandLine);
+  std::vector<const wchar_t*> rest;
+  const Outcome taken = TakeLongOptions(argc, argv, commandLine, rest);
   if (commandLine.request != Request::kPack) return {};
+  if (!taken.ok()) return taken;
   return ScanShortOptions(static_cast<int>(rest.size()), rest.data(), commandLine);
 }
 

@@ -1,5 +1,6 @@
 // The command line: -i config_file -o output_file, or -h; the long options
-// users expect beside them, --help, --version and --strict; and the setting
+// users expect beside them, --help, --version, --strict and --depfile FILE;
+// and the setting
 // VANTOREL_STRICT, for builds that cannot change the command line.
 #pragma once
 
@@ -21,6 +22,7 @@ struct CommandLine {
   std::wstring configFile;
   std::wstring outputFile;  // may stay empty
   bool strict = false;      // warnings fail the run before the output is opened
+  std::wstring depfile;     // --depfile: empty when none is asked for
 };
 
 // Reads the command line into `commandLine` (each -i or -o replaces the

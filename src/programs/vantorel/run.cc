@@ -15,11 +15,36 @@
 #include "platform/text.h"
 #include "programs/vantorel/arguments.h"
 #include "programs/vantorel/banners.h"
+#include "programs/vantorel/depfile.h"
 #include "programs/vantorel/messages.h"
 #include "programs/vantorel/run_lines.h"
 
 namespace vantorel {
 namespace {
+
+// --depfile: the image's rule, its prerequisites the configuration and the
+// partition files as the packer opened them.
+Outcome WriteDependencies(const CommandLine& commandLine, const PartitionList& list,
+                          DependencyFile& file) {
+  const NarrowedPath path = NarrowPath(commandLine.depfile);
+  const NarrowedPath target = NarrowPath(commandLine.outputFile);
+  const NarrowedPath config = NarrowPath(commandLine.configFile);
+  if (path.narrowing != PathNarrowing::kNarrowed || target.narrowing != PathNarrowing::kNarrowed ||
+      config.narrowing != PathNarrowing::kNarrowed) {
+    return Error(FailureKind::kOutput, "cannot write a dependency file for these paths: " +
+                                           Utf8ForDisplay(commandLine.depfile));
+  }
+  std::vector<std::string> prerequisites{PrerequisitePath(config.path)};
+  for (const PartitionSpec& partition : list) {
+    prerequisites.push_back(PrerequisitePath(partition.path));
+  }
+  const auto rule = DependencyRule(target.path, prerequisites);
+  if (!rule) {
+    return Error(FailureKind::kOutput,
+                 "cannot write dependency file " + path.path + ": a path holds a line end");
+  }
+  return file.Write(path.path, *rule);
+}
 
 // Under --strict, warnings are failures: each said as one, and the run ends
 // before the output is opened.
@@ -63,12 +88,21 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   options.progress = &progress;
   options.events = &lines;
   // Success is said while the previous output can still be put back: a
-  // line that does not arrive fails the run with the output as it was.
-  options.confirmSuccess = [] {
+  // dependency file that cannot be written, or a line that does not
+  // arrive, fails the run with the output as it was.
+  DependencyFile dependencies;
+  options.confirmSuccess = [&]() -> Outcome {
+    if (!commandLine.depfile.empty()) {
+      if (Outcome written = WriteDependencies(commandLine, list, dependencies); !written.ok()) {
+        return written;
+      }
+    }
     WriteLine("Creating IoT file...[OK]");
-    return !StandardOutputFailure();
+    return {};
   };
-  return PackImage(list, commandLine.outputFile, options);
+  Outcome packed = PackImage(list, commandLine.outputFile, options);
+  if (packed.ok()) dependencies.Keep();
+  return packed;
 }
 
 // --help and --version: their text, and whether it arrived.
