@@ -87,6 +87,8 @@ else()
       endforeach()
     endif()")
   install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES "${_here}/completion/vantorel" "${_here}/completion/vantorel-inspect"
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   install(FILES README.md "${_here}/debian/copyright" "${_changelog}"
           DESTINATION ${_docdir})
   install(DIRECTORY examples/ DESTINATION ${_docdir}/examples)
@@ -117,6 +119,27 @@ else()
   endif()
   set(CPACK_PACKAGE_NAME vantorel)
 endif()
+# The CMake package: find_package(Vantorel) from wherever this installation
+# lands, the programs found from the package's own folder.
+include(CMakePackageConfigHelpers)
+if(WIN32)
+  set(_cmake_package_dir cmake)
+  set(VANTOREL_PACKER_FILE "Vantorel.exe")
+  set(VANTOREL_INSPECT_FILE "vantorel-inspect.exe")
+else()
+  set(_cmake_package_dir "${CMAKE_INSTALL_DATADIR}/cmake/Vantorel")
+  set(VANTOREL_PACKER_FILE "${CMAKE_INSTALL_BINDIR}/vantorel")
+  set(VANTOREL_INSPECT_FILE "${CMAKE_INSTALL_BINDIR}/vantorel-inspect")
+endif()
+file(RELATIVE_PATH VANTOREL_CONFIG_TO_PREFIX "/prefix/${_cmake_package_dir}" "/prefix")
+configure_file("${PROJECT_SOURCE_DIR}/cmake/package/VantorelConfig.cmake.in"
+               "${_staged}/VantorelConfig.cmake" @ONLY)
+write_basic_package_version_file("${_staged}/VantorelConfigVersion.cmake"
+                                 COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES "${_staged}/VantorelConfig.cmake" "${_staged}/VantorelConfigVersion.cmake"
+              "${PROJECT_SOURCE_DIR}/cmake/package/VantorelFunctions.cmake"
+        DESTINATION "${_cmake_package_dir}")
+
 set(CPACK_PACKAGE_VENDOR "Vantorel")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Packs firmware partitions into one IoT update image")
 include(CPack)
