@@ -55,7 +55,7 @@ class BinaryEncoder : public FlashEncoder {
     }
     return ok_;
   }
-  bool Finish() override { return ok_; }
+  bool WriteTrailer() override { return ok_; }
 
  private:
   ByteSink& sink_;
@@ -95,7 +95,7 @@ class RecordEncoder : public FlashEncoder {
     return output_.Ok();
   }
 
-  bool Finish() override {
+  bool WriteTrailer() override {
     WriteHeld();
     WriteEnd();
     return output_.Flush();
