@@ -244,6 +244,24 @@ def test_a_killed_run_leaves_nothing_beside_its_output(folder, case):
     assert (folder / "out.img").read_bytes() == b"the previous output"
 
 
+# An interrupted extraction leaves the folder as it was: one it made is
+# removed, once the files in it are gone. It is interrupted at the sync of
+# its first file.
+@needs_injector
+def test_an_interrupted_extraction_removes_the_folder_it_made(folder):
+    process = subprocess.Popen(
+        extract("new"), cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        env={**os.environ, "LD_PRELOAD": INJECTOR, "VANTOREL_FAULT": "fsync:1:stall",
+             "VANTOREL_FAULT_LOG": str(folder / "stalled")})
+    deadline = time.monotonic() + 60
+    while not (folder / "stalled").exists():
+        assert process.poll() is None and time.monotonic() < deadline, "the run was not held"
+        time.sleep(0.01)
+    process.send_signal(signal.SIGINT)
+    assert process.wait(timeout=60) == -signal.SIGINT
+    assert not (folder / "new").exists()
+
+
 @pytest.fixture
 def full(tmp_path):
     """A folder with no room left: a small tmpfs where one can be mounted,

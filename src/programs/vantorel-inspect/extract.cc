@@ -84,6 +84,7 @@ ExtractionFolder::ExtractionFolder(std::string path) : path_(std::move(path)) {
   switch (EnsureDirectory(path_)) {
     case FolderCreation::kCreated:
       made_ = true;
+      cleanup_ = std::make_unique<InterruptCleanup>(NativePathOf(path_));
       break;
     case FolderCreation::kFailed:
       failure_ = LastSystemErrorText();
@@ -95,6 +96,11 @@ ExtractionFolder::ExtractionFolder(std::string path) : path_(std::move(path)) {
 
 ExtractionFolder::~ExtractionFolder() {
   if (made_) RemoveEmptyFolder(path_);
+}
+
+void ExtractionFolder::Keep() {
+  made_ = false;
+  cleanup_.reset();
 }
 
 std::unique_ptr<ByteSink> DirectorySink::Begin(std::size_t index) {

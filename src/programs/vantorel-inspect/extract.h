@@ -19,10 +19,13 @@
 
 namespace vantorel {
 
+class InterruptCleanup;
+
 std::string ExtractedFileName(const std::string& directory, std::size_t index);
 
 // The folder extracted into: made when it is missing, and removed again
-// (when nothing else came into it meanwhile) unless the extraction is kept.
+// (when nothing else came into it meanwhile) unless the extraction is kept,
+// also when the run is interrupted.
 class ExtractionFolder {
  public:
   explicit ExtractionFolder(std::string path);
@@ -32,11 +35,12 @@ class ExtractionFolder {
 
   // Empty when the folder is there; otherwise the system's text of why not.
   const std::string& FailureText() const { return failure_; }
-  void Keep() { made_ = false; }
+  void Keep();
 
  private:
   std::string path_;
   bool made_ = false;
+  std::unique_ptr<InterruptCleanup> cleanup_;  // of a folder made
   std::string failure_;
 };
 
