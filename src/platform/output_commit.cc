@@ -177,6 +177,9 @@ bool CommittedOutput::NameTemporarily() {
 // An unnamed file takes the target's name in one step that fails on any
 // entry there; a named one is renamed the same way.
 bool CommittedOutput::PlaceWithoutReplacing() {
+  if (!replacedFile_.empty() && !CopyOwnerAndMode(replacedFile_, *pending_)) {
+    return Fail(OutputStep::kOwner);
+  }
   bool placed;
   if (pendingName_.path.empty()) {
     placed = NameUnnamedFile(*pending_, target_);

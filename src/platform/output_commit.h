@@ -89,6 +89,10 @@ class CommittedOutput {
   bool TryLock();
   // Empties an output written in place; a new file is empty already.
   bool Truncate();
+  // The regular file that stood at the target has been moved aside to
+  // `path` (extraction with --force): its owner, group and permission bits
+  // carry over at the commit, as a replaced file's do.
+  void ReplacesFileAt(std::string path) { replacedFile_ = std::move(path); }
   // Makes the bytes durable before the commit, so that several outputs can
   // be made durable before any target changes. Nothing may be written after
   // it. False when that failed.
@@ -152,9 +156,10 @@ class CommittedOutput {
   // will replace it, or the scratch copy for a target that cannot seek.
   std::unique_ptr<OutputFile> pending_;
   std::unique_ptr<InterruptCleanup> cleanup_;
-  std::string kept_;       // the previous output's second name, while undoable
-  bool synced_ = false;    // Sync succeeded
-  bool undoable_ = false;  // committed, and not yet kept
+  std::string replacedFile_;  // moved aside from the target; empty: none
+  std::string kept_;          // the previous output's second name, while undoable
+  bool synced_ = false;       // Sync succeeded
+  bool undoable_ = false;     // committed, and not yet kept
   bool targetTaken_ = false;
   OutputStep failedStep_ = OutputStep::kNone;
   int failedError_ = 0;

@@ -40,8 +40,9 @@ std::unique_ptr<OutputFile> CreateScratchFile();
 // anything stands there.
 bool NameUnnamedFile(OutputFile& file, const std::string& name);
 
-// Gives `file` the owner, group and permission bits of the file at `path`,
-// as far as the process may set them; true when there is no such file.
+// Gives `file` the owner, group and permission bits of the regular file at
+// `path` (a link not followed), as far as the process may set them; true
+// when no regular file stands there.
 bool CopyOwnerAndMode(const std::string& path, OutputFile& file);
 
 // True when the file keeps a position, so that bytes can be written out of

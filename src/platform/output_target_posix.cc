@@ -148,7 +148,8 @@ bool CopyOwnerAndMode(const std::string& path, OutputFile& file) {
   struct stat from;
   struct stat to;
   const int fd = Descriptor(file.Handle());
-  if (stat(path.c_str(), &from) != 0) return errno == ENOENT;
+  if (lstat(path.c_str(), &from) != 0) return errno == ENOENT;
+  if (!S_ISREG(from.st_mode)) return true;
   if (fstat(fd, &to) != 0 || !KeepOwner(fd, from, to)) return false;
   return fchmod(fd, from.st_mode & 07777) == 0 || errno == EPERM;
 }

@@ -167,16 +167,25 @@ def test_dev_null_is_a_dry_run(folder):
     assert (folder / "again.img").read_bytes() == (folder / "sound.img").read_bytes()
 
 
-# A replaced file keeps its owner, group and permission bits.
+# A replaced file keeps its owner, group and permission bits. Each case: the
+# command, and the file it replaces.
+OWNED = {
+    "the image": (lambda: pack("owned"), "owned"),
+    "a flash file": (lambda: flash("owned", "bin", "--force"), "owned"),
+    "an extracted partition": (lambda: extract("x", "--force"), "x/partition-0.bin"),
+}
+
+
 @needs_root
-@pytest.mark.parametrize("command", [pack, lambda output: flash(output, "bin", "--force")],
-                         ids=["the image", "a flash file"])
-def test_a_replaced_file_keeps_its_owner_and_mode(folder, command):
-    output = folder / "owned"
+@pytest.mark.parametrize("case", OWNED)
+def test_a_replaced_file_keeps_its_owner_and_mode(folder, case):
+    command, replaced = OWNED[case]
+    output = folder / replaced
+    output.parent.mkdir(exist_ok=True)
     output.write_bytes(b"another user's")
     os.chown(output, 12345, 23456)
     os.chmod(output, 0o600)
-    code, out, err = run(command(output), folder)
+    code, out, err = run(command(), folder)
     assert code == 0, out + err
     kept = os.stat(output)
     assert (kept.st_uid, kept.st_gid, stat.S_IMODE(kept.st_mode)) == (12345, 23456, 0o600)

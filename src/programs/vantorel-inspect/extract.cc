@@ -31,12 +31,15 @@ class Placement {
     }
   }
 
-  // Moves an existing target aside; true when there was none to move.
-  bool MoveAside(const std::string& target) {
+  // Moves what stands at the output's target aside, for the output to take
+  // its owner and mode from; true when nothing stood there.
+  bool MoveAside(CommittedOutput& output) {
+    const std::string& target = output.Target();
     if (!EntryAt(target)) return true;
     const std::string savedAs = TemporaryNameFor(target);
     if (!RenameWithoutReplacing(target, savedAs)) return false;
     saved_.push_back({target, savedAs, std::make_unique<InterruptCleanup>(savedAs, target)});
+    output.ReplacesFileAt(savedAs);
     return true;
   }
 
@@ -136,7 +139,7 @@ Outcome DirectorySink::PutInPlace(bool replace, const std::function<bool()>& ann
   Placement placement;
   if (replace) {
     for (auto& [index, output] : accepted_) {
-      if (!placement.MoveAside(output->Target())) {
+      if (!placement.MoveAside(*output)) {
         std::string reason = LastSystemErrorText();
         return NothingExtracted("move aside", output->Target(), std::move(reason));
       }
