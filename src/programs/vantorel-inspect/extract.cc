@@ -158,7 +158,7 @@ Outcome DirectorySink::PutInPlace(bool replace, const std::function<bool()>& ann
     return NothingExtracted(action, output->Target(), output->FailureText());
   }
   if (!announce()) {
-    return Error(FailureKind::kIo, "cannot write to standard output; nothing extracted")
+    return Error(FailureKind::kIo, "nothing extracted: cannot write to standard output")
         .Because(StandardOutputFailure().value_or(""));
   }
   placement.Keep();
