@@ -6,10 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <future>
-#include <iterator>
 
 #include "test_support/temp_dir.h"
 
@@ -150,43 +147,6 @@ TEST(CommittedOutput, WithoutReplacingAFileThatAppearsIsKept) {
   EXPECT_TRUE(output.TargetTaken());
   EXPECT_EQ(ReadBytes(target), AsBytes("theirs"));
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
-}
-
-// Bytes written out of order reach an output that cannot seek in order,
-// copied through from a scratch file at the commit.
-TEST(CommittedOutput, OutputThatCannotSeekGetsTheBytesInOrder) {
-  TempDir dir;
-  const std::string fifo = dir.File("fifo");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  auto reader = std::async(std::launch::async, [&fifo] {
-    std::ifstream in(fifo, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  });
-  // The open fails at once while the reader has not opened its end yet.
-  std::unique_ptr<CommittedOutput> output;
-  for (int attempt = 0; attempt < 1000 && !(output && output->IsOpen()); ++attempt) {
-    output = std::make_unique<CommittedOutput>(fifo, kImage);
-    if (!output->IsOpen()) usleep(1000);
-  }
-  ASSERT_TRUE(output->IsOpen());
-  EXPECT_TRUE(output->InPlace());
-  ASSERT_TRUE(output->File().SeekTo(5));
-  WriteText(*output, "world");
-  ASSERT_TRUE(output->File().SeekTo(0));
-  WriteText(*output, "hello");
-  EXPECT_TRUE(output->Commit());
-  output.reset();
-  EXPECT_EQ(reader.get(), "helloworld");
-  EXPECT_EQ(EntriesIn(dir.path()), 1u);
-
-  CommittedOutput null("/dev/null", kImage);
-  WriteText(null, "bytes");
-  EXPECT_TRUE(null.Commit());
-  CommittedOutput full("/dev/full", kImage);
-  WriteText(full, "bytes");
-  EXPECT_FALSE(full.Commit());
-  EXPECT_EQ(full.FailedStep(), OutputStep::kWrite);
-  EXPECT_EQ(full.FailedError(), ENOSPC);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ import time
 
 import pytest
 
-from conftest import ERROR_BANNER, ROOT, WINE_EXE, inspect_program
+from conftest import ERROR_BANNER, ROOT, WINE_EXE, inspect_program, new_file_of
 from image_check import Partition, check_image
 
 INJECTOR = os.environ.get("VANTOREL_FAULT_INJECTOR",
@@ -329,20 +329,6 @@ def test_reader_of_standard_output_gone(tmp_path, name):
     check_outcome(name, tmp_path, before, status, "", err)
 
 
-def new_file_held(pid, folder):
-    """True once the process holds a new file in the folder: unnamed (its
-    link reads "FOLDER/#inode (deleted)") or under a temporary name."""
-    fds = f"/proc/{pid}/fd"
-    for fd in os.listdir(fds):
-        try:
-            target = os.readlink(f"{fds}/{fd}")
-        except OSError:
-            continue
-        if target.startswith((f"{folder}/#", f"{folder}/.")):
-            return True
-    return False
-
-
 @pytest.mark.parametrize("env", [None, NAMED_FILES], ids=["unnamed", "named"])
 @pytest.mark.parametrize("signal_number", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
 def test_interrupted_pack_leaves_the_previous_image(tmp_path, signal_number, env):
@@ -361,7 +347,7 @@ def test_interrupted_pack_leaves_the_previous_image(tmp_path, signal_number, env
         feed.write(b"s" * 100)
         feed.flush()
         deadline = time.monotonic() + 10
-        while not new_file_held(run.pid, tmp_path):
+        while not new_file_of(run.pid, tmp_path):
             assert time.monotonic() < deadline, "no new file was made"
             time.sleep(0.01)
         run.send_signal(signal_number)

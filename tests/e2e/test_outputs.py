@@ -14,7 +14,7 @@ import time
 
 import pytest
 
-from conftest import ROOT, WINE_EXE, inspect_program
+from conftest import ROOT, WINE_EXE, inspect_program, new_file_of
 
 INJECTOR = os.environ.get("VANTOREL_FAULT_INJECTOR",
                           str(ROOT / "build" / "libvantorel_fault_injector.so"))
@@ -190,20 +190,6 @@ def test_a_replaced_file_keeps_its_owner_and_mode(folder, case):
     kept = os.stat(output)
     assert (kept.st_uid, kept.st_gid, stat.S_IMODE(kept.st_mode)) == (12345, 23456, 0o600)
     assert output.read_bytes() != b"another user's"
-
-
-def new_file_of(pid, folder):
-    """The /proc path of a file the process is writing in the folder and has
-    not put in place: unnamed ("FOLDER/#inode (deleted)") or temporary."""
-    fds = f"/proc/{pid}/fd"
-    for fd in os.listdir(fds):
-        try:
-            target = os.readlink(f"{fds}/{fd}")
-        except OSError:
-            continue
-        if target.startswith((f"{folder}/#", f"{folder}/.")):
-            return f"{fds}/{fd}"
-    return None
 
 
 def killed_while_writing(command, folder, env=None):
