@@ -2,8 +2,10 @@
 #include "flash/flash_output.h"
 
 #include <atomic>
+#include <string>
 
 #include "image/region_check.h"
+#include "platform/system_error.h"
 
 namespace vantorel {
 namespace {
@@ -11,47 +13,72 @@ namespace {
 // Hands the one partition being decoded to the encoder, no more bytes than
 // its span holds: the image may have changed since it was checked, and a
 // partition of another size would shift everything after it.
-class EncoderWriter : public PartitionWriter {
+class SpanSink : public PartitionSink {
  public:
-  EncoderWriter(FlashEncoder& encoder, uint64_t& remaining)
-      : encoder_(encoder), remaining_(remaining) {}
-  bool Write(const uint8_t* data, std::size_t length) override {
-    if (length > remaining_) return false;
-    remaining_ -= length;
-    return encoder_.Data(data, length);
-  }
-  bool Finish() override { return remaining_ == 0; }
+  SpanSink(FlashEncoder& encoder, uint64_t length) : encoder_(encoder), remaining_(length) {}
+  std::unique_ptr<ByteSink> Begin(std::size_t) override { return std::make_unique<Bytes>(*this); }
+  // The check's verdict is the streamer's to read.
+  void Accept(std::size_t) override {}
+  bool Overran() const { return overran_; }
+  uint64_t Remaining() const { return remaining_; }
 
  private:
-  FlashEncoder& encoder_;
-  uint64_t& remaining_;
-};
+  struct Bytes : ByteSink {
+    explicit Bytes(SpanSink& span) : span(span) {}
+    bool Write(const uint8_t* data, std::size_t length) override {
+      if (length > span.remaining_) {
+        span.overran_ = true;
+        return false;
+      }
+      span.remaining_ -= length;
+      return span.encoder_.Data(data, length);
+    }
+    SpanSink& span;
+  };
 
-class EncoderSink : public PartitionSink {
- public:
-  EncoderSink(FlashEncoder& encoder, uint64_t length) : encoder_(encoder), remaining_(length) {}
-  std::unique_ptr<PartitionWriter> Begin(std::size_t) override {
-    return std::make_unique<EncoderWriter>(encoder_, remaining_);
-  }
-
- private:
   FlashEncoder& encoder_;
   uint64_t remaining_;
+  bool overran_ = false;
 };
 
-std::optional<std::string> StreamPartition(ByteSource& image, const PartitionReport& partition,
-                                           uint64_t length, FlashEncoder& encoder) {
-  EncoderSink sink(encoder, length);
+// Read at once, before anything else can change the system's error.
+Diagnostic WriteFailure() {
+  std::string reason = LastSystemErrorText();
+  return Error(FailureKind::kIo, "a write failed").Because(std::move(reason));
+}
+
+Outcome StreamPartition(ByteSource& image, const std::string& imageName,
+                        const PartitionReport& partition, uint64_t length, FlashEncoder& encoder) {
+  SpanSink sink(encoder, length);
   const ReadImageOptions options{.workers = 0, .sink = &sink};
   std::atomic<std::size_t> firstUnsound = partition.index + 1;
   RegionCheckContext context{image, options, firstUnsound};
   PartitionReport again{.index = partition.index, .entry = partition.entry};
-  RegionOutcome outcome = CheckRegion(context, again);
-  if (outcome.lackedMemory) throw std::bad_alloc();
-  if (!outcome.problem) return std::nullopt;
+  const RegionOutcome outcome = CheckRegion(context, again);
+  const std::string name = "partition " + std::to_string(partition.index);
+  if (outcome.lackedMemory) {
+    return Error(FailureKind::kMemory, "not enough memory to decode " + name + " again");
+  }
+  if (sink.Overran() || (!outcome.problem && sink.Remaining() != 0)) {
+    return Error(FailureKind::kImageNotSound,
+                 name + " decodes to " + (sink.Overran() ? "more" : "fewer") + " than the " +
+                     std::to_string(length) + " bytes it held when checked (the image changed)");
+  }
+  if (!outcome.problem) return {};
   const Problem& problem = *outcome.problem;
-  return problem.what + " at byte " + std::to_string(problem.offset) + " (expected " +
-         problem.expected + ", found " + problem.found + ")";
+  switch (problem.kind) {
+    case ProblemKind::kWriteError:
+      return Error(FailureKind::kIo, "a write failed").Because(problem.systemText);
+    case ProblemKind::kReadError:
+      return Error(FailureKind::kIo,
+                   "cannot read " + imageName + " at offset " + std::to_string(problem.offset))
+          .Because(problem.systemText);
+    case ProblemKind::kImage:
+      break;
+  }
+  return Error(FailureKind::kImageNotSound,
+               problem.what + " at byte " + std::to_string(problem.offset) + " (expected " +
+                   problem.expected + ", found " + problem.found + ")");
 }
 
 }  // namespace
@@ -64,22 +91,22 @@ std::vector<FlashPlacement> PlacementsOf(const std::vector<PartitionReport>& par
   return placements;
 }
 
-std::optional<std::string> StreamFlash(ByteSource& image,
-                                       const std::vector<PartitionReport>& partitions,
-                                       const FlashPlan& plan, FlashEncoder& encoder) {
-  const std::string failedWrite = "the flash file could not be written";
+Outcome StreamFlash(ByteSource& image, const std::string& imageName,
+                    const std::vector<PartitionReport>& partitions, const FlashPlan& plan,
+                    FlashEncoder& encoder) {
   for (const FlashSpan& span : plan.spans) {
     if (!span.partition) {
-      if (!encoder.Fill(span.length)) return failedWrite;
+      if (!encoder.Fill(span.length)) return WriteFailure();
       continue;
     }
     const PartitionReport& partition = partitions.at(*span.partition);
-    if (auto problem = StreamPartition(image, partition, span.length, encoder)) {
-      return problem;
+    if (Outcome streamed = StreamPartition(image, imageName, partition, span.length, encoder);
+        !streamed.ok()) {
+      return streamed;
     }
   }
-  if (!encoder.Finish()) return failedWrite;
-  return std::nullopt;
+  if (!encoder.WriteTrailer()) return WriteFailure();
+  return {};
 }
 
 }  // namespace vantorel

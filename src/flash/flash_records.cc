@@ -53,7 +53,7 @@ class BinaryEncoder : public FlashEncoder {
     }
     return ok_;
   }
-  bool Finish() override { return ok_; }
+  bool WriteTrailer() override { return ok_; }
 
  private:
   ByteSink& sink_;
@@ -93,7 +93,7 @@ class RecordEncoder : public FlashEncoder {
     return output_.Ok();
   }
 
-  bool Finish() override {
+  bool WriteTrailer() override {
     WriteHeld();
     WriteEnd();
     return output_.Flush();

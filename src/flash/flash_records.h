@@ -11,15 +11,9 @@
 #include <optional>
 #include <string_view>
 
-namespace vantorel {
+#include "common/byte_sink.h"
 
-// Where an encoder's output goes.
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  // False when the bytes could not be kept.
-  virtual bool Write(const uint8_t* data, std::size_t length) = 0;
-};
+namespace vantorel {
 
 enum class FlashFormat { kBinary, kIntelHex, kSRecord };
 
@@ -36,8 +30,9 @@ class FlashEncoder {
   // The next `length` bytes of the range are the fill byte. Costs time in
   // proportion to the output it writes, not to `length`.
   virtual bool Fill(uint64_t length) = 0;
-  // Writes what is still held and the closing records.
-  virtual bool Finish() = 0;
+  // Writes what is still held and the closing records, after the last
+  // byte of the range.
+  virtual bool WriteTrailer() = 0;
 };
 
 // An encoder of the range starting at `base` (below 4 GiB; the range may

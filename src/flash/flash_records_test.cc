@@ -38,7 +38,7 @@ std::string Encode(FlashFormat format, uint64_t base, const std::vector<Step>& s
                                        : encoder->Data(step.bytes.data(), step.bytes.size());
     EXPECT_TRUE(ok);
   }
-  EXPECT_TRUE(encoder->Finish());
+  EXPECT_TRUE(encoder->WriteTrailer());
   return sink.text;
 }
 
@@ -91,7 +91,7 @@ TEST(FlashRecords, AFailedSinkFailsTheEncoder) {
     const auto encoder = MakeFlashEncoder(format, sink, 0, 0xFF);
     const std::vector<uint8_t> bytes(100, 0);
     encoder->Data(bytes.data(), bytes.size());
-    EXPECT_FALSE(encoder->Finish()) << FlashFormatName(format);
+    EXPECT_FALSE(encoder->WriteTrailer()) << FlashFormatName(format);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_sink.h"
 #include "image/image_format.h"
 #include "machinery/progress.h"
 #include "machinery/sha1.h"
@@ -30,25 +31,17 @@ class ByteSource {
   virtual uint64_t Size() const = 0;
 };
 
-// Receives the original bytes of one partition, in order.
-class PartitionWriter {
- public:
-  virtual ~PartitionWriter() = default;
-  // False when the bytes could not be kept, the system's error of the
-  // calling thread then saying why.
-  virtual bool Write(const uint8_t* data, std::size_t length) = 0;
-  // Called once the partition is proven sound; false when it cannot be kept.
-  // A writer dropped without Finish keeps nothing.
-  virtual bool Finish() = 0;
-};
-
-// Hands out a writer per partition (extraction). Called from the workers,
-// each for partitions of its own.
+// Where the partitions' original bytes go (extraction, a flash file). Called
+// from the workers, each for partitions of its own.
 class PartitionSink {
  public:
   virtual ~PartitionSink() = default;
-  // The writer of partition `index`; null when none can be had.
-  virtual std::unique_ptr<PartitionWriter> Begin(std::size_t index) = 0;
+  // Where partition `index`'s bytes go, in order; null when nowhere can be
+  // had, the system's error of the calling thread then saying why. Bytes
+  // of a partition that is never accepted are not kept.
+  virtual std::unique_ptr<ByteSink> Begin(std::size_t index) = 0;
+  // Partition `index` is proven sound, all its bytes given.
+  virtual void Accept(std::size_t index) = 0;
 };
 
 enum class DigestStatus { kNotChecked, kOk, kBad };

@@ -147,7 +147,11 @@ Outcome ClaimOutput(CommittedOutput& output, const std::string& outputPath,
     if (!configFile.empty() && configPath && IdentityOfPath(*configPath) == identity) {
       return OutputIsConfigurationFile(*configPath);
     }
-    if (StandardOutputIdentity() == identity) return OutputIsStandardOutput(outputPath);
+    // The null device keeps nothing of either, so `-o /dev/null >/dev/null`
+    // is a dry run like any other.
+    if (StandardOutputIdentity() == identity && NullDeviceIdentity() != identity) {
+      return OutputIsStandardOutput(outputPath);
+    }
   }
   if (!output.TryLock()) return OutputInUse(outputPath);
   if (!output.Truncate() || !output.File().SeekTo(kFirstDataOffset)) {
@@ -174,7 +178,12 @@ Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
                     const std::function<Outcome()>& confirmSuccess) {
   if (StandardOutputFailure()) return OutputLeftForLostLines(outputPath, output.InPlace());
   if (!output.Commit()) {
-    return OutputCommitFailure(outputPath, output.FailedStep(), output.FailureText());
+    // Bytes copied through to an output that cannot seek.
+    if (output.FailedStep() == OutputStep::kWrite) {
+      return OutputWriteFailure(outputPath, output.FailedError());
+    }
+    return OutputCommitFailure(outputPath, OutputStepName(output.FailedStep()),
+                               output.FailureText());
   }
   if (confirmSuccess) {
     Outcome confirmed = confirmSuccess();
@@ -246,8 +255,16 @@ Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
     return FactsOf(*files.back());
   };
   if (Outcome outcome = CheckPackingRules(list, openFile); !outcome.ok()) return outcome;
-  CommittedOutput output(outputPath);
-  if (!output.IsOpen()) return OutputOpenFailure(outputPath, LastSystemError());
+  // The header goes last: an output that cannot seek gets the image copied
+  // through once it is whole.
+  CommittedOutput output(outputPath, {.seeks = true, .locks = true, .inPlaceWhenRefused = true});
+  if (!output.IsOpen()) {
+    // A scratch copy that could not be made fails as a write would.
+    if (output.FailedStep() == OutputStep::kCreate) {
+      return OutputWriteFailure(outputPath, output.FailedError());
+    }
+    return OutputOpenFailure(outputPath, output.FailedError());
+  }
   if (Outcome outcome = ClaimOutput(output, outputPath, list, options.configFile); !outcome.ok()) {
     return outcome;
   }

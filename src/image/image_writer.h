@@ -74,8 +74,9 @@ struct WriterOptions {
 // output's name and every line printed so far arrived (when one did not,
 // the failure says so); otherwise the failure names the partition by its
 // index, the output then as it was before the run (written in place, a
-// device or FIFO holds what was written so far). Throws std::bad_alloc when
-// memory runs out elsewhere than in the work buffers.
+// device that can seek holds what was written so far; one that cannot gets
+// nothing). Throws std::bad_alloc when memory runs out elsewhere than in the
+// work buffers.
 Outcome PackImage(const PartitionList& list, const std::wstring& outputFile,
                   const WriterOptions& options = {});
 

@@ -69,7 +69,7 @@ class RegionCheck {
   std::size_t bufferEnd_ = 0;
   Sha1Context regionSha1_{};
   Sha1Context originalSha1_{};
-  std::unique_ptr<PartitionWriter> writer_;
+  std::unique_ptr<ByteSink> writer_;  // of the sink, if any
   std::optional<Problem> problem_;
   bool lackedMemory_ = false;
 };
@@ -249,9 +249,7 @@ void RegionCheck::Check() {
     if (e.isCompressed == 1) Sha1Final(originalSha1_, original.data());
     partition_.originalDigest = original;
   }
-  if (writer_ && !writer_->Finish()) {
-    Fail(e.digestOffset, name_ + " extraction", "the file closed", "an error");
-  }
+  if (writer_) context_.options.sink->Accept(partition_.index);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The check of one partition's region and digest, run on a worker: the
 // region read in pieces, hashed, and (compressed) decoded chunk by chunk to
-// exactly the size its head gives; its original bytes handed to a writer
+// exactly the size its head gives; its original bytes handed to the sink
 // and, when asked, digested.
 #pragma once
 

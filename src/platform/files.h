@@ -58,6 +58,11 @@ enum class OutputCreation {
   kExistingOnly,  // fails when the file is missing
 };
 
+// A handle the platform's own parts opened, for an OutputFile to own.
+struct AdoptedHandle {
+  intptr_t handle;
+};
+
 class OutputFile {
  public:
   // Opens the file for writing, creating it when it is missing. An existing
@@ -65,6 +70,7 @@ class OutputFile {
   // Check IsOpen.
   explicit OutputFile(const std::string& path,
                       OutputCreation creation = OutputCreation::kOpenOrCreate);
+  explicit OutputFile(AdoptedHandle adopted) : handle_(adopted.handle) {}
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -86,6 +92,8 @@ class OutputFile {
   bool Sync();
   // Flushes and closes; false when anything written may not have arrived.
   bool Close();
+  // The system's handle, for the platform's own parts.
+  intptr_t Handle() const { return handle_; }
 
  private:
   intptr_t handle_;
@@ -116,5 +124,7 @@ std::optional<uint64_t> SizeOfPath(const std::string& path);
 // The identity of the file standard output writes to; nullopt when it is no
 // file that has one.
 std::optional<FileIdentity> StandardOutputIdentity();
+// The identity of the null device (/dev/null); nullopt where it has none.
+std::optional<FileIdentity> NullDeviceIdentity();
 
 }  // namespace vantorel

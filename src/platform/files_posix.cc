@@ -169,4 +169,6 @@ std::optional<uint64_t> SizeOfPath(const std::string& path) {
 
 std::optional<FileIdentity> StandardOutputIdentity() { return IdentityOfDescriptor(STDOUT_FILENO); }
 
+std::optional<FileIdentity> NullDeviceIdentity() { return IdentityOfPath("/dev/null"); }
+
 }  // namespace vantorel

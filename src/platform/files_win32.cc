@@ -171,4 +171,8 @@ std::optional<FileIdentity> StandardOutputIdentity() {
   return IdentityOfHandle(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
+// NUL is no file on a disk: it has no identity, nor does a standard output
+// that writes to it.
+std::optional<FileIdentity> NullDeviceIdentity() { return std::nullopt; }
+
 }  // namespace vantorel

@@ -1,12 +1,9 @@
-// Folders, renames and the files put into them whole: a file is written
-// under a temporary name beside its target and takes the target's place only
-// once it is complete and durable, so that no reader ever sees half of it and
-// a link or device planted at the target is replaced, never written through.
+// Folders, their entries, and renames: what CommittedOutput and extraction
+// put files in place with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,8 +11,12 @@
 
 namespace vantorel {
 
-// Creates one folder; true when it exists as a folder afterwards.
-bool EnsureDirectory(const std::string& path);
+enum class FolderCreation { kCreated, kExisted, kFailed };
+// Creates one folder; kFailed, with the system's error saying why, when no
+// folder stands there afterwards.
+FolderCreation EnsureDirectory(const std::string& path);
+// Removes a folder, only when it is empty.
+bool RemoveEmptyFolder(const std::string& path);
 
 struct FolderEntry {
   FileIdentity identity;
@@ -43,36 +44,5 @@ bool LinkFile(const std::string& existing, const std::string& newName);
 // Makes the entries of the folder that holds `path` durable, so that a
 // rename in it survives a crash; true where the platform has no such step.
 bool SyncFolderOf(const std::string& path);
-
-class InterruptCleanup;
-
-class ReplacementFile {
- public:
-  // Creates a new file with a name of its own in the target's folder; it
-  // never opens an existing file, link, device or pipe. Check IsOpen.
-  explicit ReplacementFile(const std::string& target);
-  // Removes the temporary file unless it was put in place.
-  ~ReplacementFile();
-  ReplacementFile(const ReplacementFile&) = delete;
-  ReplacementFile& operator=(const ReplacementFile&) = delete;
-
-  bool IsOpen() const;
-  bool Write(const uint8_t* data, std::size_t length);
-  // Makes the bytes durable and closes the file; false when anything
-  // written may not have arrived.
-  bool Finish();
-  // Renames the finished file to its target: over whatever entry stands
-  // there when `replace`, otherwise only when none does. False, with the
-  // temporary file kept, when that fails.
-  bool PutInPlace(bool replace);
-  // The target's path, in the platform's form.
-  const std::string& Target() const { return target_; }
-
- private:
-  std::string target_;
-  std::string temporary_;
-  intptr_t handle_;
-  std::unique_ptr<InterruptCleanup> cleanup_;  // of the temporary file
-};
 
 }  // namespace vantorel

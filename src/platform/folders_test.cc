@@ -3,49 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
 #include "test_support/temp_dir.h"
 
 namespace vantorel {
 namespace {
 
-std::size_t EntriesIn(const std::filesystem::path& folder) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
-                                                std::filesystem::directory_iterator()));
-}
+using ::vantorel::testing::ReadBytes;
+using ::vantorel::testing::TempDir;
 
-// However a replacement file ends, it leaves no descriptor open, and no
-// temporary file unless it was put in place.
-TEST(ReplacementFile, EndsWithoutDescriptorOrTemporaryFile) {
-  const struct {
-    const char* label;
-    std::function<void(ReplacementFile&)> end;
-    std::size_t entries;  // in the folder afterwards
-  } kCases[] = {
-      {"dropped while written", [](ReplacementFile&) {}, 0},
-      {"dropped once finished", [](ReplacementFile& file) { EXPECT_TRUE(file.Finish()); }, 0},
-      {"put in place",
-       [](ReplacementFile& file) {
-         EXPECT_TRUE(file.Finish());
-         EXPECT_TRUE(file.PutInPlace(false));
-       },
-       1},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.label);
-    testing::TempDir dir;
-    const std::size_t open = EntriesIn("/proc/self/fd");
-    {
-      ReplacementFile file(dir.File("target"));
-      ASSERT_TRUE(file.IsOpen());
-      EXPECT_EQ(EntriesIn("/proc/self/fd"), open + 1);
-      EXPECT_TRUE(file.Write(reinterpret_cast<const uint8_t*>("bytes"), 5));
-      c.end(file);
-    }
-    EXPECT_EQ(EntriesIn("/proc/self/fd"), open);
-    EXPECT_EQ(EntriesIn(dir.path()), c.entries);
-  }
+std::vector<uint8_t> BytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+// A file that appears at the target is never replaced.
+TEST(Folders, RenameWithoutReplacingLeavesAnExistingFile) {
+  TempDir dir;
+  const std::string from = dir.Write("from", "mine");
+  const std::string to = dir.Write("to", "theirs");
+  EXPECT_FALSE(RenameWithoutReplacing(from, to));
+  EXPECT_EQ(ReadBytes(to), BytesOf("theirs"));
+  EXPECT_EQ(ReadBytes(from), BytesOf("mine"));
+  RemoveFile(to);
+  EXPECT_TRUE(RenameWithoutReplacing(from, to));
+  EXPECT_EQ(ReadBytes(to), BytesOf("mine"));
+  EXPECT_FALSE(std::filesystem::exists(from));
 }
 
 }  // namespace

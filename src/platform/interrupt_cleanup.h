@@ -11,7 +11,8 @@ namespace vantorel {
 
 class InterruptCleanup {
  public:
-  // On interruption, removes the file at `path` (a native path).
+  // On interruption, removes the file at `path` (a native path), or the
+  // folder, once the files in it are gone and only when it is empty.
   explicit InterruptCleanup(const std::string& path);
   // On interruption, renames `path` back to `restoreTo`, replacing what
   // stands there.

@@ -16,7 +16,8 @@ namespace {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Files are removed first, then the files moved aside are moved back, so
-// that a file put in place never outlives the one it replaced.
+// that a file put in place never outlives the one it replaced; folders go
+// last, once the files in them are gone.
 void UndoEntries(int signal) {
   CleanupSlot* slots = CleanupSlots();
   for (int i = 0; i < kCleanupSlots; ++i) {
@@ -27,6 +28,11 @@ void UndoEntries(int signal) {
   for (int i = 0; i < kCleanupSlots; ++i) {
     if (slots[i].state.load() == kSlotActive && slots[i].restoreTo[0] != '\0') {
       rename(slots[i].path, slots[i].restoreTo);
+    }
+  }
+  for (int i = 0; i < kCleanupSlots; ++i) {
+    if (slots[i].state.load() == kSlotActive && slots[i].restoreTo[0] == '\0') {
+      rmdir(slots[i].path);
     }
   }
   raise(signal);

@@ -19,7 +19,8 @@ void Widen(const char* narrow, wchar_t* wide) {
 }
 
 // Files are removed first, then the files moved aside are moved back, so
-// that a file put in place never outlives the one it replaced.
+// that a file put in place never outlives the one it replaced; folders go
+// last, once the files in them are gone.
 BOOL WINAPI UndoEntries(DWORD) {
   static wchar_t path[kCleanupPathCapacity];
   static wchar_t restoreTo[kCleanupPathCapacity];
@@ -34,6 +35,11 @@ BOOL WINAPI UndoEntries(DWORD) {
     Widen(slots[i].path, path);
     Widen(slots[i].restoreTo, restoreTo);
     MoveFileExW(path, restoreTo, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  for (int i = 0; i < kCleanupSlots; ++i) {
+    if (slots[i].state.load() != kSlotActive || slots[i].restoreTo[0] != '\0') continue;
+    Widen(slots[i].path, path);
+    RemoveDirectoryW(path);
   }
   return FALSE;
 }

@@ -1,11 +1,13 @@
 #include "platform/output_commit.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
-#include "platform/folders.h"
 #include "test_support/temp_dir.h"
 
 namespace vantorel {
@@ -14,96 +16,137 @@ namespace {
 using ::vantorel::testing::ReadBytes;
 using ::vantorel::testing::TempDir;
 
+constexpr OutputPolicy kImage{.seeks = true, .locks = true, .inPlaceWhenRefused = true};
+constexpr OutputPolicy kExtracted{.replaceAnyEntry = true, .replaceExisting = false};
+
 std::vector<uint8_t> AsBytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-std::size_t EntriesIn(const TempDir& dir) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()),
+std::size_t EntriesIn(const std::filesystem::path& folder) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
                                                 std::filesystem::directory_iterator()));
 }
 
 void WriteText(CommittedOutput& output, std::string_view text) {
+  ASSERT_TRUE(output.IsOpen());
   ASSERT_TRUE(output.File().Write(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-// Until the commit the output keeps its bytes; a run that ends without one
-// leaves no temporary file.
-TEST(CommittedOutput, OutputChangesOnlyAtTheCommit) {
+// However an output ends, it leaves no descriptor open and no file but the
+// target; the target changes only at the commit, keeps its permission bits,
+// and is put back when the commit is not kept.
+TEST(CommittedOutput, EndsWithTheTargetAsItWasOrWhole) {
+  const struct {
+    const char* label;
+    std::function<void(CommittedOutput&)> end;
+    bool replaced;  // the target holds the new bytes afterwards
+  } kCases[] = {
+      {"dropped while written", [](CommittedOutput&) {}, false},
+      {"dropped once synced", [](CommittedOutput& out) { EXPECT_TRUE(out.Sync()); }, false},
+      {"committed and dropped", [](CommittedOutput& out) { EXPECT_TRUE(out.Commit()); }, false},
+      {"committed, undone",
+       [](CommittedOutput& out) {
+         EXPECT_TRUE(out.Commit());
+         EXPECT_TRUE(out.Undo());
+       },
+       false},
+      {"committed and kept",
+       [](CommittedOutput& out) {
+         EXPECT_TRUE(out.Commit());
+         out.Keep();
+       },
+       true},
+  };
+  for (const auto& c : kCases) {
+    for (const bool existed : {true, false}) {
+      SCOPED_TRACE(std::string(c.label) + (existed ? ", over a file" : ", a new file"));
+      TempDir dir;
+      const std::string path = existed ? dir.Write("out", "old") : dir.File("out");
+      if (existed) chmod(path.c_str(), 0640);
+      const std::size_t open = EntriesIn("/proc/self/fd");
+      {
+        CommittedOutput output(path, kImage);
+        EXPECT_FALSE(output.InPlace());
+        WriteText(output, "new");
+        c.end(output);
+      }
+      EXPECT_EQ(EntriesIn("/proc/self/fd"), open);
+      EXPECT_EQ(EntriesIn(dir.path()), existed || c.replaced ? 1u : 0u);
+      if (c.replaced || existed) {
+        EXPECT_EQ(ReadBytes(path), AsBytes(c.replaced ? "new" : "old"));
+      }
+      struct stat info;
+      if (existed && stat(path.c_str(), &info) == 0) {
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+      }
+    }
+  }
+}
+
+// Until the commit the new file has no name, so that a run killed by a
+// signal nobody can catch leaves nothing beside the target.
+TEST(CommittedOutput, NothingAppearsBesideTheTargetBeforeTheCommit) {
   TempDir dir;
+  const int probe = open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (probe < 0) GTEST_SKIP() << "the file system makes no unnamed files";
+  close(probe);
   const std::string path = dir.Write("out", "old");
-  chmod(path.c_str(), 0640);
-  {
-    CommittedOutput output(path);
-    ASSERT_TRUE(output.IsOpen());
-    EXPECT_FALSE(output.InPlace());
-    WriteText(output, "abandoned");
+  for (const OutputPolicy& policy : {kImage, kExtracted}) {
+    CommittedOutput output(dir.File(policy.replaceExisting ? "out" : "new"), policy);
+    WriteText(output, "new");
+    EXPECT_TRUE(output.Sync());
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
   }
-  EXPECT_EQ(ReadBytes(path), AsBytes("old"));
-  EXPECT_EQ(EntriesIn(dir), 1u);
-
-  CommittedOutput output(path);
-  WriteText(output, "new");
-  EXPECT_EQ(ReadBytes(path), AsBytes("old"));
-  ASSERT_TRUE(output.Commit());
-  EXPECT_EQ(ReadBytes(path), AsBytes("new"));
-  output.Keep();
-  EXPECT_EQ(EntriesIn(dir), 1u);
-  struct stat info;
-  ASSERT_EQ(stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
-// A run that fails after the commit (its last line lost) puts the previous
-// output back, or removes an output that was not there before.
-TEST(CommittedOutput, DroppedWithoutKeepPutsThePreviousOutputBack) {
-  for (const bool existed : {true, false}) {
+// What stands at the target: a link is followed for the image and a flash
+// file, and replaced for an extracted partition; a FIFO is replaced for an
+// extracted partition without ever being opened.
+TEST(CommittedOutput, LinksAndFifosAtTheTarget) {
+  const struct {
+    const char* label;
+    bool fifo;  // else a link to a file
+    OutputPolicy policy;
+  } kCases[] = {
+      {"link, followed", false, kImage},
+      {"link, replaced", false, kExtracted},
+      {"fifo, replaced", true, kExtracted},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.label);
     TempDir dir;
-    const std::string path = existed ? dir.Write("out", "old") : dir.File("out");
-    {
-      CommittedOutput output(path);
-      WriteText(output, "new");
-      ASSERT_TRUE(output.Commit());
-      EXPECT_EQ(ReadBytes(path), AsBytes("new"));
+    const std::string file = dir.Write("file", "old");
+    const std::string target = dir.File("target");
+    if (c.fifo) {
+      ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
+    } else {
+      std::filesystem::create_symlink(file, target);
     }
-    EXPECT_EQ(EntriesIn(dir), existed ? 1u : 0u);
-    if (existed) {
-      EXPECT_EQ(ReadBytes(path), AsBytes("old"));
-    }
+    // Extraction moves what stands there aside first.
+    if (!c.policy.replaceExisting) std::filesystem::rename(target, dir.File("aside"));
+    CommittedOutput output(target, c.policy);
+    EXPECT_FALSE(output.InPlace());
+    WriteText(output, "new");
+    ASSERT_TRUE(output.Commit());
+    output.Keep();
+    const bool followed = !c.policy.replaceAnyEntry;
+    EXPECT_EQ(std::filesystem::is_symlink(target), followed);
+    EXPECT_EQ(ReadBytes(file), AsBytes(followed ? "new" : "old"));
+    EXPECT_EQ(ReadBytes(target), AsBytes("new"));
   }
 }
 
-// A link keeps pointing at the file, which gets the new bytes.
-TEST(CommittedOutput, LinkIsFollowedNotReplaced) {
+// Without replacing, a file that appears at the target while the bytes are
+// written is kept, and the failure says the target was taken.
+TEST(CommittedOutput, WithoutReplacingAFileThatAppearsIsKept) {
   TempDir dir;
-  const std::string file = dir.Write("file", "old");
-  const std::string link = dir.File("link");
-  std::filesystem::create_symlink(file, link);
-  CommittedOutput output(link);
-  WriteText(output, "new");
-  ASSERT_TRUE(output.Commit());
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadBytes(file), AsBytes("new"));
-}
-
-TEST(CommittedOutput, DeviceIsWrittenInPlace) {
-  CommittedOutput output("/dev/null");
-  ASSERT_TRUE(output.IsOpen());
-  EXPECT_TRUE(output.InPlace());
-  WriteText(output, "bytes");
-  EXPECT_TRUE(output.Commit());
-}
-
-// A file that appears at the target is never replaced.
-TEST(Folders, RenameWithoutReplacingLeavesAnExistingFile) {
-  TempDir dir;
-  const std::string from = dir.Write("from", "mine");
-  const std::string to = dir.Write("to", "theirs");
-  EXPECT_FALSE(RenameWithoutReplacing(from, to));
-  EXPECT_EQ(ReadBytes(to), AsBytes("theirs"));
-  EXPECT_EQ(ReadBytes(from), AsBytes("mine"));
-  RemoveFile(to);
-  EXPECT_TRUE(RenameWithoutReplacing(from, to));
-  EXPECT_EQ(ReadBytes(to), AsBytes("mine"));
-  EXPECT_FALSE(std::filesystem::exists(from));
+  const std::string target = dir.File("target");
+  CommittedOutput output(target, kExtracted);
+  WriteText(output, "mine");
+  dir.Write("target", "theirs");
+  EXPECT_FALSE(output.Commit());
+  EXPECT_TRUE(output.TargetTaken());
+  EXPECT_EQ(ReadBytes(target), AsBytes("theirs"));
+  EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@ namespace vantorel {
 // The error code of the last call that failed on this thread (errno;
 // GetLastError on Windows). Read it at once, before another call changes it.
 int LastSystemError();
+// Sets it again, for a failure reported after other calls.
+void SetLastSystemError(int code);
 
 // The system's text for an error code, without a final full stop or line end.
 std::string SystemErrorText(int code);

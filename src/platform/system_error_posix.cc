@@ -8,6 +8,8 @@ namespace vantorel {
 
 int LastSystemError() { return errno; }
 
+void SetLastSystemError(int code) { errno = code; }
+
 std::string SystemErrorText(int code) {
   char buffer[256] = {};
   // The GNU strerror_r, which may return a static text instead of filling

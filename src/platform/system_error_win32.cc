@@ -8,6 +8,8 @@ namespace vantorel {
 
 int LastSystemError() { return static_cast<int>(GetLastError()); }
 
+void SetLastSystemError(int code) { SetLastError(static_cast<DWORD>(code)); }
+
 std::string SystemErrorText(int code) {
   char text[512] = {};
   const DWORD length = FormatMessageA(

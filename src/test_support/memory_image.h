@@ -28,13 +28,18 @@ class MemorySource : public ByteSource {
   const std::vector<uint8_t>& bytes_;
 };
 
-// Keeps each partition's bytes once it is finished.
+// Keeps each partition's bytes once it is accepted.
 class CollectingSink : public PartitionSink {
  public:
-  std::unique_ptr<PartitionWriter> Begin(std::size_t index) override {
-    return std::make_unique<Writer>(*this, index);
+  std::unique_ptr<ByteSink> Begin(std::size_t index) override {
+    const std::lock_guard lock(mutex_);
+    return std::make_unique<Bytes>(pending_[index]);
   }
-  // The finished partitions, by index.
+  void Accept(std::size_t index) override {
+    const std::lock_guard lock(mutex_);
+    finished_[index] = std::move(pending_[index]);
+  }
+  // The accepted partitions, by index.
   std::vector<std::vector<uint8_t>> Partitions() const {
     std::vector<std::vector<uint8_t>> all;
     for (const auto& [index, bytes] : finished_) all.push_back(bytes);
@@ -42,23 +47,18 @@ class CollectingSink : public PartitionSink {
   }
 
  private:
-  struct Writer : PartitionWriter {
-    Writer(CollectingSink& sink, std::size_t index) : sink(sink), index(index) {}
+  struct Bytes : ByteSink {
+    explicit Bytes(std::vector<uint8_t>& kept) : kept(kept) {}
     bool Write(const uint8_t* data, std::size_t length) override {
-      bytes.insert(bytes.end(), data, data + length);
+      kept.insert(kept.end(), data, data + length);
       return true;
     }
-    bool Finish() override {
-      const std::lock_guard lock(sink.mutex_);
-      sink.finished_[index] = std::move(bytes);
-      return true;
-    }
-    CollectingSink& sink;
-    std::size_t index;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t>& kept;
   };
 
   std::mutex mutex_;
+  // A map's elements stay where they are while others are added.
+  std::map<std::size_t, std::vector<uint8_t>> pending_;
   std::map<std::size_t, std::vector<uint8_t>> finished_;
 };
 

@@ -114,3 +114,18 @@ def read_terminal(leader, until=None, timeout=30):
             break
         shown += data
     return shown
+
+
+def new_file_of(pid, folder):
+    """The /proc path of a file the process is writing in the folder and has
+    not put in place: unnamed ("FOLDER/#inode (deleted)") or under a
+    temporary name; None when there is none."""
+    fds = f"/proc/{pid}/fd"
+    for fd in os.listdir(fds):
+        try:
+            target = os.readlink(f"{fds}/{fd}")
+        except OSError:
+            continue
+        if target.startswith((f"{folder}/#", f"{folder}/.")):
+            return f"{fds}/{fd}"
+    return None

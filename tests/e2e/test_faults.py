@@ -37,8 +37,10 @@ def sparse(path, size):
 
 
 @pytest.mark.parametrize("output, message, reason", [
-    pytest.param("/dev/full", "", "vantorel: error: cannot write output file /dev/full: "
-                 "Illegal seek",
+    # It cannot seek: the image is built in a scratch file and fails when it
+    # is copied through.
+    pytest.param("/dev/full", "8000\n", "vantorel: error: cannot write output file /dev/full: "
+                 "No space left on device",
                  marks=pytest.mark.skipif(bool(WINE_EXE), reason="no full device on Windows")),
     pytest.param("pipe", "\ncannot open output file: pipe\n",  # nobody reads it
                  "vantorel: error: cannot open output file pipe: No such device or address",

@@ -3,15 +3,23 @@
  *
  *   VANTOREL_FAULT=function:N:mode   fail the Nth call of `function` (write,
  *                                    close, fsync, rename, renameat2, link,
- *                                    open, openat, read, pread); mode EIO,
- *                                    ENOSPC, short (write and the reads
- *                                    then move half the bytes, really), or
- *                                    plant (a rename or link finds a file
- *                                    that another process put at its
- *                                    target just before)
+ *                                    linkat, open, openat, read, pread,
+ *                                    fchown, fchmod); mode EIO, ENOSPC,
+ *                                    short (write and the reads then move
+ *                                    half the bytes, really), or plant (a
+ *                                    rename or link finds a file that
+ *                                    another process put at its target
+ *                                    just before), or stall (the call
+ *                                    never returns: the run waits there
+ *                                    for a signal, its log written)
  *   VANTOREL_FAULT_COUNTS=path       at exit, "function count" per line
  *   VANTOREL_FAULT_LOG=path          the call that was failed and what its
  *                                    descriptor names
+ *   VANTOREL_FAULT_FULL=folder       every write to a file in the folder
+ *                                    fails with ENOSPC, as on a full file
+ *                                    system
+ *   VANTOREL_FAULT_NO_TMPFILE=1      the file systems make no unnamed files:
+ *                                    O_TMPFILE fails with EOPNOTSUPP
  *
  * Calls are counted over all threads; the tests run the programs on one
  * thread so that the Nth call is the same in every run. Only calls through
@@ -36,19 +44,26 @@ enum Function {
   kRename,
   kRenameat2,
   kLink,
+  kLinkat,
   kOpen,
   kOpenat,
   kRead,
   kPread,
+  kFchown,
+  kFchmod,
   kFunctions
 };
-static const char* const kNames[kFunctions] = {"write", "close", "fsync",  "rename", "renameat2",
-                                               "link",  "open",  "openat", "read",   "pread"};
+static const char* const kNames[kFunctions] = {"write", "close",  "fsync", "rename", "renameat2",
+                                               "link",  "linkat", "open",  "openat", "read",
+                                               "pread", "fchown", "fchmod"};
 
 static atomic_long counts[kFunctions];
 static int faultFunction = -1;
 static long faultCall;
 static int faultErrno; /* 0: a short transfer, or a planted file */
+static int faultStalls;
+static const char* fullFolder;
+static int noUnnamedFiles;
 
 static void ReadWantedFault(void) {
   const char* wanted = getenv("VANTOREL_FAULT");
@@ -60,6 +75,7 @@ static void ReadWantedFault(void) {
     if (strcmp(name, kNames[i]) == 0) faultFunction = i;
   }
   faultErrno = strcmp(mode, "EIO") == 0 ? EIO : strcmp(mode, "ENOSPC") == 0 ? ENOSPC : 0;
+  faultStalls = strcmp(mode, "stall") == 0;
 }
 
 static void WriteCounts(void) {
@@ -73,6 +89,8 @@ static void WriteCounts(void) {
 
 __attribute__((constructor)) static void Start(void) {
   ReadWantedFault();
+  fullFolder = getenv("VANTOREL_FAULT_FULL");
+  noUnnamedFiles = getenv("VANTOREL_FAULT_NO_TMPFILE") != NULL;
   atexit(WriteCounts);
 }
 
@@ -99,6 +117,7 @@ static int Chosen(int function, int fd, const char* path) {
   const long call = atomic_fetch_add(&counts[function], 1) + 1;
   if (function != faultFunction || call != faultCall) return 0;
   Log(function, fd, path);
+  while (faultStalls) pause();
   return 1;
 }
 
@@ -126,9 +145,27 @@ static int FailOrPlant(int function, const char* to) {
   return 0;
 }
 
+/* True when the descriptor names a file in the full folder; an unnamed
+ * file's link reads "FOLDER/#inode (deleted)". */
+static int InFullFolder(int fd) {
+  if (!fullFolder || fullFolder[0] == '\0') return 0;
+  char link[64];
+  char target[4096];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t n = readlink(link, target, sizeof target - 1);
+  if (n <= 0) return 0;
+  target[n] = '\0';
+  const size_t folder = strlen(fullFolder);
+  return strncmp(target, fullFolder, folder) == 0 && target[folder] == '/';
+}
+
 ssize_t write(int fd, const void* data, size_t length) {
   static ssize_t (*real)(int, const void*, size_t);
   if (!real) Next(&real, "write");
+  if (length > 0 && InFullFolder(fd)) {
+    errno = ENOSPC;
+    return -1;
+  }
   if (Chosen(kWrite, fd, NULL)) {
     if (faultErrno == 0 && length > 1) return real(fd, data, length / 2);
     errno = faultErrno ? faultErrno : EIO;
@@ -179,8 +216,37 @@ int link(const char* from, const char* to) {
   return real(from, to);
 }
 
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+  static int (*real)(int, const char*, int, const char*, int);
+  if (!real) Next(&real, "linkat");
+  if (FailOrPlant(kLinkat, to)) return -1;
+  return real(fromFolder, from, toFolder, to, flags);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+  static int (*real)(int, uid_t, gid_t);
+  if (!real) Next(&real, "fchown");
+  if (Chosen(kFchown, fd, NULL)) {
+    errno = faultErrno ? faultErrno : EIO;
+    return -1;
+  }
+  return real(fd, owner, group);
+}
+
+int fchmod(int fd, mode_t mode) {
+  static int (*real)(int, mode_t);
+  if (!real) Next(&real, "fchmod");
+  if (Chosen(kFchmod, fd, NULL)) {
+    errno = faultErrno ? faultErrno : EIO;
+    return -1;
+  }
+  return real(fd, mode);
+}
+
+static int IsUnnamed(int flags) { return (flags & O_TMPFILE) == O_TMPFILE; }
+
 static mode_t ModeOf(int flags, va_list arguments) {
-  return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(arguments, int) : 0;
+  return (flags & O_CREAT) || IsUnnamed(flags) ? (mode_t)va_arg(arguments, int) : 0;
 }
 
 typedef int (*OpenAtFunction)(int, const char*, int, ...);
@@ -188,6 +254,10 @@ typedef int (*OpenFunction)(const char*, int, ...);
 typedef ssize_t (*PreadFunction)(int, void*, size_t, off_t);
 
 static int OpenAt(OpenAtFunction real, int folder, const char* path, int flags, mode_t mode) {
+  if (noUnnamedFiles && IsUnnamed(flags)) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
   if (Chosen(kOpenat, -1, path)) {
     errno = faultErrno ? faultErrno : EIO;
     return -1;
@@ -196,6 +266,10 @@ static int OpenAt(OpenAtFunction real, int folder, const char* path, int flags, 
 }
 
 static int Open(OpenFunction real, const char* path, int flags, mode_t mode) {
+  if (noUnnamedFiles && IsUnnamed(flags)) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
   if (Chosen(kOpen, -1, path)) {
     errno = faultErrno ? faultErrno : EIO;
     return -1;

@@ -3,34 +3,20 @@
 
 #include <vector>
 
+#include "platform/console.h"
+#include "platform/folders.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/system_error.h"
+#include "platform/text.h"
+#include "programs/vantorel-inspect/messages.h"
 
 namespace vantorel {
-
-class DirectorySink::FileWriter : public PartitionWriter {
- public:
-  FileWriter(DirectorySink& sink, std::size_t index)
-      : sink_(sink),
-        index_(index),
-        file_(std::make_unique<ReplacementFile>(ExtractedFileName(sink.directory_, index))) {}
-  bool IsOpen() const { return file_->IsOpen(); }
-  bool Write(const uint8_t* data, std::size_t length) override {
-    return file_->Write(data, length);
-  }
-  bool Finish() override {
-    const std::lock_guard lock(sink_.mutex_);
-    sink_.finished_[index_] = std::move(file_);
-    return true;
-  }
-
- private:
-  DirectorySink& sink_;
-  std::size_t index_;
-  std::unique_ptr<ReplacementFile> file_;
-};
-
 namespace {
+
+// Whatever stands at a target is replaced, never written through; without
+// replacing, so that a file that appears at a target is never lost (moving
+// aside is --force's own step).
+constexpr OutputPolicy kExtractedFile{.replaceAnyEntry = true, .replaceExisting = false};
 
 // One extraction's changes to the folder, undone unless Keep is called: the
 // files it put in place are removed, the files it moved aside moved back.
@@ -39,24 +25,27 @@ class Placement {
  public:
   ~Placement() {
     if (kept_) return;
-    for (auto it = placed_.rbegin(); it != placed_.rend(); ++it) RemoveFile(it->path);
+    for (auto it = placed_.rbegin(); it != placed_.rend(); ++it) (*it)->Undo();
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
       RenameReplacing(it->savedAs, it->target);
     }
   }
 
-  // Moves an existing target aside; true when there was none to move.
-  bool MoveAside(const std::string& target) {
+  // Moves what stands at the output's target aside, for the output to take
+  // its owner and mode from; true when nothing stood there.
+  bool MoveAside(CommittedOutput& output) {
+    const std::string& target = output.Target();
     if (!EntryAt(target)) return true;
     const std::string savedAs = TemporaryNameFor(target);
     if (!RenameWithoutReplacing(target, savedAs)) return false;
     saved_.push_back({target, savedAs, std::make_unique<InterruptCleanup>(savedAs, target)});
+    output.ReplacesFileAt(savedAs);
     return true;
   }
 
-  bool Place(ReplacementFile& file) {
-    if (!file.PutInPlace(false)) return false;
-    placed_.push_back({file.Target(), std::make_unique<InterruptCleanup>(file.Target())});
+  bool Place(CommittedOutput& output) {
+    if (!output.Commit()) return false;
+    placed_.push_back(&output);
     return true;
   }
 
@@ -64,7 +53,7 @@ class Placement {
   // must not undo anything.
   void Keep() {
     kept_ = true;
-    for (Placed& placed : placed_) placed.cleanup.reset();
+    for (CommittedOutput* output : placed_) output->Keep();
     for (Saved& saved : saved_) saved.cleanup.reset();
     for (const Saved& saved : saved_) RemoveFile(saved.savedAs);
   }
@@ -75,15 +64,18 @@ class Placement {
     std::string savedAs;
     std::unique_ptr<InterruptCleanup> cleanup;
   };
-  struct Placed {
-    std::string path;
-    std::unique_ptr<InterruptCleanup> cleanup;
-  };
 
   std::vector<Saved> saved_;
-  std::vector<Placed> placed_;
+  std::vector<CommittedOutput*> placed_;
   bool kept_ = false;
 };
+
+Diagnostic NothingExtracted(const std::string& action, const std::string& target,
+                            std::string systemText) {
+  return Error(FailureKind::kIo,
+               "extraction failed, nothing extracted: cannot " + action + " " + target)
+      .Because(std::move(systemText));
+}
 
 }  // namespace
 
@@ -91,43 +83,86 @@ std::string ExtractedFileName(const std::string& directory, std::size_t index) {
   return directory + "/partition-" + std::to_string(index) + ".bin";
 }
 
-std::unique_ptr<PartitionWriter> DirectorySink::Begin(std::size_t index) {
-  auto writer = std::make_unique<FileWriter>(*this, index);
-  if (!writer->IsOpen()) return nullptr;
-  return writer;
+ExtractionFolder::ExtractionFolder(std::string path) : path_(std::move(path)) {
+  switch (EnsureDirectory(path_)) {
+    case FolderCreation::kCreated:
+      made_ = true;
+      cleanup_ = std::make_unique<InterruptCleanup>(NativePathOf(path_));
+      break;
+    case FolderCreation::kFailed:
+      failure_ = LastSystemErrorText();
+      break;
+    case FolderCreation::kExisted:
+      break;
+  }
+}
+
+ExtractionFolder::~ExtractionFolder() {
+  if (made_) RemoveEmptyFolder(path_);
+}
+
+void ExtractionFolder::Keep() {
+  made_ = false;
+  cleanup_.reset();
+}
+
+std::unique_ptr<ByteSink> DirectorySink::Begin(std::size_t index) {
+  auto output =
+      std::make_unique<CommittedOutput>(ExtractedFileName(directory_, index), kExtractedFile);
+  if (!output->IsOpen()) {
+    const int error = output->FailedError();
+    output.reset();
+    SetLastSystemError(error);
+    return nullptr;
+  }
+  auto sink = std::make_unique<FileSink>(output->File());
+  const std::lock_guard lock(mutex_);
+  begun_[index] = std::move(output);
+  return sink;
+}
+
+void DirectorySink::Accept(std::size_t index) {
+  const std::lock_guard lock(mutex_);
+  accepted_[index] = std::move(begun_[index]);
+  begun_.erase(index);
 }
 
 // Every file is made durable before any target changes; with `replace`,
 // every existing target is moved aside before any is replaced, so that a
 // target we may not touch (another user's file in a sticky folder) fails
 // the extraction while nothing has changed yet.
-std::optional<PlacementFailure> DirectorySink::PutInPlace(bool replace) {
+Outcome DirectorySink::PutInPlace(bool replace, const std::function<bool()>& announce) {
   const std::lock_guard lock(mutex_);
-  const auto failure = [](const char* action, const ReplacementFile& file) {
-    const std::string reason = LastSystemErrorText();
-    return PlacementFailure{action, file.Target(), reason};
-  };
-  for (auto& [index, file] : finished_) {
-    if (!file->Finish()) return failure("write", *file);
+  for (auto& [index, output] : accepted_) {
+    if (!output->Sync()) return NothingExtracted("write", output->Target(), output->FailureText());
   }
   Placement placement;
   if (replace) {
-    for (auto& [index, file] : finished_) {
-      if (!placement.MoveAside(file->Target())) return failure("move aside", *file);
+    for (auto& [index, output] : accepted_) {
+      if (!placement.MoveAside(*output)) {
+        std::string reason = LastSystemErrorText();
+        return NothingExtracted("move aside", output->Target(), std::move(reason));
+      }
     }
   }
-  for (auto& [index, file] : finished_) {
-    if (!placement.Place(*file)) {
-      PlacementFailure failed = failure("put in place", *file);
-      failed.targetTaken = EntryAt(file->Target()).has_value();
-      return failed;
+  for (auto& [index, output] : accepted_) {
+    if (placement.Place(*output)) continue;
+    if (output->TargetTaken()) {
+      return Failure(FailureKind::kOutput,
+                     WideFromUtf8(output->Target()) +
+                         L" appeared while the extraction ran; nothing extracted (--force "
+                         L"overwrites)");
     }
+    const char* action =
+        output->FailedStep() == OutputStep::kSyncFolder ? "sync the folder of" : "put in place";
+    return NothingExtracted(action, output->Target(), output->FailureText());
   }
-  if (!finished_.empty() && !SyncFolderOf(finished_.begin()->second->Target())) {
-    return failure("sync the folder of", *finished_.begin()->second);
+  if (!announce()) {
+    return Error(FailureKind::kIo, "nothing extracted: cannot write to standard output")
+        .Because(StandardOutputFailure().value_or(""));
   }
   placement.Keep();
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace vantorel

@@ -1,50 +1,67 @@
 // Extraction: each partition's original bytes as DIR/partition-N.bin. Every
-// file is written whole under a temporary name; only once the whole image is
-// proven sound are they put in place, all or none: a failed or interrupted
-// extraction leaves the folder as it was (files it would replace are moved
-// aside first and moved back), nothing found at a target is ever written
-// through, and without --force no file is replaced, not even one that
-// appears while the extraction runs.
+// file is written whole through CommittedOutput; only once the whole image
+// is proven sound are they put in place, all or none: a failed or
+// interrupted extraction leaves the folder as it was (files it would replace
+// are moved aside first and moved back, a folder it made is removed),
+// nothing found at a target is ever written through, and without --force no
+// file is replaced, not even one that appears while the extraction runs.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
+#include "common/diagnostic.h"
 #include "image/image_reader.h"
-#include "platform/folders.h"
+#include "platform/output_commit.h"
 
 namespace vantorel {
 
+class InterruptCleanup;
+
 std::string ExtractedFileName(const std::string& directory, std::size_t index);
 
-struct PlacementFailure {
-  std::string action;  // what could not be done to the target: "write", ...
-  std::string target;
-  std::string systemText;
-  // The target was taken meanwhile (without --force): not an I/O error.
-  bool targetTaken = false;
+// The folder extracted into: made when it is missing, and removed again
+// (when nothing else came into it meanwhile) unless the extraction is kept,
+// also when the run is interrupted.
+class ExtractionFolder {
+ public:
+  explicit ExtractionFolder(std::string path);
+  ~ExtractionFolder();
+  ExtractionFolder(const ExtractionFolder&) = delete;
+  ExtractionFolder& operator=(const ExtractionFolder&) = delete;
+
+  // Empty when the folder is there; otherwise the system's text of why not.
+  const std::string& FailureText() const { return failure_; }
+  void Keep();
+
+ private:
+  std::string path_;
+  bool made_ = false;
+  std::unique_ptr<InterruptCleanup> cleanup_;  // of a folder made
+  std::string failure_;
 };
 
 class DirectorySink : public PartitionSink {
  public:
   explicit DirectorySink(std::string directory) : directory_(std::move(directory)) {}
-  // A writer into a new temporary file beside the target; null when none
-  // can be created. Safe from several workers at once.
-  std::unique_ptr<PartitionWriter> Begin(std::size_t index) override;
-  // Puts every finished partition in place of its target, all or none;
-  // `replace` allows existing targets to be replaced. What failed, if
-  // anything; the folder then holds what it held before.
-  std::optional<PlacementFailure> PutInPlace(bool replace);
+  // Bytes into a new file for the target; null when none can be made. Safe
+  // from several workers at once.
+  std::unique_ptr<ByteSink> Begin(std::size_t index) override;
+  void Accept(std::size_t index) override;
+  // Puts every accepted partition in place of its target, all or none;
+  // `replace` moves existing targets aside first. Once all are in place,
+  // `announce` says so on standard output; when that fails too, or anything
+  // before it, the folder holds what it held before.
+  Outcome PutInPlace(bool replace, const std::function<bool()>& announce);
 
  private:
-  class FileWriter;
-
   std::string directory_;
   std::mutex mutex_;
-  std::map<std::size_t, std::unique_ptr<ReplacementFile>> finished_;
+  std::map<std::size_t, std::unique_ptr<CommittedOutput>> begun_;
+  std::map<std::size_t, std::unique_ptr<CommittedOutput>> accepted_;
 };
 
 }  // namespace vantorel

@@ -1,43 +1,46 @@
-// The --flash step: plan, target checks, the streamed write, the rename.
+// The --flash step: plan, target checks, the streamed write, the commit.
 #include "programs/vantorel-inspect/flash_command.h"
 
 #include "flash/flash_output.h"
 #include "image/file_source.h"
 #include "platform/console.h"
 #include "platform/folders.h"
+#include "platform/output_commit.h"
+#include "platform/system_error.h"
 #include "platform/text.h"
 #include "programs/vantorel-inspect/messages.h"
 
 namespace vantorel {
 namespace {
 
-class ReplacementSink : public ByteSink {
- public:
-  explicit ReplacementSink(ReplacementFile& file) : file_(file) {}
-  bool Write(const uint8_t* data, std::size_t length) override { return file_.Write(data, length); }
-
- private:
-  ReplacementFile& file_;
-};
-
-// Why the target may not be replaced: the image itself, a folder, or (not
-// forced) an existing file.
-std::optional<std::wstring> TargetRefusal(const InspectCommand& command, const std::string& target,
-                                          const FlashSource& image) {
+// The image itself (by any name or link), a folder, and (not forced)
+// anything that exists are refused before anything is written.
+Outcome CheckTarget(const InspectCommand& command, const std::string& target,
+                    const FlashSource& image) {
   const auto existing = EntryAt(target);
-  if (!existing) return std::nullopt;
-  const std::wstring name = command.flash.file;
-  if (existing->identity == image.identity) {
-    return name + L" is the image being read; no flash file written";
+  if (!existing) return {};
+  const std::wstring& name = command.flash.file;
+  if (image.identity &&
+      (existing->identity == *image.identity || IdentityOfPath(target) == image.identity)) {
+    return Failure(FailureKind::kOutput, name + L" is the image being read; no flash file written");
   }
-  if (existing->isFolder) return name + L" is a folder; no flash file written";
-  if (!command.force) return name + L" exists; no flash file written (--force overwrites)";
-  return std::nullopt;
+  if (existing->isFolder) {
+    return Failure(FailureKind::kOutput, name + L" is a folder; no flash file written");
+  }
+  if (!command.force) {
+    return Failure(FailureKind::kOutput,
+                   name + L" exists; no flash file written (--force overwrites)");
+  }
+  return {};
 }
 
-// The system failed a write: no verdict about the image.
-Diagnostic IoFailure(const std::wstring& reason) {
-  return Error(FailureKind::kIo, Utf8ForDisplay(reason) + "; no flash file written");
+// What became of the flash file says what a failure left: a file replaced
+// whole is untouched, a device or FIFO holds what was written so far.
+Diagnostic NotWritten(const std::wstring& file, const CommittedOutput& output, Diagnostic failure) {
+  failure.reason = "flash file " + Utf8ForDisplay(file) +
+                   (output.InPlace() ? " not completely written: " : " not written: ") +
+                   failure.reason;
+  return failure;
 }
 
 }  // namespace
@@ -54,31 +57,58 @@ Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) 
   const auto target = NarrowText(request.file);
   if (!target)
     return Failure(FailureKind::kOutput, L"flash file path " + request.file + L" cannot be used");
-  if (auto refusal = TargetRefusal(command, *target, image))
-    return Failure(FailureKind::kOutput, *refusal);
+  if (Outcome refused = CheckTarget(command, *target, image); !refused.ok()) return refused;
 
   InputFile file(image.imagePath);
   const auto size = file.IsOpen() ? file.Size() : std::nullopt;
-  if (!size)
+  if (!size) {
+    std::string reason = file.IsOpen() ? LastSystemErrorText() : SystemErrorText(file.OpenError());
     return Failure(FailureKind::kIo,
-                   L"cannot read " + command.image + L" again to write the flash file");
+                   L"cannot read " + command.image + L" again to write the flash file")
+        .Because(std::move(reason));
+  }
   FileSource source(file, *size);
-  ReplacementFile output(*target);
-  if (!output.IsOpen()) return IoFailure(L"cannot create a file beside " + request.file);
-  ReplacementSink sink(output);
+  // Written as the packer writes its image: a device or FIFO in place, a
+  // link followed; a regular file replaced whole, and without --force never
+  // one that appears while the flash file is written.
+  CommittedOutput output(*target, {.replaceExisting = command.force});
+  if (!output.IsOpen()) {
+    const char* what = output.FailedStep() == OutputStep::kOpen
+                           ? "cannot open it"
+                           : "cannot create a file in its folder";
+    return NotWritten(request.file, output,
+                      Error(FailureKind::kIo, what).Because(output.FailureText()));
+  }
+  FileSink sink(output.File());
   const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill);
-  if (const auto problem = StreamFlash(source, image.report.partitions, plan, *encoder)) {
-    return Failure(FailureKind::kImageNotSound,
-                   L"flash file " + request.file + L" not written: " + WideFromUtf8(*problem));
+  if (Outcome streamed = StreamFlash(source, Utf8ForDisplay(command.image), image.report.partitions,
+                                     plan, *encoder);
+      !streamed.ok()) {
+    return NotWritten(request.file, output, streamed.failure());
   }
-  if (!output.Finish()) return IoFailure(L"cannot write the flash file " + request.file);
-  if (!output.PutInPlace(command.force)) {
-    return IoFailure(L"cannot put the flash file " + request.file + L" in place");
+  if (!output.Commit()) {
+    if (output.TargetTaken()) {
+      return Failure(FailureKind::kOutput,
+                     request.file +
+                         L" appeared while it was written; no flash file written (--force "
+                         L"overwrites)");
+    }
+    return NotWritten(request.file, output,
+                      Error(FailureKind::kIo, std::string("cannot finish it (") +
+                                                  OutputStepName(output.FailedStep()) + ")")
+                          .Because(output.FailureText()));
   }
+  // The line goes out before the file is kept, so that a run that loses it
+  // leaves a replaced file as it was.
   if (!command.json) {
     WriteUtf8Text("flash " + Utf8ForDisplay(request.file) + ": " + FlashFormatName(request.format) +
                   " " + RangeText({plan.base, plan.end}) + "\n");
+    if (const auto lost = StandardOutputFailure()) {
+      output.Undo();
+      return Error(FailureKind::kIo, "cannot write to standard output").Because(*lost);
+    }
   }
+  output.Keep();
   return {};
 }
 

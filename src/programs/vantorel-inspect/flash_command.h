@@ -1,6 +1,7 @@
-// --flash FILE: the flash contents of a sound image written to a file, the
-// way extraction writes: under a temporary name beside the target, renamed
-// over it once complete, never over the image being read.
+// --flash FILE: the flash contents of a sound image written to a file the
+// way the packer writes its image (CommittedOutput): a regular file replaced
+// whole once complete, a device or FIFO written in place; never the image
+// being read.
 #pragma once
 
 #include <optional>
@@ -20,7 +21,8 @@ struct FlashSource {
 };
 
 // Writes the flash file the command asks for and prints its line (unless
-// --json). On failure nothing was written.
+// --json). On failure a regular file is as it was; a device or FIFO holds
+// what was written so far.
 Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image);
 
 }  // namespace vantorel

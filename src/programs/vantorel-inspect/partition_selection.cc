@@ -4,10 +4,9 @@
 namespace vantorel {
 namespace {
 
-class DroppingWriter : public PartitionWriter {
+class DroppingSink : public ByteSink {
  public:
   bool Write(const uint8_t*, std::size_t) override { return true; }
-  bool Finish() override { return true; }
 };
 
 }  // namespace
@@ -29,9 +28,13 @@ std::optional<std::size_t> MissingPartition(const std::set<std::size_t>& named,
   return std::nullopt;
 }
 
-std::unique_ptr<PartitionWriter> SelectedPartitionsSink::Begin(std::size_t index) {
+std::unique_ptr<ByteSink> SelectedPartitionsSink::Begin(std::size_t index) {
   if (named_.empty() || named_.contains(index)) return inner_.Begin(index);
-  return std::make_unique<DroppingWriter>();
+  return std::make_unique<DroppingSink>();
+}
+
+void SelectedPartitionsSink::Accept(std::size_t index) {
+  if (named_.empty() || named_.contains(index)) inner_.Accept(index);
 }
 
 }  // namespace vantorel

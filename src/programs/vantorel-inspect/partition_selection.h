@@ -23,12 +23,13 @@ std::optional<std::size_t> MissingPartition(const std::set<std::size_t>& named,
                                             const ImageReport& report);
 
 // Passes the named partitions to another sink (all of them when none is
-// named) and gives the rest a writer that keeps nothing.
+// named) and drops the bytes of the rest.
 class SelectedPartitionsSink : public PartitionSink {
  public:
   SelectedPartitionsSink(PartitionSink& inner, const std::set<std::size_t>& named)
       : inner_(inner), named_(named) {}
-  std::unique_ptr<PartitionWriter> Begin(std::size_t index) override;
+  std::unique_ptr<ByteSink> Begin(std::size_t index) override;
+  void Accept(std::size_t index) override;
 
  private:
   PartitionSink& inner_;

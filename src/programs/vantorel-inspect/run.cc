@@ -132,8 +132,13 @@ Outcome CheckTargets(const InspectCommand& command, const std::string& directory
 Outcome Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
                 const ImageFileReport& image) {
   const auto directory = NarrowText(command.extractDirectory);
-  if (!directory || !EnsureDirectory(*directory)) {
+  if (!directory) {
     return Failure(FailureKind::kOutput, L"cannot create folder " + command.extractDirectory);
+  }
+  ExtractionFolder folder(*directory);
+  if (!folder.FailureText().empty()) {
+    return Failure(FailureKind::kOutput, L"cannot create folder " + command.extractDirectory)
+        .Because(folder.FailureText());
   }
   if (const auto missing = MissingPartition(command.partitions, image.report)) {
     return Failure(FailureKind::kOutput, L"the image has no partition " +
@@ -153,23 +158,21 @@ Outcome Extract(const InspectCommand& command, const std::string& imagePath, uns
                                                     WideFromUtf8(problem->what) + L" (" +
                                                     WideFromUtf8(problem->found) + L")");
   }
-  if (const auto failed = directorySink.PutInPlace(command.force)) {
-    if (failed->targetTaken) {
-      return Failure(FailureKind::kOutput,
-                     WideFromUtf8(failed->target) +
-                         L" appeared while the extraction ran; nothing extracted (--force "
-                         L"overwrites)");
+  // The lines go out before the files are kept, so that a run that loses
+  // them leaves the folder as it was.
+  const auto announce = [&command, &image] {
+    if (command.json) return true;
+    for (const std::size_t i : ExtractedPartitions(command, image.report)) {
+      WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
+                    std::to_string(i) + ".bin\n");
     }
-    return IoError(
-        "extraction failed, nothing extracted: cannot " + failed->action + " " + failed->target,
-        failed->systemText);
+    return !StandardOutputFailure();
+  };
+  if (Outcome placed = directorySink.PutInPlace(command.force, announce); !placed.ok()) {
+    return placed;
   }
-  if (command.json) return {};
-  for (const std::size_t i : ExtractedPartitions(command, image.report)) {
-    WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
-                  std::to_string(i) + ".bin\n");
-  }
-  return CheckStandardOutput();
+  folder.Keep();
+  return {};
 }
 
 // How a mode ended: its failures in the order they came, the last one

@@ -60,10 +60,12 @@ std::string PrerequisitePath(const std::string& path) {
 }
 
 Outcome DependencyFile::Write(const std::string& path, const std::string& rule) {
-  output_ = std::make_unique<CommittedOutput>(path);
+  // As a flash file: a regular file replaced whole, a device or FIFO
+  // written in place.
+  output_ = std::make_unique<CommittedOutput>(path, OutputPolicy{});
   if (!output_->IsOpen()) {
     return Error(FailureKind::kOutput, "cannot open dependency file " + path)
-        .Because(LastSystemErrorText());
+        .Because(output_->FailureText());
   }
   if (!output_->Truncate() ||
       !output_->File().Write(reinterpret_cast<const uint8_t*>(rule.data()), rule.size())) {
@@ -71,8 +73,8 @@ Outcome DependencyFile::Write(const std::string& path, const std::string& rule) 
         .Because(LastSystemErrorText());
   }
   if (!output_->Commit()) {
-    return Error(FailureKind::kIo,
-                 "cannot put dependency file " + path + " in place (" + output_->FailedStep() + ")")
+    return Error(FailureKind::kIo, "cannot put dependency file " + path + " in place (" +
+                                       OutputStepName(output_->FailedStep()) + ")")
         .Because(output_->FailureText());
   }
   return {};
