@@ -13,7 +13,6 @@
 #include "image/region_writer.h"
 #include "image/writer_messages.h"
 #include "machinery/sha1.h"
-#include "platform/console.h"
 #include "platform/host.h"
 #include "platform/output_commit.h"
 #include "platform/system_error.h"
@@ -175,8 +174,9 @@ Outcome WriteHeader(OutputFile& output, const std::string& outputPath, ImageHead
 // arrived, so that a run that fails for its standard output leaves the
 // output as it was.
 Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
-                    const std::function<Outcome()>& confirmSuccess) {
-  if (StandardOutputFailure()) return OutputLeftForLostLines(outputPath, output.InPlace());
+                    const WriterOptions& options) {
+  const auto linesLost = [&] { return options.linesLost && options.linesLost(); };
+  if (linesLost()) return OutputLeftForLostLines(outputPath, output.InPlace());
   if (!output.Commit()) {
     // Bytes copied through to an output that cannot seek.
     if (output.FailedStep() == OutputStep::kWrite) {
@@ -185,9 +185,9 @@ Outcome CommitImage(CommittedOutput& output, const std::string& outputPath,
     return OutputCommitFailure(outputPath, OutputStepName(output.FailedStep()),
                                output.FailureText());
   }
-  if (confirmSuccess) {
-    Outcome confirmed = confirmSuccess();
-    if (!confirmed.ok() || StandardOutputFailure()) {
+  if (options.confirmSuccess) {
+    Outcome confirmed = options.confirmSuccess();
+    if (!confirmed.ok() || linesLost()) {
       output.Undo();
       return confirmed.ok() ? OutputLeftForLostLines(outputPath, output.InPlace()) : confirmed;
     }
@@ -234,7 +234,7 @@ Outcome WritePartitionsThenHeader(PartitionPacker& packer, const PartitionList& 
   if (Outcome outcome = WriteHeader(output.File(), outputPath, header, filled); !outcome.ok()) {
     return outcome;
   }
-  return CommitImage(output, outputPath, options.confirmSuccess);
+  return CommitImage(output, outputPath, options);
 }
 
 }  // namespace

@@ -56,10 +56,13 @@ struct WriterOptions {
   WriterStatistics* statistics = nullptr;
   // Called once the image is in place and durable, while it can still be
   // undone: what must stand beside it (a dependency file) and the run's
-  // success line go here. A failure, or a line that does not arrive, puts
+  // success line go here. A failure, or a line that does not arrive, brings
   // the previous output back and fails the run, so that no failed run
   // leaves a new image.
   std::function<Outcome()> confirmSuccess;
+  // Whether a line the run printed did not arrive, asked before the commit
+  // and after the confirmation: the image then does not stay.
+  std::function<bool()> linesLost;
   // Seams for tests that make allocations fail.
   BufferAllocator allocateBuffer = std::malloc;
   ISzAlloc* lzmaAllocator = &HeapAllocator;

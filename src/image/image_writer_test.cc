@@ -219,7 +219,7 @@ TEST(Progress, CountsEveryChunkTheWriterWrites) {
   };
   const uint64_t total = 1000 + 3000 + kChunkSize + 5;
   for (const unsigned workers : {0u, 2u}) {
-    Progress progress(false);
+    Progress progress;
     const Outcome outcome = PackImage(list, DecodeUtf8(dir.File("out"), InvalidUtf8::kEscape),
                                       {.workers = workers, .progress = &progress});
     ASSERT_TRUE(outcome.ok());

@@ -3,9 +3,8 @@
 #include "machinery/progress.h"
 
 #include <algorithm>
-
-#include "common/printed.h"
-#include "platform/console.h"
+#include <charconv>
+#include <system_error>
 
 namespace vantorel {
 namespace {
@@ -15,11 +14,19 @@ constexpr auto kMeasuredEnough = std::chrono::seconds(1);
 constexpr auto kRefreshEvery = std::chrono::milliseconds(250);
 constexpr double kMegabyte = 1e6;
 
+// A number with `decimals` digits after the point, rounded.
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return error == std::errc() ? std::string(text, end) : "?";
+}
+
+std::string Megabytes(uint64_t bytes) { return Fixed(static_cast<double>(bytes) / kMegabyte, 1); }
+
 }  // namespace
 
-Progress::Progress(bool show) : show_(show) {}
-
-Progress::Progress() : Progress(StandardErrorIsTerminal()) {}
+Progress::Progress(StatusDisplay* display) : display_(display) {}
 
 Progress::~Progress() {
   if (ticker_.joinable()) {
@@ -30,14 +37,14 @@ Progress::~Progress() {
     stop_.notify_all();
     ticker_.join();
   }
-  if (show_) ClearStatusLine();
+  if (display_) display_->Clear();
 }
 
 void Progress::Begin(std::size_t partitions, std::optional<uint64_t> totalBytes) {
   partitions_ = partitions;
   total_ = totalBytes;
   start_ = std::chrono::steady_clock::now();
-  if (!show_ || ticker_.joinable()) return;
+  if (!display_ || ticker_.joinable()) return;
   try {
     ticker_ = std::thread([this] { Tick(); });
   } catch (const std::exception&) {
@@ -66,7 +73,7 @@ void Progress::Advance(uint64_t bytes) {
 }
 
 void Progress::Refresh() {
-  if (!show_) return;
+  if (!display_) return;
   const auto now = std::chrono::steady_clock::now();
   const uint64_t done = done_;
   MeasuredWork measured;
@@ -75,7 +82,7 @@ void Progress::Refresh() {
   }
   const std::string line =
       ProgressLine(partition_, partitions_, done, total_, now - start_, measured);
-  if (!line.empty()) ShowStatusLine(line);
+  if (!line.empty()) display_->Show(line);
 }
 
 void Progress::Tick() {
@@ -87,15 +94,15 @@ std::string ProgressLine(std::size_t partition, std::size_t partitions, uint64_t
                          std::optional<uint64_t> total, std::chrono::duration<double> elapsed,
                          MeasuredWork measured) {
   if (elapsed < kQuietStart || partitions == 0) return {};
-  std::string line = Printed("partition %zu of %zu, %.1f", partition + 1, partitions,
-                             static_cast<double>(done) / kMegabyte);
-  if (total) line += Printed(" of %.1f", static_cast<double>(*total) / kMegabyte);
+  std::string line = "partition " + std::to_string(partition + 1) + " of " +
+                     std::to_string(partitions) + ", " + Megabytes(done);
+  if (total) line += " of " + Megabytes(*total);
   line += " MB";
   if (measured.time < kMeasuredEnough || measured.bytes == 0) return line;
   const double rate = static_cast<double>(measured.bytes) / measured.time.count();
-  line += Printed(", %.1f MB/s", rate / kMegabyte);
+  line += ", " + Fixed(rate / kMegabyte, 1) + " MB/s";
   if (total && *total >= done) {
-    line += Printed(", %.0f s left", static_cast<double>(*total - done) / rate);
+    line += ", " + Fixed(static_cast<double>(*total - done) / rate, 0) + " s left";
   }
   return line;
 }

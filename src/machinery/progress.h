@@ -1,11 +1,11 @@
 // Progress of a long run for people watching it at a terminal: one status
-// line on standard error, "partition k of n, done of total MB, rate MB/s,
-// time left", refreshed in place a few times a second once the run has
-// lasted a second; the rate and the time left only once a second of work
-// has been measured, counted from the first bytes done, so that the setup
-// and a first chunk still in the works never make a guess. Erased before any line on standard
-// output and when the run ends. When standard error is no terminal it shows nothing at all, so logs
-// and pipes see exactly what they always saw.
+// line, "partition k of n, done of total MB, rate MB/s, time left", handed to
+// the display the program gives (its standard error at a terminal; none
+// elsewhere, so that logs and pipes see exactly what they always saw),
+// refreshed a few times a second once the run has lasted a second, and
+// cleared when the run ends. The rate and the time left come only once a
+// second of work has been measured, counted from the first bytes done, so
+// that the setup and a first chunk still in the works never make a guess.
 #pragma once
 
 #include <atomic>
@@ -17,13 +17,14 @@
 #include <string>
 #include <thread>
 
+#include "platform/status_display.h"
+
 namespace vantorel {
 
 class Progress {
  public:
-  // Shows nothing unless `show` (by default: standard error is a terminal).
-  explicit Progress(bool show);
-  Progress();
+  // Shows the line on `display`; nothing when there is none.
+  explicit Progress(StatusDisplay* display = nullptr);
   // Erases the line and stops refreshing it.
   ~Progress();
   Progress(const Progress&) = delete;
@@ -45,7 +46,7 @@ class Progress {
   void Refresh();
   void Tick();
 
-  const bool show_;
+  StatusDisplay* const display_;
   std::size_t partitions_ = 0;
   std::optional<uint64_t> total_;
   std::atomic<std::size_t> partition_ = 0;

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/status_display.h"
+
 namespace vantorel {
 namespace {
 
@@ -35,6 +37,21 @@ void ClearStatusLine() {
   blank += '\r';
   WriteStandardError(blank);
   shownLength = 0;
+}
+
+namespace {
+
+class TerminalStatus final : public StatusDisplay {
+ public:
+  void Show(const std::string& line) override { ShowStatusLine(line); }
+  void Clear() override { ClearStatusLine(); }
+};
+
+}  // namespace
+
+StatusDisplay* TerminalStatusDisplay() {
+  static TerminalStatus terminal;
+  return StandardErrorIsTerminal() ? &terminal : nullptr;
 }
 
 }  // namespace vantorel

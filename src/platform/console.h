@@ -37,6 +37,10 @@ void ShowStatusLine(std::string_view text);
 // Erases the status line, if one is shown. Every write to standard output
 // does this first. Safe from any thread.
 void ClearStatusLine();
+
+class StatusDisplay;
+// The status line on standard error when it is a terminal; null elsewhere.
+StatusDisplay* TerminalStatusDisplay();
 // Writes UTF-8 text to standard error, unbuffered.
 void WriteStandardError(std::string_view text);
 

@@ -3,7 +3,7 @@
 #include "programs/vantorel-inspect/report.h"
 
 #include "common/hex.h"
-#include "common/printed.h"
+#include "programs/vantorel-inspect/printed.h"
 #include "platform/utf8.h"
 #include "programs/vantorel-inspect/json.h"
 

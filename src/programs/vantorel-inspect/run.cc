@@ -95,7 +95,7 @@ Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageNa
     return failure;
   }
   FileSource source(*file, *size);
-  Progress progress;
+  Progress progress(TerminalStatusDisplay());
   options.progress = &progress;
   fileReport.emplace(ImageFileReport{ReadImage(source, options), file->Identity()});
   if (fileReport->report.FailedIo()) {

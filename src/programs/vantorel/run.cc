@@ -81,7 +81,7 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   if (Outcome checked = CheckWarnings(warnings, commandLine, reading); !checked.ok()) {
     return checked;
   }
-  Progress progress;
+  Progress progress(TerminalStatusDisplay());
   WriterOptions options;
   options.configFile = commandLine.configFile;
   options.workers = workers.workers;
@@ -90,6 +90,7 @@ Outcome ReadAndWrite(const CommandLine& commandLine, ConfigurationReading& readi
   // Success is said while the previous output can still be put back: a
   // dependency file that cannot be written, or a line that does not
   // arrive, fails the run with the output as it was.
+  options.linesLost = [] { return StandardOutputFailure().has_value(); };
   DependencyFile dependencies;
   options.confirmSuccess = [&]() -> Outcome {
     if (!commandLine.depfile.empty()) {
