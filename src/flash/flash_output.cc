@@ -59,23 +59,21 @@ Outcome StreamPartition(ByteSource& image, const std::string& imageName,
   if (outcome.lackedMemory) {
     return Error(FailureKind::kMemory, "not enough memory to decode " + name + " again");
   }
-  if (sink.Overran() || (!outcome.problem && sink.Remaining() != 0)) {
+  if (sink.Overran() || (!outcome.Failed() && sink.Remaining() != 0)) {
     return Error(FailureKind::kImageNotSound,
                  name + " decodes to " + (sink.Overran() ? "more" : "fewer") + " than the " +
                      std::to_string(length) + " bytes it held when checked (the image changed)");
   }
+  if (const auto& io = outcome.ioFailure) {
+    if (io->where.partition) {
+      return Error(FailureKind::kIo, "a write failed").Because(io->systemError);
+    }
+    return Error(FailureKind::kIo,
+                 "cannot read " + imageName + " at offset " + std::to_string(*io->where.offset))
+        .Because(io->systemError);
+  }
   if (!outcome.problem) return {};
   const Problem& problem = *outcome.problem;
-  switch (problem.kind) {
-    case ProblemKind::kWriteError:
-      return Error(FailureKind::kIo, "a write failed").Because(problem.systemText);
-    case ProblemKind::kReadError:
-      return Error(FailureKind::kIo,
-                   "cannot read " + imageName + " at offset " + std::to_string(problem.offset))
-          .Because(problem.systemText);
-    case ProblemKind::kImage:
-      break;
-  }
   return Error(FailureKind::kImageNotSound,
                problem.what + " at byte " + std::to_string(problem.offset) + " (expected " +
                    problem.expected + ", found " + problem.found + ")");

@@ -111,8 +111,9 @@ bool ImageReader::CheckHeader() {
   uint8_t head[kFirstDataOffset] = {};
   const auto n = source_.ReadAt(0, head, headLength);
   if (!n) {
-    const std::string reason = LastSystemErrorText();
-    report_.problem = Problem{0, "read error", "", "", ProblemKind::kReadError, reason};
+    report_.ioFailure = Error(FailureKind::kIo, "cannot read the image at offset 0")
+                            .At({.offset = 0})
+                            .Because(LastSystemErrorText());
     return false;
   }
   if (*n != headLength) {
@@ -167,7 +168,7 @@ void ImageReader::CheckRegions() {
       checks.push_back(pool.Submit([this, &context, &partition, &outcomes, &firstUnsound] {
         if (options_.progress) options_.progress->StartPartition(partition.index);
         outcomes[partition.index] = CheckRegion(context, partition);
-        if (outcomes[partition.index].problem) LowerTo(firstUnsound, partition.index);
+        if (outcomes[partition.index].Failed()) LowerTo(firstUnsound, partition.index);
       }));
     }
     for (TaskHandle& check : checks) check.Join();
@@ -181,12 +182,13 @@ void ImageReader::CheckRegions() {
     partition = PartitionReport{.index = partition.index, .entry = partition.entry};
     outcome = CheckRegion(context, partition);
     if (outcome.lackedMemory) throw std::bad_alloc();
-    if (outcome.problem) LowerTo(firstUnsound, partition.index);
+    if (outcome.Failed()) LowerTo(firstUnsound, partition.index);
   }
   // What a reader that stops at the first problem would report.
   const std::size_t first = firstUnsound;
   if (first == report_.partitions.size()) return;
   report_.problem = std::move(outcomes[first].problem);
+  report_.ioFailure = std::move(outcomes[first].ioFailure);
   for (std::size_t i = first + 1; i < report_.partitions.size(); ++i) {
     PartitionReport& later = report_.partitions[i];
     later = PartitionReport{.index = later.index, .entry = later.entry};

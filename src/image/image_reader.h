@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/byte_sink.h"
+#include "common/diagnostic.h"
 #include "image/image_format.h"
 #include "machinery/progress.h"
 #include "machinery/sha1.h"
@@ -59,17 +60,13 @@ struct PartitionReport {
   std::optional<Sha1Digest> originalDigest;
 };
 
-// What a problem is about: the image, or the reading of it or the writing of
-// an extracted partition, which say nothing about the image.
-enum class ProblemKind { kImage, kReadError, kWriteError };
-
+// What is wrong with an image: where, what, and what was expected there
+// and found instead.
 struct Problem {
   uint64_t offset = 0;
   std::string what;
   std::string expected;
   std::string found;
-  ProblemKind kind = ProblemKind::kImage;
-  std::string systemText;  // why the system failed a read or write
 };
 
 struct ImageReport {
@@ -82,10 +79,14 @@ struct ImageReport {
   // partition 0's, and so on; none when sound. Partitions after the one with
   // the problem are left unchecked.
   std::optional<Problem> problem;
+  // In place of a problem, where the system failed a read of the image
+  // (Where::offset) or a write of a partition's original bytes to the sink
+  // (Where::partition), with its words: no verdict on the image.
+  std::optional<Diagnostic> ioFailure;
 
-  bool Sound() const { return hasMagic && !problem; }
+  bool Sound() const { return hasMagic && !problem && !ioFailure; }
   // True when the read ended on an I/O error: no verdict.
-  bool FailedIo() const { return problem && problem->kind != ProblemKind::kImage; }
+  bool FailedIo() const { return ioFailure.has_value(); }
 };
 
 struct ReadImageOptions {

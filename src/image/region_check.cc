@@ -30,11 +30,23 @@ class RegionCheck {
  private:
   // The check stops at its first problem: every step after it does nothing,
   // and the steps that meet one return at once.
-  bool Stopped() const { return problem_.has_value() || lackedMemory_; }
-  // A failed read or write, with the system's text.
-  void FailIo(uint64_t offset, ProblemKind kind, std::string what) {
+  bool Stopped() const { return problem_ || ioFailure_ || lackedMemory_; }
+  // A read of the image the system failed, with its text.
+  void FailRead(uint64_t offset) {
     const std::string reason = LastSystemErrorText();
-    if (!Stopped()) problem_ = Problem{offset, std::move(what), "", "", kind, reason};
+    if (Stopped()) return;
+    ioFailure_ =
+        Error(FailureKind::kIo, "cannot read the image at offset " + std::to_string(offset))
+            .At({.offset = offset})
+            .Because(reason);
+  }
+  // A write of the partition's original bytes the system failed.
+  void FailWrite() {
+    const std::string reason = LastSystemErrorText();
+    if (Stopped()) return;
+    ioFailure_ = Error(FailureKind::kIo, "cannot write the original bytes")
+                     .At({.partition = partition_.index})
+                     .Because(reason);
   }
   void Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
     if (!Stopped()) {
@@ -71,6 +83,7 @@ class RegionCheck {
   Sha1Context originalSha1_{};
   std::unique_ptr<ByteSink> writer_;  // of the sink, if any
   std::optional<Problem> problem_;
+  std::optional<Diagnostic> ioFailure_;
   bool lackedMemory_ = false;
 };
 
@@ -81,7 +94,7 @@ bool RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t leng
   }
   const auto n = context_.source.ReadAt(offset, buffer, length);
   if (!n) {
-    FailIo(offset, ProblemKind::kReadError, "read error");
+    FailRead(offset);
     return false;
   }
   if (*n != length) {
@@ -114,7 +127,7 @@ void RegionCheck::Deliver(const uint8_t* data, std::size_t length) {
     Sha1Update(originalSha1_, data, static_cast<uint32_t>(length));
   }
   if (writer_ && !writer_->Write(data, length)) {
-    FailIo(Position(), ProblemKind::kWriteError, name_ + " extraction");
+    FailWrite();
   }
 }
 
@@ -211,7 +224,7 @@ Sha1Digest RegionCheck::CheckDigest() {
 
 RegionOutcome RegionCheck::Run() {
   Check();
-  return {std::move(problem_), lackedMemory_};
+  return {std::move(problem_), std::move(ioFailure_), lackedMemory_};
 }
 
 void RegionCheck::Check() {
@@ -224,7 +237,7 @@ void RegionCheck::Check() {
   if (context_.options.sink) {
     writer_ = context_.options.sink->Begin(partition_.index);
     if (!writer_) {
-      return FailIo(e.dataOffset, ProblemKind::kWriteError, name_ + " extraction");
+      return FailWrite();
     }
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;

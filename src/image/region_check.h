@@ -21,8 +21,11 @@ struct RegionCheckContext {
 };
 
 struct RegionOutcome {
-  std::optional<Problem> problem;  // the first one met; none when sound
-  bool lackedMemory = false;       // no verdict: the check could not get its memory
+  std::optional<Problem> problem;       // the first one met; none when sound
+  std::optional<Diagnostic> ioFailure;  // in its place, a read or write the system failed
+  bool lackedMemory = false;            // no verdict: the check could not get its memory
+
+  bool Failed() const { return problem || ioFailure; }
 };
 
 // Checks the region and digest of `partition` (whose entry is already known

@@ -61,16 +61,16 @@ struct ImageFileReport {
 // The failed read of the image, or write of an extracted file, that ended a
 // read of the image.
 Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageName,
-                     const Problem& problem) {
-  if (problem.kind == ProblemKind::kReadError) {
-    return IoError(
-        "cannot read " + Utf8ForDisplay(imageName) + " at offset " + std::to_string(problem.offset),
-        problem.systemText);
+                     const Diagnostic& failure) {
+  if (const auto partition = failure.where.partition) {
+    return IoError("extraction failed, nothing extracted: cannot write the file of partition " +
+                       std::to_string(*partition) + " in " +
+                       Utf8ForDisplay(command.extractDirectory),
+                   failure.systemError);
   }
-  return IoError("extraction failed, nothing extracted: cannot write the file of " +
-                     problem.what.substr(0, problem.what.find(" extraction")) + " in " +
-                     Utf8ForDisplay(command.extractDirectory),
-                 problem.systemText);
+  return IoError("cannot read " + Utf8ForDisplay(imageName) + " at offset " +
+                     std::to_string(failure.where.offset.value_or(0)),
+                 failure.systemError);
 }
 
 // Reads and verifies the image file once; the failure says why it cannot be read. Only a
@@ -99,7 +99,7 @@ Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageNa
   options.progress = &progress;
   fileReport.emplace(ImageFileReport{ReadImage(source, options), file->Identity()});
   if (fileReport->report.FailedIo()) {
-    return IoErrorOf(command, imageName, *fileReport->report.problem);
+    return IoErrorOf(command, imageName, *fileReport->report.ioFailure);
   }
   return {};
 }
