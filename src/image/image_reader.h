@@ -67,6 +67,7 @@ struct Problem {
   std::string what;
   std::string expected;
   std::string found;
+  std::optional<std::size_t> partition;  // whose region it is in; none in the header
 };
 
 struct ImageReport {

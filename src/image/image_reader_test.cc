@@ -202,6 +202,12 @@ TEST(ImageReader, CompressedRegionsAreDecodedWithinTheirBounds) {
     if (c.expected) {
       EXPECT_EQ(report.problem->expected, c.expected);
     }
+    // The region's digests, which need no decoding, whatever the problem:
+    // the stored one here is all zeros.
+    const PartitionReport& partition = report.partitions.at(0);
+    EXPECT_EQ(partition.computedDigest, Sha1Of(c.region.data(), c.region.size())) << c.what;
+    EXPECT_EQ(partition.storedDigest, Sha1Digest{}) << c.what;
+    EXPECT_EQ(partition.digest, DigestStatus::kBad) << c.what;
   }
 }
 

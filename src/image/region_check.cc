@@ -50,7 +50,8 @@ class RegionCheck {
   }
   void Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
     if (!Stopped()) {
-      problem_ = Problem{offset, std::move(what), std::move(expected), std::move(found)};
+      problem_ =
+          Problem{offset, std::move(what), std::move(expected), std::move(found), partition_.index};
     }
   }
   // Memory the check needs was refused: no verdict.
@@ -68,6 +69,9 @@ class RegionCheck {
   void Deliver(const uint8_t* data, std::size_t length);
   // The region's SHA-1, once it matches the stored digest.
   Sha1Digest CheckDigest();
+  // The region's digests after a problem in its contents all the same: they
+  // need no decoding, and they are what a user compares first.
+  void DigestDespiteProblem();
   void Check();
 
   RegionCheckContext& context_;
@@ -84,11 +88,13 @@ class RegionCheck {
   std::unique_ptr<ByteSink> writer_;  // of the sink, if any
   std::optional<Problem> problem_;
   std::optional<Diagnostic> ioFailure_;
+  bool regionReadable_ = true;  // false once the region or its digest cannot be read
   bool lackedMemory_ = false;
 };
 
 bool RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t length) {
   if (context_.firstUnsound < partition_.index) {
+    regionReadable_ = false;
     Fail(offset, "abandoned", "", "an earlier partition is not sound");
     return false;
   }
@@ -98,6 +104,7 @@ bool RegionCheck::ReadExactly(uint64_t offset, uint8_t* buffer, std::size_t leng
     return false;
   }
   if (*n != length) {
+    regionReadable_ = false;
     Fail(offset + *n, "end of file", std::to_string(length) + " more bytes",
          std::to_string(*n) + " bytes (the file changed while it was read)");
     return false;
@@ -222,6 +229,27 @@ Sha1Digest RegionCheck::CheckDigest() {
   return computed;
 }
 
+void RegionCheck::DigestDespiteProblem() {
+  if (!problem_ || ioFailure_ || lackedMemory_ || !regionReadable_) return;
+  // The bytes before position_ went into the digest as they were read.
+  while (position_ < regionEnd_) {
+    const auto length =
+        static_cast<std::size_t>(std::min<uint64_t>(regionEnd_ - position_, kPieceSize));
+    const auto n = context_.source.ReadAt(position_, input_.get(), length);
+    if (!n || *n != length) return;
+    Sha1Update(regionSha1_, input_.get(), static_cast<uint32_t>(length));
+    position_ += length;
+  }
+  Sha1Digest computed;
+  Sha1Final(regionSha1_, computed.data());
+  Sha1Digest stored;
+  const auto n = context_.source.ReadAt(regionEnd_, stored.data(), stored.size());
+  if (!n || *n != stored.size()) return;
+  partition_.storedDigest = stored;
+  partition_.computedDigest = computed;
+  partition_.digest = computed == stored ? DigestStatus::kOk : DigestStatus::kBad;
+}
+
 RegionOutcome RegionCheck::Run() {
   Check();
   return {std::move(problem_), std::move(ioFailure_), lackedMemory_};
@@ -241,20 +269,21 @@ void RegionCheck::Check() {
     }
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;
-  if (Stopped()) return;
+  if (Stopped()) return DigestDespiteProblem();
   partition_.originalSize = originalSize;
   if (originalSize > e.partitionSize) {
-    return Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
-                name_ + " original size",
-                "at most partitionSize (" + std::to_string(e.partitionSize) + ")",
-                std::to_string(originalSize));
+    Fail(uint64_t{e.dataOffset} + (e.isCompressed ? kLzmaPropertiesSize : 0),
+         name_ + " original size",
+         "at most partitionSize (" + std::to_string(e.partitionSize) + ")",
+         std::to_string(originalSize));
+    return DigestDespiteProblem();
   }
   if (e.isCompressed == 1) {
     DecodeStreams(originalSize);
   } else {
     CopyPlainBytes();
   }
-  if (Stopped()) return;
+  if (Stopped()) return DigestDespiteProblem();
   const Sha1Digest regionDigest = CheckDigest();
   if (Stopped()) return;
   if (context_.options.digestOriginals) {

@@ -130,6 +130,22 @@ def test_configuration_given_as_image(run, content, hinted):
     assert status == 1 and (hint in err) == hinted, err
 
 
+def test_digests_of_a_region_that_does_not_decode(run):
+    image = packed_image(run)
+    data = bytearray(image.read_bytes())
+    entry = json.loads(inspect(image, "--json")[1])["partitions"][1]
+    start, end = entry["dataOffset"], entry["dataOffset"] + entry["dataLength"]
+    data[start + 20] ^= 0xFF  # inside the first stream
+    image.write_bytes(bytes(data))
+    status, out, _ = inspect(image)
+    stored, computed = data[end:end + 20].hex(), hashlib.sha1(data[start:end]).hexdigest()
+    assert status == 1 and "stream 0" in out
+    assert f"  region digest: {stored} stored, {computed} computed (BAD)\n" in out
+    damaged = json.loads(inspect(image, "--json")[1])["partitions"][1]
+    assert (damaged["digest"], damaged["storedDigest"], damaged["computedDigest"]) == (
+        "BAD", stored, computed)
+
+
 def plant_link(folder, image):
     outside = folder.parent / "outside.bin"
     outside.write_bytes(b"not ours")

@@ -3,9 +3,9 @@
 #include "programs/vantorel-inspect/report.h"
 
 #include "common/hex.h"
-#include "programs/vantorel-inspect/printed.h"
 #include "platform/utf8.h"
 #include "programs/vantorel-inspect/json.h"
+#include "programs/vantorel-inspect/printed.h"
 
 namespace vantorel {
 namespace {
@@ -58,6 +58,17 @@ std::string ProblemText(const ImageReport& report) {
   const Problem& problem = *report.problem;
   text += "problem at byte " + std::to_string(problem.offset) + ": " + problem.what + "\n";
   text += "  expected: " + problem.expected + "\n  found:    " + problem.found + "\n";
+  // The region's digests, which need no decoding, beside a problem in its
+  // contents; a digest that does not match is the problem itself.
+  if (problem.partition && *problem.partition < report.partitions.size()) {
+    const PartitionReport& p = report.partitions[*problem.partition];
+    if (p.storedDigest && p.computedDigest && p.digest == DigestStatus::kOk) {
+      text += "  region digest: " + HexDigits(*p.storedDigest) + " stored and computed (ok)\n";
+    } else if (p.storedDigest && p.computedDigest && problem.offset != p.entry.digestOffset) {
+      text += "  region digest: " + HexDigits(*p.storedDigest) + " stored, " +
+              HexDigits(*p.computedDigest) + " computed (BAD)\n";
+    }
+  }
   return text;
 }
 
