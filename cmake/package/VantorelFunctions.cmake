@@ -1,5 +1,5 @@
 # vantorel_add_image(<target> CONFIG <ini> OUTPUT <image> [STRICT]
-#                    [FLASH <file> [FORMAT bin|ihex|srec] [FILL <byte>]]
+#                    [FLASH <file> [FORMAT bin|ihex|srec|uf2] [FILL <byte>]]
 #                    [DEPENDS <targets>...] [WORKING_DIRECTORY <folder>])
 #
 # Packs <image> from the configuration <ini> as part of the build, under a

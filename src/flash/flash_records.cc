@@ -1,5 +1,6 @@
-// Flat binary, Intel HEX (type 00 data, 04 extended linear address, 01 end)
-// and S-records (S0 header, S3 data, S5/S6 count, S7 end).
+// Flat binary, Intel HEX (type 00 data, 04 extended linear address, 01 end),
+// S-records (S0 header, S3 data, S5/S6 count, S7 end) and UF2 (512-byte
+// blocks of up to 256 payload bytes).
 #include "flash/flash_records.h"
 
 #include <algorithm>
@@ -12,6 +13,8 @@ namespace vantorel {
 namespace {
 
 constexpr std::size_t kRecordBytes = 16;
+constexpr std::size_t kUf2PayloadBytes = 256;
+constexpr std::size_t kLargestBlock = kUf2PayloadBytes;
 constexpr std::size_t kFlushAt = std::size_t{1} << 20;
 
 // Collects output text and hands it to the sink in large writes.
@@ -65,8 +68,8 @@ class BinaryEncoder : public FlashEncoder {
 // a record written for each block that holds anything but fill.
 class RecordEncoder : public FlashEncoder {
  public:
-  RecordEncoder(ByteSink& sink, uint64_t base, uint8_t fill)
-      : output_(sink), address_(base), fill_(fill) {}
+  RecordEncoder(ByteSink& sink, uint64_t base, uint8_t fill, std::size_t blockBytes = kRecordBytes)
+      : output_(sink), blockBytes_(blockBytes), address_(base), fill_(fill) {}
 
   bool Data(const uint8_t* data, std::size_t length) override {
     while (length > 0) {
@@ -79,15 +82,15 @@ class RecordEncoder : public FlashEncoder {
   }
 
   bool Fill(uint64_t length) override {
-    const std::array<uint8_t, kRecordBytes> fill = FillBlock();
+    const std::array<uint8_t, kLargestBlock> fill = FillBlock();
     // Complete the block begun, skip the whole blocks (no records), and
     // begin the last one.
     const std::size_t head = static_cast<std::size_t>(std::min<uint64_t>(length, Room()));
-    if (head < kRecordBytes) {
+    if (head < blockBytes_) {
       Hold(fill.data(), head);
       length -= head;
     }
-    const uint64_t whole = length - length % kRecordBytes;
+    const uint64_t whole = length - length % blockBytes_;
     address_ += whole;
     Hold(fill.data(), static_cast<std::size_t>(length - whole));
     return output_.Ok();
@@ -106,10 +109,10 @@ class RecordEncoder : public FlashEncoder {
 
  private:
   std::size_t Room() const {
-    return kRecordBytes - static_cast<std::size_t>(address_ % kRecordBytes);
+    return blockBytes_ - static_cast<std::size_t>(address_ % blockBytes_);
   }
-  std::array<uint8_t, kRecordBytes> FillBlock() const {
-    std::array<uint8_t, kRecordBytes> block;
+  std::array<uint8_t, kLargestBlock> FillBlock() const {
+    std::array<uint8_t, kLargestBlock> block;
     block.fill(fill_);
     return block;
   }
@@ -121,7 +124,7 @@ class RecordEncoder : public FlashEncoder {
     std::copy_n(data, length, block_.begin() + held_);
     held_ += length;
     address_ += length;
-    if (address_ % kRecordBytes == 0) WriteHeld();
+    if (address_ % blockBytes_ == 0) WriteHeld();
   }
   void WriteHeld() {
     const bool allFill = std::all_of(block_.begin(), block_.begin() + held_,
@@ -130,9 +133,10 @@ class RecordEncoder : public FlashEncoder {
     held_ = 0;
   }
 
+  const std::size_t blockBytes_;
   uint64_t address_;  // of the next byte given
   uint8_t fill_;
-  std::array<uint8_t, kRecordBytes> block_{};
+  std::array<uint8_t, kLargestBlock> block_{};
   std::size_t held_ = 0;
   uint64_t heldAddress_ = 0;
 };
@@ -218,12 +222,74 @@ class SRecordEncoder : public RecordEncoder {
   uint64_t dataRecords_ = 0;
 };
 
+// UF2: each block 512 bytes, little-endian words: two magic numbers, the
+// flags, the target address, the payload's size, the block's number, the
+// count of blocks and the family (or 0), then the payload in 476 bytes and
+// a closing magic number.
+class Uf2Encoder : public RecordEncoder {
+ public:
+  Uf2Encoder(ByteSink& sink, uint64_t base, uint8_t fill, const Uf2Blocks& blocks)
+      : RecordEncoder(sink, base, fill, kUf2PayloadBytes), blocks_(blocks) {}
+
+ protected:
+  void WriteData(uint64_t address, const uint8_t* data, std::size_t length) override {
+    constexpr uint32_t kFamilyGiven = 0x00002000;
+    std::string block;
+    block.reserve(kBlockBytes);
+    Word(block, 0x0A324655);  // "UF2\n"
+    Word(block, 0x9E5D5157);
+    Word(block, blocks_.family ? kFamilyGiven : 0);
+    Word(block, static_cast<uint32_t>(address));
+    Word(block, static_cast<uint32_t>(length));
+    Word(block, written_++);
+    Word(block, blocks_.count);
+    Word(block, blocks_.family.value_or(0));
+    block.append(reinterpret_cast<const char*>(data), length);
+    block.resize(kBlockBytes - 4, '\0');
+    Word(block, 0x0AB16F30);
+    output_.Append(block);
+  }
+  void WriteEnd() override {}
+
+ private:
+  static constexpr std::size_t kBlockBytes = 512;
+  static void Word(std::string& block, uint32_t value) {
+    for (int i = 0; i < 4; ++i) block += static_cast<char>((value >> (8 * i)) & 0xFF);
+  }
+
+  Uf2Blocks blocks_;
+  uint32_t written_ = 0;
+};
+
+// Keeps nothing: the blocks' count needs no output.
+class DiscardingSink : public ByteSink {
+ public:
+  bool Write(const uint8_t*, std::size_t) override { return true; }
+};
+
+class Uf2BlockCounter : public RecordEncoder {
+ public:
+  Uf2BlockCounter(uint64_t base, uint8_t fill, uint32_t& count)
+      : RecordEncoder(nothing_, base, fill, kUf2PayloadBytes), count_(count) {
+    count_ = 0;
+  }
+
+ protected:
+  void WriteData(uint64_t, const uint8_t*, std::size_t) override { ++count_; }
+  void WriteEnd() override {}
+
+ private:
+  DiscardingSink nothing_;
+  uint32_t& count_;
+};
+
 }  // namespace
 
 std::optional<FlashFormat> FlashFormatNamed(std::wstring_view name) {
   if (name == L"bin") return FlashFormat::kBinary;
   if (name == L"ihex") return FlashFormat::kIntelHex;
   if (name == L"srec") return FlashFormat::kSRecord;
+  if (name == L"uf2") return FlashFormat::kUf2;
   return std::nullopt;
 }
 
@@ -233,6 +299,8 @@ const char* FlashFormatName(FlashFormat format) {
       return "ihex";
     case FlashFormat::kSRecord:
       return "srec";
+    case FlashFormat::kUf2:
+      return "uf2";
     case FlashFormat::kBinary:
       break;
   }
@@ -240,8 +308,10 @@ const char* FlashFormatName(FlashFormat format) {
 }
 
 std::unique_ptr<FlashEncoder> MakeFlashEncoder(FlashFormat format, ByteSink& sink, uint64_t base,
-                                               uint8_t fill) {
+                                               uint8_t fill, const Uf2Blocks& uf2) {
   switch (format) {
+    case FlashFormat::kUf2:
+      return std::make_unique<Uf2Encoder>(sink, base, fill, uf2);
     case FlashFormat::kIntelHex:
       return std::make_unique<IntelHexEncoder>(sink, base, fill);
     case FlashFormat::kSRecord:
@@ -250,6 +320,10 @@ std::unique_ptr<FlashEncoder> MakeFlashEncoder(FlashFormat format, ByteSink& sin
       break;
   }
   return std::make_unique<BinaryEncoder>(sink, fill);
+}
+
+std::unique_ptr<FlashEncoder> MakeUf2BlockCounter(uint64_t base, uint8_t fill, uint32_t& count) {
+  return std::make_unique<Uf2BlockCounter>(base, fill, count);
 }
 
 }  // namespace vantorel

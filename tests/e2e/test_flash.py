@@ -1,7 +1,9 @@
 """Flash files, chosen partitions and image comparison, checked against
 tools nobody here wrote: objcopy, srec_cat, Python's intelhex, and a layout
-of the partitions computed here for the flat binary."""
+of the partitions computed here for the flat binary and a reader of UF2
+written here from the format's description."""
 import json
+import struct
 import subprocess
 
 import pytest
@@ -56,6 +58,32 @@ def read_back(path, form, fill, base, length):
     return flash
 
 
+UF2_FAMILY = 0xE48BFF56
+
+
+def read_uf2(path, fill, base, length, family=UF2_FAMILY):
+    """The range [base, base + length) of a UF2 file, each of its 512-byte
+    blocks checked: magic numbers, flags and family, numbering and count, a
+    payload of at most 256 bytes within one 256-byte page, zeros after it,
+    and no block that holds only fill."""
+    data = path.read_bytes()
+    assert len(data) % 512 == 0 and data
+    blocks = [data[i:i + 512] for i in range(0, len(data), 512)]
+    flash = bytearray([fill]) * length
+    for number, block in enumerate(blocks):
+        start0, start1, flags, address, size, index, count, named = struct.unpack("<8I", block[:32])
+        assert (start0, start1, struct.unpack("<I", block[508:])[0]) == (
+            0x0A324655, 0x9E5D5157, 0x0AB16F30)
+        assert (flags, named) == ((0x2000, family) if family is not None else (0, 0))
+        assert (index, count) == (number, len(blocks))
+        assert 0 < size <= 256 and address % 256 + size <= 256 and base <= address
+        assert block[32 + size:508] == bytes(476 - size)
+        payload = block[32:32 + size]
+        assert set(payload) != {fill}
+        flash[address - base:address - base + size] = payload
+    return bytes(flash)
+
+
 GAPS = [(0x1000, 0x800, False, b"boot" * 100), (0x4000, 0x2000, True, b"app " * 1500),
         (0x3000, 0x100, False, bytes(range(256)))]
 # Each case: partitions (start, size, compressed, content), the options, and
@@ -95,16 +123,28 @@ def test_flash_layouts(run, case):
         assert not (run.folder / "flash.bin").exists()
         return
     base, expected = layout(partitions, fill, base, size)
-    for form in ["bin", "ihex", "srec"]:
+    for form in ["bin", "ihex", "srec", "uf2"]:
         target = run.folder / f"flash.{form}"
-        status, out, err = inspect(image, "--flash", str(target), "--format", form, *options)
+        family = ["--family", str(UF2_FAMILY)] if form == "uf2" else []
+        status, out, err = inspect(image, "--flash", str(target), "--format", form, *family,
+                                   *options)
         assert (status, err) == (0, ""), out + err
         assert out.endswith(f"flash {target}: {form} [0x{base:08X}, 0x{base + len(expected):08X})"
                             "\n")
         if form == "bin":
             assert target.read_bytes() == expected
+        elif form == "uf2":
+            assert read_uf2(target, fill, base, len(expected)) == expected
         else:
             assert read_back(target, form, fill, base, len(expected)) == expected
+
+
+def test_uf2_without_a_family(run):
+    image = pack(run, "fw", GAPS)
+    status, _, err = inspect(image, "--flash", "f.uf2", "--format", "uf2", cwd=run.folder)
+    base, expected = layout(GAPS, 0xFF, None, None)
+    assert (status, err) == (0, "")
+    assert read_uf2(run.folder / "f.uf2", 0xFF, base, len(expected), family=None) == expected
 
 
 @linux_only

@@ -116,7 +116,7 @@ COMPLETIONS = [
     ("vantorel", ["--s"], ["--strict"]),
     ("vantorel", ["-i", "a.ini", "--de"], ["--depfile"]),
     ("vantorel-inspect", ["--config", ""], ["a.ini", "B.INI", "parts"]),
-    ("vantorel-inspect", ["--format", ""], ["bin", "ihex", "srec"]),
+    ("vantorel-inspect", ["--format", ""], ["bin", "ihex", "srec", "uf2"]),
     ("vantorel-inspect", ["--format", "s"], ["srec"]),
     ("vantorel-inspect", ["--extract", ""], ["parts"]),
     ("vantorel-inspect", ["--json", "c"], ["c.img"]),

@@ -13,8 +13,9 @@ namespace vantorel {
 const char kInspectUsage[] =
     "usage: vantorel-inspect [--json] [--strict] [--config CONFIG]\n"
     "                        [--extract DIR [--partition N]... [--force]]\n"
-    "                        [--flash FILE [--fill BYTE] [--format bin|ihex|srec]\n"
-    "                                      [--base ADDR] [--size N] [--force]] IMAGE\n"
+    "                        [--flash FILE [--fill BYTE] [--format bin|ihex|srec|uf2]\n"
+    "                                      [--family ID] [--base ADDR] [--size N]\n"
+    "                                      [--force]] IMAGE\n"
     "       vantorel-inspect [--json] [--strict] --config CONFIG\n"
     "       vantorel-inspect [--json] --diff OLD_IMAGE NEW_IMAGE\n"
     "       vantorel-inspect --version | --help\n"
@@ -32,7 +33,8 @@ const char kInspectUsage[] =
     "  --partition N    extract partition N only (repeatable)\n"
     "  --flash FILE     write the flash contents after the update to FILE\n"
     "  --fill BYTE      the byte of gaps and unused partition space (default 0xFF)\n"
-    "  --format FORMAT  bin (default), ihex (Intel HEX) or srec (S-records)\n"
+    "  --format FORMAT  bin (default), ihex (Intel HEX), srec (S-records) or uf2\n"
+    "  --family ID      the chip family every UF2 block names (a 32-bit number)\n"
     "  --base ADDR      the first flash address written (default: the lowest start)\n"
     "  --size N         the bytes of flash written (default: to the highest end)\n"
     "  --force          replace files that --extract or --flash would write\n"
@@ -49,9 +51,9 @@ Diagnostic Misuse(const std::wstring& what) {
   return Error(FailureKind::kUsage, Utf8ForDisplay(what));
 }
 
-constexpr std::wstring_view kValueOptions[] = {L"--extract", L"--config", L"--partition",
-                                               L"--flash",   L"--fill",   L"--format",
-                                               L"--base",    L"--size",   L"--diff"};
+constexpr std::wstring_view kValueOptions[] = {
+    L"--extract", L"--config", L"--partition", L"--flash", L"--fill",
+    L"--format",  L"--base",   L"--size",      L"--diff",  L"--family"};
 
 bool TakesValue(std::wstring_view option) {
   for (const std::wstring_view known : kValueOptions) {
@@ -63,7 +65,7 @@ bool TakesValue(std::wstring_view option) {
 uint64_t LargestValue(std::wstring_view option) {
   if (option == L"--fill") return 0xFF;
   if (option == L"--size") return kFlashEnd;
-  return kFlashEnd - 1;
+  return kFlashEnd - 1;  // an address, and a UF2 family: 32 bits
 }
 
 Outcome ReadOptionNumber(std::wstring_view option, std::wstring_view text, uint64_t maximum,
@@ -89,6 +91,7 @@ Outcome TakeNumber(std::wstring_view option, std::wstring_view value, InspectCom
   if (option == L"--fill") command.flash.fill = static_cast<uint8_t>(number);
   if (option == L"--base") command.flash.base = number;
   if (option == L"--size") command.flash.size = number;
+  if (option == L"--family") command.flash.family = static_cast<uint32_t>(number);
   command.flash.adjusted = true;
   return {};
 }
@@ -106,7 +109,7 @@ Outcome TakeValue(std::wstring_view option, std::wstring_view value, InspectComm
   } else if (option == L"--format") {
     const auto format = FlashFormatNamed(value);
     if (!format)
-      return Misuse(L"--format takes bin, ihex or srec, not '" + std::wstring(value) + L"'");
+      return Misuse(L"--format takes bin, ihex, srec or uf2, not '" + std::wstring(value) + L"'");
     command.flash.format = *format;
     command.flash.adjusted = true;
   } else {
@@ -119,7 +122,10 @@ Outcome TakeValue(std::wstring_view option, std::wstring_view value, InspectComm
 Outcome Consistent(const InspectCommand& command) {
   const FlashRequest& flash = command.flash;
   if (flash.adjusted && flash.file.empty()) {
-    return Misuse(L"--fill, --format, --base and --size need --flash");
+    return Misuse(L"--fill, --format, --base, --size and --family need --flash");
+  }
+  if (flash.family && flash.format != FlashFormat::kUf2) {
+    return Misuse(L"--family is for --format uf2");
   }
   if (!command.partitions.empty() && command.extractDirectory.empty()) {
     return Misuse(L"--partition needs --extract");

@@ -1,8 +1,8 @@
 // The command line of vantorel-inspect:
 //   vantorel-inspect [--json] [--strict] [--config CONFIG]
 //                    [--extract DIR [--partition N]... [--force]]
-//                    [--flash FILE [--fill BYTE] [--format bin|ihex|srec]
-//                                  [--base ADDR] [--size N] [--force]] IMAGE
+//                    [--flash FILE [--fill BYTE] [--format bin|ihex|srec|uf2]
+//                                  [--family ID] [--base ADDR] [--size N] [--force]] IMAGE
 //   vantorel-inspect [--json] [--strict] --config CONFIG
 //   vantorel-inspect [--json] --diff OLD NEW
 //   vantorel-inspect --version | --help
@@ -24,8 +24,9 @@ struct FlashRequest {
   FlashFormat format = FlashFormat::kBinary;
   uint8_t fill = 0xFF;  // erased NOR flash
   std::optional<uint64_t> base;
-  std::optional<uint64_t> size;  // base + size stays within 4 GiB
-  bool adjusted = false;         // any of --fill, --format, --base, --size given
+  std::optional<uint64_t> size;    // base + size stays within 4 GiB
+  std::optional<uint32_t> family;  // --family: the UF2 blocks' chip family
+  bool adjusted = false;           // any of --fill, --format, --base, --size, --family given
 };
 
 struct InspectCommand {

@@ -38,8 +38,12 @@ TEST(InspectArguments, MisuseIsRefusedWithItsReason) {
        "--partition takes a number from 0 to 4294967295 (decimal, or hexadecimal after 0x), not "
        "'x'"},
       {{L"--format", L"hex", L"--flash", L"f", L"a.img"},
-       "--format takes bin, ihex or srec, not 'hex'"},
-      {{L"--base", L"0", L"a.img"}, "--fill, --format, --base and --size need --flash"},
+       "--format takes bin, ihex, srec or uf2, not 'hex'"},
+      {{L"--base", L"0", L"a.img"}, "--fill, --format, --base, --size and --family need --flash"},
+      {{L"--flash", L"f", L"--family", L"1", L"a.img"}, "--family is for --format uf2"},
+      {{L"--flash", L"f", L"--format", L"uf2", L"--family", L"0x100000000", L"a.img"},
+       "--family takes a number from 0 to 4294967295 (decimal, or hexadecimal after 0x), not "
+       "'0x100000000'"},
       {{L"--partition", L"1", L"a.img"}, "--partition needs --extract"},
       {{L"--flash", L"f", L"--base", L"0xFFFFFFFF", L"--size", L"2", L"a.img"},
        "--base and --size reach past 4 GiB, beyond 32-bit flash addresses"},

@@ -79,8 +79,19 @@ Outcome WriteFlashFile(const InspectCommand& command, const FlashSource& image) 
     return NotWritten(request.file, output,
                       Error(FailureKind::kIo, what).Because(output.FailureText()));
   }
+  // Every UF2 block carries the count of blocks: counted first, from the
+  // same bytes.
+  Uf2Blocks uf2{.family = request.family};
+  if (request.format == FlashFormat::kUf2) {
+    const auto counter = MakeUf2BlockCounter(plan.base, request.fill, uf2.count);
+    if (Outcome counted = StreamFlash(source, Utf8ForDisplay(command.image),
+                                      image.report.partitions, plan, *counter);
+        !counted.ok()) {
+      return NotWritten(request.file, output, counted.failure());
+    }
+  }
   FileSink sink(output.File());
-  const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill);
+  const auto encoder = MakeFlashEncoder(request.format, sink, plan.base, request.fill, uf2);
   if (Outcome streamed = StreamFlash(source, Utf8ForDisplay(command.image), image.report.partitions,
                                      plan, *encoder);
       !streamed.ok()) {
