@@ -26,10 +26,9 @@ int InspectExitStatus(FailureKind kind) {
   }
 }
 
-int FailInspect(const Diagnostic& failure) {
+void PrintFailure(const Diagnostic& failure) {
   ClearStatusLine();
   WriteStandardError(DiagnosticLine("vantorel-inspect", failure) + "\n");
-  return InspectExitStatus(failure.kind);
 }
 
 int FailInspectOnException() noexcept {

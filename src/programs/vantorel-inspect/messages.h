@@ -25,8 +25,8 @@ Diagnostic Failure(FailureKind kind, const std::wstring& reason);
 // other failure (the image, its findings, a refused output) kInspectFailed.
 int InspectExitStatus(FailureKind kind);
 
-// Prints why the run failed; returns its exit status.
-int FailInspect(const Diagnostic& failure);
+// Prints a failure of the run: "vantorel-inspect: error: ...".
+void PrintFailure(const Diagnostic& failure);
 
 // From inside a catch block: says why on standard error and returns
 // kInspectFailed. Needs no memory of its own. Never throws.

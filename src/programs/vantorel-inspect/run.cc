@@ -403,7 +403,7 @@ const Mode& ModeOf(const InspectCommand& command) {
 // failed, when the mode printed none; the last failure's exit status.
 int EndRun(const InspectCommand& command, const Mode& mode, ModeResult result) {
   for (const Diagnostic& failure : result.failures) {
-    if (!failure.reason.empty()) static_cast<void>(FailInspect(failure));
+    if (!failure.reason.empty()) PrintFailure(failure);
   }
   if (result.failures.empty()) return kInspectPassed;
   const Diagnostic& last = result.failures.back();
