@@ -45,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   vantorel::CommandLine commandLine;
   const vantorel::Outcome outcome = vantorel::ParseArguments(argc, argv.data(), commandLine);
-  if (outcome.ok() && !commandLine.help && commandLine.configFile.empty()) __builtin_trap();
+  if (outcome.ok() && commandLine.request == vantorel::Request::kPack &&
+      commandLine.configFile.empty())
+    __builtin_trap();
   if (!outcome.ok() && outcome.failure().reason.empty()) __builtin_trap();  // every misuse says why
   return 0;
 }
