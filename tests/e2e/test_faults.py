@@ -67,7 +67,8 @@ def test_partition_file_that_is_a_directory(run):
     message = ("\ncannot open input file: parts\n"
                "The file might be opened or it might be not exist.\n" if WINE_EXE
                else "Output File = out.bin\n")
-    reason = "cannot open input file parts: " if WINE_EXE else "cannot read input file parts: "
+    reason = ("cannot open input file parts (looked for in " if WINE_EXE
+              else "cannot read input file parts: ")
     assert_failed_with(run("-i", "cfg.ini", "-o", "out.bin"), message, reason)
     assert not (run.folder / "out.bin").exists()  # as it was before the run
 
