@@ -116,6 +116,12 @@ def test_depfile(run):
     result = run("--depfile", str(run.folder / "none" / "out.d"), "-i", "cfg.ini", "-o", "new.bin")
     assert result.status == 1 and "cannot open dependency file" in result.errors
     assert not (run.folder / "new.bin").exists()
+    # Never in the place of the image or of what it was made of.
+    for taken in ["out.bin", "cfg.ini", "app.bin"]:
+        before = (run.folder / taken).read_bytes()
+        result = run("--depfile", taken, "-i", "cfg.ini", "-o", "out.bin")
+        assert result.status == 1 and "is also the image or one of its inputs" in result.errors
+        assert (run.folder / taken).read_bytes() == before
 
 
 def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):

@@ -12,6 +12,7 @@
 #include "machinery/progress.h"
 #include "machinery/worker_count.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "programs/vantorel/arguments.h"
 #include "programs/vantorel/banners.h"
@@ -42,6 +43,18 @@ Outcome WriteDependencies(const CommandLine& commandLine, const PartitionList& l
   if (!rule) {
     return Error(FailureKind::kOutput,
                  "cannot write dependency file " + path.path + ": a path holds a line end");
+  }
+  // Never in the place of the image just made, nor of what it was made of:
+  // told by identity, however the paths are spelled or linked.
+  if (const auto identity = IdentityOfPath(path.path)) {
+    std::vector<std::string> taken{target.path, config.path};
+    for (const PartitionSpec& partition : list) taken.push_back(partition.path);
+    for (const std::string& other : taken) {
+      if (IdentityOfPath(other) == identity) {
+        return Error(FailureKind::kOutput, "dependency file " + path.path +
+                                               " is also the image or one of its inputs: " + other);
+      }
+    }
   }
   return file.Write(path.path, *rule);
 }
