@@ -38,6 +38,7 @@ def test_json_report(run):
     status, out, _ = inspect(image, "--json")
     report = json.loads(out)
     assert status == 0 and report["sound"] and report["problem"] is None
+    assert report["unfinished"] is False
     assert [p["compressed"] for p in report["partitions"]] == [False, True]
     assert report["partitions"][1]["originalSize"] == 27000
     data = bytearray(image.read_bytes())
@@ -63,6 +64,8 @@ def test_unfinished_image(run):
     assert out.endswith("\nunfinished image: no magic at byte 0\nproblem at byte 0: magic (an "
                         "unfinished image: the packer writes the header last)\n  expected: 4D 4D "
                         "4D 00\n  found:    00 00 00 00\nimage is NOT sound\n")
+    report = json.loads(inspect(run.folder / "out.img", "--json")[1])
+    assert report["unfinished"] is True and report["sound"] is False
 
 
 # Argument vectors (the image path last, as given), the exit status, and
@@ -97,9 +100,12 @@ def test_usage(run, args, status, complaint):
     (["--json", "--flash", "{folder}/none/f.bin", "{image}"], {}, 3, "io", True),
     (["--json", "--flash", "{folder}", "--force", "{image}"], {}, 1, "output", True),
     (["--json", "--extract", "{folder}", "{image}"], {}, 1, "output", True),
+    # A flash file that failed ends the run: nothing is extracted after it.
+    (["--json", "--flash", "{folder}/none/f.bin", "--extract", "{folder}/x", "{image}"], {}, 3,
+     "io", True),
 ], ids=["missing image", "usage", "diff of a missing image", "missing configuration",
         "worker setting", "flash into a missing folder", "flash over a folder",
-        "extraction refused"])
+        "extraction refused", "flash failed before an extraction"])
 def test_json_in_every_mode(run, args, environment, status, kind, report):
     image = packed_image(run)
     (run.folder / "partition-0.bin").write_bytes(b"mine")
@@ -110,6 +116,7 @@ def test_json_in_every_mode(run, args, environment, status, kind, report):
     assert document["passed"] is False and document["error"]["kind"] == kind
     assert document["error"]["reason"] in err
     assert ("sound" in document) == report and document.get("sound", True) is True
+    assert not (run.folder / "x").exists()
 
 
 # A configuration given where the image belongs is answered with the command
