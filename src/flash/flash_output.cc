@@ -16,6 +16,7 @@ namespace {
 class SpanSink : public PartitionSink {
  public:
   SpanSink(FlashEncoder& encoder, uint64_t length) : encoder_(encoder), remaining_(length) {}
+  bool Prepare(const ImageReport&) override { return true; }
   std::unique_ptr<ByteSink> Begin(std::size_t) override { return std::make_unique<Bytes>(*this); }
   // The check's verdict is the streamer's to read.
   void Accept(std::size_t) override {}
@@ -59,19 +60,21 @@ Outcome StreamPartition(ByteSource& image, const std::string& imageName,
   if (outcome.lackedMemory) {
     return Error(FailureKind::kMemory, "not enough memory to decode " + name + " again");
   }
-  if (sink.Overran() || (!outcome.Failed() && sink.Remaining() != 0)) {
+  const auto changed = [&](const char* than) {
     return Error(FailureKind::kImageNotSound,
-                 name + " decodes to " + (sink.Overran() ? "more" : "fewer") + " than the " +
-                     std::to_string(length) + " bytes it held when checked (the image changed)");
-  }
+                 name + " decodes to " + than + " than the " + std::to_string(length) +
+                     " bytes it held when checked (the image changed)");
+  };
+  if (sink.Overran()) return changed("more");
   if (const auto& io = outcome.ioFailure) {
-    if (io->where.partition) {
-      return Error(FailureKind::kIo, "a write failed").Because(io->systemError);
-    }
     return Error(FailureKind::kIo,
                  "cannot read " + imageName + " at offset " + std::to_string(*io->where.offset))
         .Because(io->systemError);
   }
+  if (const auto& write = outcome.sinkFailure) {
+    return Error(FailureKind::kIo, "a write failed").Because(write->systemError);
+  }
+  if (!outcome.Failed() && sink.Remaining() != 0) return changed("fewer");
   if (!outcome.problem) return {};
   const Problem& problem = *outcome.problem;
   return Error(FailureKind::kImageNotSound,

@@ -184,6 +184,9 @@ void ImageReader::CheckRegions() {
     if (outcome.lackedMemory) throw std::bad_alloc();
     if (outcome.Failed()) LowerTo(firstUnsound, partition.index);
   }
+  for (RegionOutcome& outcome : outcomes) {
+    if (outcome.sinkFailure && !report_.sinkFailure) report_.sinkFailure = outcome.sinkFailure;
+  }
   // What a reader that stops at the first problem would report.
   const std::size_t first = firstUnsound;
   if (first == report_.partitions.size()) return;
@@ -199,14 +202,15 @@ void ImageReader::CheckRegions() {
 
 ImageReport ReadImage(ByteSource& source, const ReadImageOptions& options) {
   ImageReport report;
-  ImageReader reader(source, options, report);
-  if (!reader.CheckHeader()) return report;
+  if (!ImageReader(source, options, report).CheckHeader()) return report;
   if (options.progress) {
     uint64_t total = 0;
     for (const PartitionReport& p : report.partitions) total += p.entry.dataLength;
     options.progress->Begin(report.partitions.size(), total);
   }
-  reader.CheckRegions();
+  ReadImageOptions regionOptions = options;
+  if (options.sink && !options.sink->Prepare(report)) regionOptions.sink = nullptr;
+  ImageReader(source, regionOptions, report).CheckRegions();
   return report;
 }
 

@@ -32,14 +32,21 @@ class ByteSource {
   virtual uint64_t Size() const = 0;
 };
 
+struct ImageReport;
+
 // Where the partitions' original bytes go (extraction, a flash file). Called
 // from the workers, each for partitions of its own.
 class PartitionSink {
  public:
   virtual ~PartitionSink() = default;
+  // Called once, on the reading thread, when the header and the entries are
+  // proven sound and before any region is read: false when the sink takes
+  // none of the partitions (why is the sink's to tell); no Begin follows.
+  virtual bool Prepare(const ImageReport& header) = 0;
   // Where partition `index`'s bytes go, in order; null when nowhere can be
-  // had, the system's error of the calling thread then saying why. Bytes
-  // of a partition that is never accepted are not kept.
+  // had, the system's error of the calling thread then saying why. A sink
+  // that fails never ends the check: the image's verdict does not depend on
+  // it. Bytes of a partition that is never accepted are not kept.
   virtual std::unique_ptr<ByteSink> Begin(std::size_t index) = 0;
   // Partition `index` is proven sound, all its bytes given.
   virtual void Accept(std::size_t index) = 0;
@@ -81,9 +88,12 @@ struct ImageReport {
   // the problem are left unchecked.
   std::optional<Problem> problem;
   // In place of a problem, where the system failed a read of the image
-  // (Where::offset) or a write of a partition's original bytes to the sink
-  // (Where::partition), with its words: no verdict on the image.
+  // (Where::offset), with its words: no verdict on the image.
   std::optional<Diagnostic> ioFailure;
+  // Beside the verdict, the lowest partition (Where::partition) whose
+  // original bytes the sink could not take, with the system's words: that
+  // partition was never accepted.
+  std::optional<Diagnostic> sinkFailure;
 
   bool Sound() const { return hasMagic && !problem && !ioFailure; }
   // True when the read ended on an I/O error: no verdict.

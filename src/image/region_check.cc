@@ -40,13 +40,14 @@ class RegionCheck {
             .At({.offset = offset})
             .Because(reason);
   }
-  // A write of the partition's original bytes the system failed.
+  // A write of the partition's original bytes the system failed: the sink
+  // gets no more of them, and the check goes on for the image's verdict.
   void FailWrite() {
     const std::string reason = LastSystemErrorText();
-    if (Stopped()) return;
-    ioFailure_ = Error(FailureKind::kIo, "cannot write the original bytes")
-                     .At({.partition = partition_.index})
-                     .Because(reason);
+    writer_.reset();
+    sinkFailure_ = Error(FailureKind::kIo, "cannot write the original bytes")
+                       .At({.partition = partition_.index})
+                       .Because(reason);
   }
   void Fail(uint64_t offset, std::string what, std::string expected, std::string found) {
     if (!Stopped()) {
@@ -88,6 +89,7 @@ class RegionCheck {
   std::unique_ptr<ByteSink> writer_;  // of the sink, if any
   std::optional<Problem> problem_;
   std::optional<Diagnostic> ioFailure_;
+  std::optional<Diagnostic> sinkFailure_;
   bool regionReadable_ = true;  // false once the region or its digest cannot be read
   bool lackedMemory_ = false;
 };
@@ -252,7 +254,7 @@ void RegionCheck::DigestDespiteProblem() {
 
 RegionOutcome RegionCheck::Run() {
   Check();
-  return {std::move(problem_), std::move(ioFailure_), lackedMemory_};
+  return {std::move(problem_), std::move(ioFailure_), std::move(sinkFailure_), lackedMemory_};
 }
 
 void RegionCheck::Check() {
@@ -264,9 +266,7 @@ void RegionCheck::Check() {
   Sha1Init(originalSha1_);
   if (context_.options.sink) {
     writer_ = context_.options.sink->Begin(partition_.index);
-    if (!writer_) {
-      return FailWrite();
-    }
+    if (!writer_) FailWrite();
   }
   const uint64_t originalSize = e.isCompressed == 1 ? ReadHead() : e.dataLength;
   if (Stopped()) return DigestDespiteProblem();

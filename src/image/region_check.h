@@ -21,9 +21,10 @@ struct RegionCheckContext {
 };
 
 struct RegionOutcome {
-  std::optional<Problem> problem;       // the first one met; none when sound
-  std::optional<Diagnostic> ioFailure;  // in its place, a read or write the system failed
-  bool lackedMemory = false;            // no verdict: the check could not get its memory
+  std::optional<Problem> problem;         // the first one met; none when sound
+  std::optional<Diagnostic> ioFailure;    // in its place, a read the system failed
+  std::optional<Diagnostic> sinkFailure;  // beside them, a write to the sink the system failed
+  bool lackedMemory = false;              // no verdict: the check could not get its memory
 
   bool Failed() const { return problem || ioFailure; }
 };

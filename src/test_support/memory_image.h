@@ -31,6 +31,7 @@ class MemorySource : public ByteSource {
 // Keeps each partition's bytes once it is accepted.
 class CollectingSink : public PartitionSink {
  public:
+  bool Prepare(const ImageReport&) override { return true; }
   std::unique_ptr<ByteSink> Begin(std::size_t index) override {
     const std::lock_guard lock(mutex_);
     return std::make_unique<Bytes>(pending_[index]);

@@ -1,67 +1,57 @@
-// Extraction: each partition's original bytes as DIR/partition-N.bin. Every
-// file is written whole through CommittedOutput; only once the whole image
-// is proven sound are they put in place, all or none: a failed or
-// interrupted extraction leaves the folder as it was (files it would replace
-// are moved aside first and moved back, a folder it made is removed),
-// nothing found at a target is ever written through, and without --force no
-// file is replaced, not even one that appears while the extraction runs.
+// Extraction: each partition's original bytes as DIR/partition-N.bin,
+// written in the same read that proves the image sound. Every file is
+// written whole through CommittedOutput; only once the whole image is proven
+// sound are they put in place, all or none: a failed or interrupted
+// extraction leaves the folder as it was (files it would replace are moved
+// aside first and moved back, a folder it made is removed), nothing found
+// at a target is ever written through, and without --force no file is
+// replaced, not even one that appears while the extraction runs.
 #pragma once
 
-#include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 
 #include "common/diagnostic.h"
 #include "image/image_reader.h"
-#include "platform/output_commit.h"
+#include "programs/vantorel-inspect/arguments.h"
 
 namespace vantorel {
 
-class InterruptCleanup;
+class DirectorySink;
+class ExtractionFolder;
 
-std::string ExtractedFileName(const std::string& directory, std::size_t index);
-
-// The folder extracted into: made when it is missing, and removed again
-// (when nothing else came into it meanwhile) unless the extraction is kept,
-// also when the run is interrupted.
-class ExtractionFolder {
+// The sink of the read that verifies the image, for the extraction the
+// command asks for.
+class Extraction : public PartitionSink {
  public:
-  explicit ExtractionFolder(std::string path);
-  ~ExtractionFolder();
-  ExtractionFolder(const ExtractionFolder&) = delete;
-  ExtractionFolder& operator=(const ExtractionFolder&) = delete;
+  Extraction(const InspectCommand& command, std::string imagePath);
+  ~Extraction() override;
+  Extraction(const Extraction&) = delete;
+  Extraction& operator=(const Extraction&) = delete;
 
-  // Empty when the folder is there; otherwise the system's text of why not.
-  const std::string& FailureText() const { return failure_; }
-  void Keep();
-
- private:
-  std::string path_;
-  bool made_ = false;
-  std::unique_ptr<InterruptCleanup> cleanup_;  // of a folder made
-  std::string failure_;
-};
-
-class DirectorySink : public PartitionSink {
- public:
-  explicit DirectorySink(std::string directory) : directory_(std::move(directory)) {}
-  // Bytes into a new file for the target; null when none can be made. Safe
-  // from several workers at once.
+  // Makes the folder and checks every target before any byte is written:
+  // false, keeping why, when the extraction cannot be made. Refuses targets
+  // that exist (unless forced), a folder at a target, and always a target
+  // that is the image itself.
+  bool Prepare(const ImageReport& header) override;
   std::unique_ptr<ByteSink> Begin(std::size_t index) override;
   void Accept(std::size_t index) override;
-  // Puts every accepted partition in place of its target, all or none;
-  // `replace` moves existing targets aside first. Once all are in place,
-  // `announce` says so on standard output; when that fails too, or anything
-  // before it, the folder holds what it held before.
-  Outcome PutInPlace(bool replace, const std::function<bool()>& announce);
+
+  // Once the read with this sink proved the image sound: every file put in
+  // place and announced on standard output, or nothing extracted and why.
+  Outcome PutInPlace(const ImageReport& report);
 
  private:
+  Outcome Refusal(const ImageReport& header);
+
+  const InspectCommand& command_;
+  const std::string imagePath_;
   std::string directory_;
-  std::mutex mutex_;
-  std::map<std::size_t, std::unique_ptr<CommittedOutput>> begun_;
-  std::map<std::size_t, std::unique_ptr<CommittedOutput>> accepted_;
+  // Why nothing is extracted, found before any byte was read.
+  Outcome refusal_;
+  std::unique_ptr<ExtractionFolder> folder_;
+  std::unique_ptr<DirectorySink> files_;  // goes before the folder it writes in
 };
 
 }  // namespace vantorel

@@ -24,7 +24,6 @@
 #include "programs/vantorel-inspect/extract.h"
 #include "programs/vantorel-inspect/flash_command.h"
 #include "programs/vantorel-inspect/image_diff.h"
-#include "programs/vantorel-inspect/partition_selection.h"
 #include "programs/vantorel-inspect/report.h"
 
 namespace vantorel {
@@ -58,16 +57,8 @@ struct ImageFileReport {
   std::optional<FileIdentity> identity;  // of the image file
 };
 
-// The failed read of the image, or write of an extracted file, that ended a
-// read of the image.
-Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageName,
-                     const Diagnostic& failure) {
-  if (const auto partition = failure.where.partition) {
-    return IoError("extraction failed, nothing extracted: cannot write the file of partition " +
-                       std::to_string(*partition) + " in " +
-                       Utf8ForDisplay(command.extractDirectory),
-                   failure.systemError);
-  }
+// The failed read that ended a read of the image.
+Diagnostic ReadFailureOf(const std::wstring& imageName, const Diagnostic& failure) {
   return IoError("cannot read " + Utf8ForDisplay(imageName) + " at offset " +
                      std::to_string(failure.where.offset.value_or(0)),
                  failure.systemError);
@@ -75,9 +66,8 @@ Diagnostic IoErrorOf(const InspectCommand& command, const std::wstring& imageNam
 
 // Reads and verifies the image file once; the failure says why it cannot be read. Only a
 // regular file is opened, so that a pipe never holds the run up.
-Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageName,
-                      const std::string& imagePath, ReadImageOptions options,
-                      std::optional<ImageFileReport>& fileReport) {
+Outcome ReadImageFile(const std::wstring& imageName, const std::string& imagePath,
+                      ReadImageOptions options, std::optional<ImageFileReport>& fileReport) {
   const bool regular = SizeOfPath(imagePath).has_value();
   const int lookupError = regular ? 0 : LastSystemError();
   const std::optional<InputFile> file =
@@ -99,79 +89,8 @@ Outcome ReadImageFile(const InspectCommand& command, const std::wstring& imageNa
   options.progress = &progress;
   fileReport.emplace(ImageFileReport{ReadImage(source, options), file->Identity()});
   if (fileReport->report.FailedIo()) {
-    return IoErrorOf(command, imageName, *fileReport->report.ioFailure);
+    return ReadFailureOf(imageName, *fileReport->report.ioFailure);
   }
-  return {};
-}
-
-// Refuses targets that exist (unless forced), a folder at a target, and,
-// always, a target that is the image itself: putting a partition in its
-// place would destroy it.
-Outcome CheckTargets(const InspectCommand& command, const std::string& directory,
-                     const ImageFileReport& image) {
-  for (const std::size_t i : ExtractedPartitions(command, image.report)) {
-    const std::string target = ExtractedFileName(directory, i);
-    const auto existing = EntryAt(target);
-    if (!existing) continue;
-    if (existing->identity == image.identity) {
-      return Failure(FailureKind::kOutput,
-                     WideFromUtf8(target) + L" is the image being read; nothing extracted");
-    }
-    if (existing->isFolder) {
-      return Failure(FailureKind::kOutput,
-                     WideFromUtf8(target) + L" is a folder; nothing extracted");
-    }
-    if (!command.force) {
-      return Failure(FailureKind::kOutput,
-                     WideFromUtf8(target) + L" exists; nothing extracted (--force overwrites)");
-    }
-  }
-  return {};
-}
-
-Outcome Extract(const InspectCommand& command, const std::string& imagePath, unsigned workers,
-                const ImageFileReport& image) {
-  const auto directory = NarrowText(command.extractDirectory);
-  if (!directory) {
-    return Failure(FailureKind::kOutput, L"cannot create folder " + command.extractDirectory);
-  }
-  ExtractionFolder folder(*directory);
-  if (!folder.FailureText().empty()) {
-    return Failure(FailureKind::kOutput, L"cannot create folder " + command.extractDirectory)
-        .Because(folder.FailureText());
-  }
-  if (const auto missing = MissingPartition(command.partitions, image.report)) {
-    return Failure(FailureKind::kOutput, L"the image has no partition " +
-                                             std::to_wstring(*missing) + L"; nothing extracted");
-  }
-  if (Outcome outcome = CheckTargets(command, *directory, image); !outcome.ok()) return outcome;
-  DirectorySink directorySink(*directory);
-  SelectedPartitionsSink sink(directorySink, command.partitions);
-  std::optional<ImageFileReport> again;
-  if (Outcome outcome = ReadImageFile(command, command.image, imagePath,
-                                      {.workers = workers, .sink = &sink}, again);
-      !outcome.ok()) {
-    return outcome;
-  }
-  if (const auto& problem = again->report.problem) {
-    return Failure(FailureKind::kImageNotSound, L"extraction failed, nothing extracted: " +
-                                                    WideFromUtf8(problem->what) + L" (" +
-                                                    WideFromUtf8(problem->found) + L")");
-  }
-  // The lines go out before the files are kept, so that a run that loses
-  // them leaves the folder as it was.
-  const auto announce = [&command, &image] {
-    if (command.json) return true;
-    for (const std::size_t i : ExtractedPartitions(command, image.report)) {
-      WriteUtf8Text("extracted " + Utf8ForDisplay(command.extractDirectory) + "/partition-" +
-                    std::to_string(i) + ".bin\n");
-    }
-    return !StandardOutputFailure();
-  };
-  if (Outcome placed = directorySink.PutInPlace(command.force, announce); !placed.ok()) {
-    return placed;
-  }
-  folder.Keep();
   return {};
 }
 
@@ -203,7 +122,7 @@ ModeResult Diff(const InspectCommand& command, unsigned workers) {
   for (std::size_t i = 0; i < 2; ++i) {
     const auto path = NarrowText(*names[i]);
     Outcome outcome = path
-                          ? ReadImageFile(command, *names[i], *path, options, images[i])
+                          ? ReadImageFile(*names[i], *path, options, images[i])
                           : Failure(FailureKind::kUsage, L"cannot use the image path " + *names[i]);
     if (outcome.ok() && images[i]->report.problem) {
       const Problem& problem = *images[i]->report.problem;
@@ -313,10 +232,16 @@ ModeResult VerifyImage(const InspectCommand& command, unsigned workers) {
         FailureKind::kUsage,
         L"image path " + NarrowingFailureText(PathNarrowing::kUnusableCharacter) + command.image)};
   }
+  // Extracted files are written in the read that verifies the image, and
+  // kept only when it proves sound.
+  std::optional<Extraction> extraction;
+  if (!command.extractDirectory.empty()) extraction.emplace(command, *imagePath);
   std::optional<ImageFileReport> image;
-  if (Outcome outcome =
-          ReadImageFile(command, command.image, *imagePath,
-                        {.workers = workers, .digestOriginals = !list.empty()}, image);
+  if (Outcome outcome = ReadImageFile(command.image, *imagePath,
+                                      {.workers = workers,
+                                       .sink = extraction ? &*extraction : nullptr,
+                                       .digestOriginals = !list.empty()},
+                                      image);
       !outcome.ok()) {
     return {std::move(outcome)};
   }
@@ -351,9 +276,7 @@ ModeResult VerifyImage(const InspectCommand& command, unsigned workers) {
     result.Add(std::move(written));
     if (failed) return Reported(command, summary, std::move(result));
   }
-  if (summary.report.Sound() && !command.extractDirectory.empty()) {
-    result.Add(Extract(command, *imagePath, workers, *image));
-  }
+  if (summary.report.Sound() && extraction) result.Add(extraction->PutInPlace(image->report));
   return Reported(command, summary, std::move(result));
 }
 
