@@ -17,8 +17,9 @@ LINUX_BUILD = pathlib.Path(os.environ.get("VANTOREL_LINUX_BUILD", ROOT / "build"
 WINDOWS_BUILD = pathlib.Path(WINE_EXE or ".").resolve().parent
 
 # Files without a byte-order mark are read in the ANSI code page on Windows
-# and as UTF-8 on Linux: these cases hold non-ASCII text without one.
-ENCODING_CASES = {"latin1", "utf8_text", "whitespace"}
+# and as UTF-8 on Linux, and a path beyond that code page is refused on
+# Windows only: these cases hold such text.
+ENCODING_CASES = {"latin1", "utf8_text", "whitespace", "utf16le_surrogates"}
 
 
 def windows(program, *args, cwd):
