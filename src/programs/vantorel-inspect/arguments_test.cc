@@ -40,6 +40,8 @@ TEST(InspectArguments, MisuseIsRefusedWithItsReason) {
       {{L"--format", L"hex", L"--flash", L"f", L"a.img"},
        "--format takes bin, ihex, srec or uf2, not 'hex'"},
       {{L"--base", L"0", L"a.img"}, "--fill, --format, --base, --size and --family need --flash"},
+      {{L"--format", L"srec", L"a.img"},
+       "--fill, --format, --base, --size and --family need --flash"},
       {{L"--flash", L"f", L"--family", L"1", L"a.img"}, "--family is for --format uf2"},
       {{L"--flash", L"f", L"--format", L"uf2", L"--family", L"0x100000000", L"a.img"},
        "--family takes a number from 0 to 4294967295 (decimal, or hexadecimal after 0x), not "
