@@ -1,9 +1,7 @@
 #include "platform/output_commit.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -79,22 +77,6 @@ TEST(CommittedOutput, EndsWithTheTargetAsItWasOrWhole) {
         EXPECT_EQ(info.st_mode & 07777, 0640u);
       }
     }
-  }
-}
-
-// Until the commit the new file has no name, so that a run killed by a
-// signal nobody can catch leaves nothing beside the target.
-TEST(CommittedOutput, NothingAppearsBesideTheTargetBeforeTheCommit) {
-  TempDir dir;
-  const int probe = open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
-  if (probe < 0) GTEST_SKIP() << "the file system makes no unnamed files";
-  close(probe);
-  const std::string path = dir.Write("out", "old");
-  for (const OutputPolicy& policy : {kImage, kExtracted}) {
-    CommittedOutput output(dir.File(policy.replaceExisting ? "out" : "new"), policy);
-    WriteText(output, "new");
-    EXPECT_TRUE(output.Sync());
-    EXPECT_EQ(EntriesIn(dir.path()), 1u);
   }
 }
 
