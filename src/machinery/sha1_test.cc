@@ -7,21 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/hex.h"
 #include "machinery/sha1_backends.h"
 #include "test_support/inputs.h"
 
 namespace vantorel {
 namespace {
-
-std::string Hex(const uint8_t* bytes, std::size_t length) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < length; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 15];
-  }
-  return text;
-}
 
 // Runs the check once per backend, the fast one only where the processor
 // has it, and restores the one chosen before.
@@ -49,7 +40,7 @@ std::string DigestOfPieces(const std::vector<uint8_t>& message,
   }
   uint8_t digest[kSha1DigestSize];
   Sha1Final(context, digest);
-  return Hex(digest, sizeof digest);
+  return HexDigits(digest);
 }
 
 std::string DigestOf(const std::string& text) {
