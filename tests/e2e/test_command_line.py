@@ -17,6 +17,8 @@ SIMPLE_CONFIG = "[App]\nFile=app.bin\nStart_Address=0x1000\nPartition_Size=64\nI
 SIMPLE_READING = ("[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\nsectionNames = App\n"
                   "Packaging...\nStart_address = 4096\nPartition_Size = 64\nIs_Compressed = 0\n"
                   "[App]\n\n")
+PACKED = (BANNER + "config file: cfg.ini\noutput file: out.bin\n" + SIMPLE_READING
+          + "Output File = out.bin\nCreating IoT file...[OK]\n")
 
 
 # One row per message; which argument vectors give which is the option
@@ -28,6 +30,7 @@ SIMPLE_READING = ("[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\ns
     (["-i", "", "-o", "out.bin"], 2, "configFile is empty \n"),
     (["-h"], 1, USAGE),
     (["-i", "cfg.ini", "-h"], 1, USAGE),
+    (["-o", "out.bin", "-Xo"], 2, BAD_OPTION.format(arg="-Xo")),  # the whole argument named
 ])
 def test_options_that_end_the_run(run, args, status, after_banner):
     run.write("cfg.ini", SIMPLE_CONFIG)
@@ -85,9 +88,7 @@ def test_strict(run, options, environment, config, status):
     result = run(*options, "-i", "cfg.ini", "-o", "out.bin", env=environment)
     assert result.status == status, result.errors
     if status == 0:
-        assert result.output == (BANNER + "config file: cfg.ini\noutput file: out.bin\n"
-                                 + SIMPLE_READING + "Output File = out.bin\n"
-                                 + "Creating IoT file...[OK]\n")
+        assert result.output == PACKED
         assert ("warning: " in result.errors) == (config == WARNED_CONFIG)
     else:
         assert result.output.endswith(ERROR_BANNER) and "Output File" not in result.output
@@ -124,11 +125,6 @@ def test_depfile(run):
         assert (run.folder / taken).read_bytes() == before
 
 
-def test_bad_option_names_the_whole_argument_with_the_bad_letter(run):
-    result = run("-o", "out.bin", "-Xo")
-    assert result.output == BANNER + BAD_OPTION.format(arg="-Xo")
-
-
 @linux_only
 def test_program_path_with_backslashes_shows_only_its_last_part(run, tmp_path):
     linked = tmp_path / "tools\\Vantorel.exe"
@@ -137,44 +133,25 @@ def test_program_path_with_backslashes_shows_only_its_last_part(run, tmp_path):
     assert result.output == BANNER + USAGE.format(name="Vantorel.exe")
 
 
-def test_accepted_options_pack_the_image(run):
-    run.write("cfg.ini", SIMPLE_CONFIG)
+# Whole runs, line for line: an option's value joined to it, no output
+# path (the writer fails to open it), and a configuration that fails to read.
+@pytest.mark.parametrize("args, config, status, output", [
+    (["-icfg.ini", "-o", "out.bin"], SIMPLE_CONFIG, 0, PACKED),
+    (["-i", "cfg.ini"], SIMPLE_CONFIG, 1,
+     BANNER + "config file: cfg.ini\noutput file: \n" + SIMPLE_READING
+     + "Output File = \n\ncannot open output file: \n" + ERROR_BANNER),
+    (["-i", "cfg.ini", "-o", "out.bin"], "[General Setting]\nBase_Directory=\n[App]\n", 1,
+     BANNER + "config file: cfg.ini\noutput file: out.bin\n"
+     "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
+     "sectionNames = General Setting\nsectionNames = App\nPackaging...\n"
+     "Read general setting...\n" + ERROR_BANNER),
+], ids=["joined value", "no output path", "failing configuration"])
+def test_whole_runs(run, args, config, status, output):
+    run.write("cfg.ini", config)
     run.write("app.bin", "x" * 64)
-    result = run("-icfg.ini", "-o", "out.bin")
-    assert result.output == (BANNER + "config file: cfg.ini\noutput file: out.bin\n"
-                             + SIMPLE_READING + "Output File = out.bin\n"
-                             + "Creating IoT file...[OK]\n")
-    assert result.status == 0
-
-
-def test_run_without_output_path_fails_at_the_writer(run):
-    run.write("cfg.ini", SIMPLE_CONFIG)
-    run.write("app.bin", "x" * 64)
-    result = run("-i", "cfg.ini")
-    assert result.output == (BANNER + "config file: cfg.ini\noutput file: \n" + SIMPLE_READING
-                             + "Output File = \n\ncannot open output file: \n" + ERROR_BANNER)
-    assert result.status == 1
-
-
-def test_failing_configuration_ends_with_the_error_banner(run):
-    run.write("cfg.ini", "[General Setting]\nBase_Directory=\n[App]\n")
-    result = run("-i", "cfg.ini", "-o", "out.bin")
-    assert result.output == (BANNER + "config file: cfg.ini\noutput file: out.bin\n"
-                             "[debug]GetPrivateProfileSectionNames, configFile = cfg.ini\n"
-                             "sectionNames = General Setting\nsectionNames = App\nPackaging...\n"
-                             "Read general setting...\n" + ERROR_BANNER)
-    assert result.status == 1
-    assert not (run.folder / "out.bin").exists()
-
-
-def test_missing_partition_file(run):
-    run.write("cfg.ini", SIMPLE_CONFIG)
-    result = run("-i", "cfg.ini", "-o", "out.bin")
-    assert result.output.endswith(
-        "Output File = out.bin\n\ncannot open input file: app.bin\n"
-        "The file might be opened or it might be not exist.\n" + ERROR_BANNER)
-    assert result.status == 1
-    assert not (run.folder / "out.bin").exists()  # as it was before the run
+    result = run(*args)
+    assert (result.status, result.output) == (status, output)
+    assert (run.folder / "out.bin").exists() == (status == 0)
 
 
 # Windows narrows paths to one byte per character, so only Latin-1 names
