@@ -93,11 +93,14 @@ def inspect_arguments(arguments, timeout=120, cwd=None, env=None):
     return done.returncode, out, err
 
 
+def packer():  # Vantorel.exe for the Windows build
+    return os.path.abspath(WINE_EXE or os.environ.get("VANTOREL",
+                                                      str(ROOT / "build" / "vantorel")))
+
+
 @pytest.fixture
 def run(tmp_path):
-    program = WINE_EXE or os.environ.get("VANTOREL", str(ROOT / "build" / "vantorel"))
-    program = os.path.abspath(program)
-    return Runner(program, tmp_path)
+    return Runner(packer(), tmp_path)
 
 
 def read_terminal(leader, until=None, timeout=30):
