@@ -1,5 +1,6 @@
 """Fixtures for the whole-program tests: each case runs the real binary in a
 fresh temporary folder and looks at all it printed and its exit status."""
+import collections
 import os
 import pathlib
 import select
@@ -15,11 +16,8 @@ ERROR_BANNER = ("========================\n          Error!        \n"
                 "========================\ncannot generate new IoT file.\n")
 
 
-class Result:
-    def __init__(self, status, output, errors):
-        self.status = status
-        self.output = output
-        self.errors = errors  # standard error: reasons and warnings
+# A run's exit status, standard output and standard error (reasons and warnings).
+Result = collections.namedtuple("Result", "status output errors")
 
 
 # With VANTOREL_WINE_EXE set, the suite runs Vantorel.exe under Wine instead.
@@ -41,22 +39,14 @@ class Runner:
 
     def __call__(self, *args, timeout=120, env=None):
         """Runs the program with `env` added to the environment."""
-        command = [WINE_LOADER, self.program, *args] if WINE_EXE else [*EMULATOR, self.program,
-                                                                        *args]
-        done = subprocess.run(command, cwd=self.folder, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
-                              env={**os.environ, **env} if env else None)
-        output = done.stdout.decode("utf-8", "surrogateescape")
-        errors = done.stderr.decode("utf-8", "replace")
-        if WINE_EXE:
-            # Line ends as Windows writes them, and the prompt of PAUSE after a failure.
-            output, errors = output.replace("\r\n", "\n"), errors.replace("\r\n", "\n")
-            if output.endswith(WINE_PAUSE_PROMPT):
-                output = output[:-len(WINE_PAUSE_PROMPT)]
+        status, output, errors = run_program(self.program, args, self.folder, env, timeout,
+                                             "surrogateescape")
+        # The prompt of PAUSE after a failure, under Wine.
+        output = output.removesuffix(WINE_PAUSE_PROMPT) if WINE_EXE else output
         # Every line on standard error is a reason or a warning of the packer's.
         for line in errors.splitlines():
             assert line.startswith(("vantorel: error: ", "vantorel: warning: ")), errors
-        return Result(done.returncode, output, errors)
+        return Result(status, output, errors)
 
     def write(self, name, content):
         path = self.folder / name
@@ -77,20 +67,23 @@ def inspect(image, *options, timeout=120, cwd=None):
     return inspect_arguments([*options, str(image)], timeout=timeout, cwd=cwd)
 
 
-def inspect_arguments(arguments, timeout=120, cwd=None, env=None):
-    """Runs vantorel-inspect (under Wine for the Windows build), with `env`
-    added to the environment; its exit status and what it printed, line ends
-    as Linux writes them."""
-    command = [*EMULATOR, inspect_program(), *arguments]
-    if WINE_EXE:
-        command.insert(0, WINE_LOADER)
-    done = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=timeout, cwd=cwd,
-                          env={**os.environ, **env} if env else None)
-    out, err = (done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace"))
+def run_program(program, arguments, cwd, env, timeout, decoding="replace"):
+    """Runs the program (under Wine for the Windows build, under the
+    emulator for a cross build), with `env` added to the environment; its
+    exit status and what it printed, line ends as Linux writes them."""
+    command = [WINE_LOADER] if WINE_EXE else EMULATOR
+    done = subprocess.run([*command, program, *arguments], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                          cwd=cwd, env={**os.environ, **env} if env else None)
+    out, err = done.stdout.decode("utf-8", decoding), done.stderr.decode("utf-8", "replace")
     if WINE_EXE:
         out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")
     return done.returncode, out, err
+
+
+def inspect_arguments(arguments, timeout=120, cwd=None, env=None):
+    """Runs vantorel-inspect as run_program does."""
+    return run_program(inspect_program(), arguments, cwd, env, timeout)
 
 
 def packer():  # Vantorel.exe for the Windows build

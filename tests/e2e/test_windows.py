@@ -22,17 +22,22 @@ WINDOWS_BUILD = pathlib.Path(WINE_EXE or ".").resolve().parent
 ENCODING_CASES = {"latin1", "utf8_text", "whitespace", "utf16le_surrogates"}
 
 
+def run_on(build, program, *args, cwd):
+    """The exit status and standard output of a program of the build."""
+    command = [WINE_LOADER, str(WINDOWS_BUILD / program)] if build == "windows" else [
+        str(LINUX_BUILD / program)]
+    done = subprocess.run([*command, *args], cwd=cwd, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=300)
+    return done.returncode, (done.stdout.replace(b"\r\n", b"\n") if build == "windows"
+                             else done.stdout)
+
+
 def windows(program, *args, cwd):
-    done = subprocess.run([WINE_LOADER, str(WINDOWS_BUILD / program), *args], cwd=cwd,
-                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=300)
-    return done.stdout.replace(b"\r\n", b"\n")
+    return run_on("windows", program, *args, cwd=cwd)[1]
 
 
 def linux(program, *args, cwd):
-    done = subprocess.run([str(LINUX_BUILD / program), *args], cwd=cwd,
-                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=300)
-    return done.stdout
+    return run_on("linux", program, *args, cwd=cwd)[1]
 
 
 CASES = sorted(p.stem for p in CORPUS.glob("*.ini"))
@@ -86,13 +91,6 @@ def test_same_inputs_pack_to_the_same_bytes(tmp_path):
     assert (tmp_path / "windows.img").read_bytes() == (tmp_path / "linux.img").read_bytes()
 
 
-def run_both(program, *args, cwd):
-    """The exit status and output of the program on each build."""
-    done = [subprocess.run(command, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.DEVNULL, timeout=300)
-            for command in ([WINE_LOADER, str(WINDOWS_BUILD / f"{program}.exe"), *args],
-                            [str(LINUX_BUILD / program), *args])]
-    return [(d.returncode, d.stdout.replace(b"\r\n", b"\n")) for d in done]
 
 
 def test_inspect_gives_the_same_verdicts_tables_and_json(tmp_path):
@@ -112,5 +110,5 @@ def test_inspect_gives_the_same_verdicts_tables_and_json(tmp_path):
     for args in [["good.img"], ["bad.img"], ["--json", "bad.img"], ["--strict", "good.img"],
                  ["--config", "cfg.ini", "good.img"], ["--json", "--config", "cfg.ini", "good.img"],
                  ["--bogus"]]:
-        windows_result, linux_result = run_both("vantorel-inspect", *args, cwd=tmp_path)
-        assert windows_result == linux_result, args
+        assert (run_on("windows", "vantorel-inspect.exe", *args, cwd=tmp_path)
+                == run_on("linux", "vantorel-inspect", *args, cwd=tmp_path)), args
