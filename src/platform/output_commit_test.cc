@@ -117,19 +117,5 @@ TEST(CommittedOutput, LinksAndFifosAtTheTarget) {
   }
 }
 
-// Without replacing, a file that appears at the target while the bytes are
-// written is kept, and the failure says the target was taken.
-TEST(CommittedOutput, WithoutReplacingAFileThatAppearsIsKept) {
-  TempDir dir;
-  const std::string target = dir.File("target");
-  CommittedOutput output(target, kExtracted);
-  WriteText(output, "mine");
-  dir.Write("target", "theirs");
-  EXPECT_FALSE(output.Commit());
-  EXPECT_TRUE(output.TargetTaken());
-  EXPECT_EQ(ReadBytes(target), AsBytes("theirs"));
-  EXPECT_EQ(EntriesIn(dir.path()), 1u);
-}
-
 }  // namespace
 }  // namespace vantorel
