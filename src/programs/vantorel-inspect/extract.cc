@@ -273,9 +273,10 @@ Outcome Extraction::Refusal(const ImageReport& header) {
   }
   const auto image = IdentityOfPath(imagePath_);
   for (const std::size_t i : ExtractedPartitions(command_, header)) {
-    const std::wstring target = WideFromUtf8(ExtractedFileName(directory_, i));
-    const auto existing = EntryAt(ExtractedFileName(directory_, i));
+    const std::string path = ExtractedFileName(directory_, i);
+    const auto existing = EntryAt(path);
     if (!existing) continue;
+    const std::wstring target = WideFromUtf8(path);
     if (existing->identity == image) {
       return Failure(FailureKind::kOutput, target + L" is the image being read; nothing extracted");
     }
@@ -300,7 +301,7 @@ void Extraction::Accept(std::size_t index) {
 }
 
 Outcome Extraction::PutInPlace(const ImageReport& report) {
-  if (!refusal_.ok() || !files_) return refusal_;
+  if (!refusal_.ok()) return refusal_;
   if (const auto& failure = report.sinkFailure) {
     return Error(FailureKind::kIo,
                  "extraction failed, nothing extracted: cannot write the file of partition " +

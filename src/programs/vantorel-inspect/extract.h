@@ -48,8 +48,9 @@ class Extraction : public PartitionSink {
   const InspectCommand& command_;
   const std::string imagePath_;
   std::string directory_;
-  // Why nothing is extracted, found before any byte was read.
-  Outcome refusal_;
+  // Why nothing is extracted, found before any byte was read; until the
+  // reader prepared this sink, that nothing was.
+  Outcome refusal_ = Error(FailureKind::kOutput, "nothing extracted: the image was never read");
   std::unique_ptr<ExtractionFolder> folder_;
   std::unique_ptr<DirectorySink> files_;  // goes before the folder it writes in
 };
