@@ -276,16 +276,11 @@ Outcome Extraction::Refusal(const ImageReport& header) {
     const std::string path = ExtractedFileName(directory_, i);
     const auto existing = EntryAt(path);
     if (!existing) continue;
-    const std::wstring target = WideFromUtf8(path);
-    if (existing->identity == image) {
-      return Failure(FailureKind::kOutput, target + L" is the image being read; nothing extracted");
-    }
-    if (existing->isFolder) {
-      return Failure(FailureKind::kOutput, target + L" is a folder; nothing extracted");
-    }
-    if (!command_.force) {
-      return Failure(FailureKind::kOutput,
-                     target + L" exists; nothing extracted (--force overwrites)");
+    if (Outcome refused =
+            RefuseExistingTarget(WideFromUtf8(path), existing->identity == image,
+                                 existing->isFolder, command_.force, L"nothing extracted");
+        !refused.ok()) {
+      return refused;
     }
   }
   return {};

@@ -19,19 +19,10 @@ Outcome CheckTarget(const InspectCommand& command, const std::string& target,
                     const FlashSource& image) {
   const auto existing = EntryAt(target);
   if (!existing) return {};
-  const std::wstring& name = command.flash.file;
-  if (image.identity &&
-      (existing->identity == *image.identity || IdentityOfPath(target) == image.identity)) {
-    return Failure(FailureKind::kOutput, name + L" is the image being read; no flash file written");
-  }
-  if (existing->isFolder) {
-    return Failure(FailureKind::kOutput, name + L" is a folder; no flash file written");
-  }
-  if (!command.force) {
-    return Failure(FailureKind::kOutput,
-                   name + L" exists; no flash file written (--force overwrites)");
-  }
-  return {};
+  const bool isImage = image.identity && (existing->identity == *image.identity ||
+                                          IdentityOfPath(target) == image.identity);
+  return RefuseExistingTarget(command.flash.file, isImage, existing->isFolder, command.force,
+                              L"no flash file written");
 }
 
 // What became of the flash file says what a failure left: a file replaced

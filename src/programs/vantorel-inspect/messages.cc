@@ -11,6 +11,18 @@ Diagnostic Failure(FailureKind kind, const std::wstring& reason) {
   return Error(kind, Utf8ForDisplay(reason));
 }
 
+Outcome RefuseExistingTarget(const std::wstring& name, bool isImage, bool isFolder, bool force,
+                             const std::wstring& nothingWritten) {
+  if (isImage)
+    return Failure(FailureKind::kOutput, name + L" is the image being read; " + nothingWritten);
+  if (isFolder) return Failure(FailureKind::kOutput, name + L" is a folder; " + nothingWritten);
+  if (!force) {
+    return Failure(FailureKind::kOutput,
+                   name + L" exists; " + nothingWritten + L" (--force overwrites)");
+  }
+  return {};
+}
+
 int InspectExitStatus(FailureKind kind) {
   switch (kind) {
     case FailureKind::kNone:

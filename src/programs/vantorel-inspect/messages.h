@@ -19,6 +19,12 @@ inline constexpr int kInspectIoError = 3;
 // A failure whose reason is given wide, as the paths it names are.
 Diagnostic Failure(FailureKind kind, const std::wstring& reason);
 
+// The refusal of an output target that exists, in the words both outputs
+// use: the image being read and a folder are always refused, anything else
+// unless forced. `nothingWritten` ends each reason ("nothing extracted").
+Outcome RefuseExistingTarget(const std::wstring& name, bool isImage, bool isFolder, bool force,
+                             const std::wstring& nothingWritten);
+
 // The exit status of a run that ends in a failure of this kind: misuse of
 // the options or of the environment and a configuration that cannot be
 // read are kInspectMisuse, a failed read or write kInspectIoError, every
